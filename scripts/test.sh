@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Builds the project twice (optimised, and with AddressSanitizer and
+# UndefinedBehaviorSanitizer) and runs the whole test suite in both.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh
+
+jobs=$(nproc)
+build() { # build DIR CMAKE-ARGS...
+  local dir=$1; shift
+  cmake -S . -B "$dir" -G Ninja "$@"
+  cmake --build "$dir" -j "$jobs"
+}
+
+build build/release -DCMAKE_BUILD_TYPE=Release
+ctest --test-dir build/release --output-on-failure -j "$jobs"
+
+build build/sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKY_SANITIZE=ON
+# The Windows end-to-end tests run a cross-compiled program under Wine; the
+# sanitizers have nothing to instrument there, so they run once, above.
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  ctest --test-dir build/sanitize --output-on-failure -j "$jobs" -LE wine
