@@ -1,0 +1,78 @@
+#include "argument_kinds.hpp"
+
+#include <vector>
+
+#include "data_files.hpp"
+#include "npy_format.hpp"
+#include "number_text.hpp"
+#include "usage_error.hpp"
+
+namespace ky {
+
+const char* const argumentKindsHelp =
+    "Each ARG is one input array, written KIND:VALUE:\n"
+    "  csv:PATH     real matrix from a CSV file (csv:- reads standard input)\n"
+    "  npy:PATH     float64 or uint8 array from a NumPy .npy file\n"
+    "  num:V,V,...  real 1-by-k row vector\n"
+    "  zeros:MxN    real M-by-N zeros\n"
+    "  text:STRING  1-by-len character array\n"
+    "  u8:PATH      1-by-N uint8 array holding the bytes of a file\n"
+    "  u8csv:PATH   uint8 matrix from a CSV of whole numbers 0 to 255\n"
+    "  sparse:PATH  sparse matrix from a CSV: first line M,N, then i,j[,v] lines\n";
+
+namespace {
+
+ArrayHandle numbers(const std::string& argument, const std::string& list)
+{
+    std::vector<double> values;
+    std::size_t start = 0;
+    while (true) {
+        const std::size_t comma = list.find(',', start);
+        const std::string field = list.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        const auto value = parseDouble(field);
+        if (!value) throw UsageError("'" + argument + "': '" + field + "' is not a number");
+        values.push_back(*value);
+        if (comma == std::string::npos) break;
+        start = comma + 1;
+    }
+    if (values.size() > static_cast<std::size_t>(maxElements)) throw UsageError("'" + argument + "': too many values");
+    ArrayHandle array(createDouble(1, static_cast<std::int32_t>(values.size())));
+    std::copy(values.begin(), values.end(), static_cast<double*>(array->data));
+    return array;
+}
+
+ArrayHandle zeros(const std::string& argument, const std::string& size)
+{
+    const std::size_t x = size.find('x');
+    std::optional<long long> m, n;
+    if (x != std::string::npos) {
+        m = parseCount(size.substr(0, x), INT32_MAX);
+        n = parseCount(size.substr(x + 1), INT32_MAX);
+    }
+    if (!m || !n) throw UsageError("'" + argument + "': expected zeros:MxN with whole numbers M and N");
+    if (*m * *n > maxElements) throw UsageError("'" + argument + "': the array would be too large");
+    return ArrayHandle(createDouble(static_cast<std::int32_t>(*m), static_cast<std::int32_t>(*n)));
+}
+
+}  // namespace
+
+ArrayHandle parseArgument(const std::string& argument)
+{
+    const std::size_t colon = argument.find(':');
+    if (colon == std::string::npos)
+        throw UsageError("argument '" + argument + "' must be written KIND:VALUE (see --help)");
+    const std::string kind = argument.substr(0, colon);
+    const std::string value = argument.substr(colon + 1);
+    if (kind == "csv") return readCsvMatrix(value);
+    if (kind == "npy") return readNpy(value);
+    if (kind == "num") return numbers(argument, value);
+    if (kind == "zeros") return zeros(argument, value);
+    if (kind == "text") return ArrayHandle(createChar(value));
+    if (kind == "u8") return readBytes(value);
+    if (kind == "u8csv") return readUint8CsvMatrix(value);
+    if (kind == "sparse") return readSparseCsv(value);
+    throw UsageError("unknown argument kind '" + kind + "' in '" + argument +
+                     "' (kinds: csv, npy, num, zeros, text, u8, u8csv, sparse)");
+}
+
+}  // namespace ky

@@ -1,0 +1,50 @@
+#include "call_runner.hpp"
+
+#include <chrono>
+#include <new>
+
+namespace ky {
+
+namespace {
+
+// Takes slot 0 from the finished call: an array the call created becomes the
+// host's; an input handed back is copied, since the input stays the caller's.
+ArrayHandle takeResult(CallScope& scope, kyArray* slot)
+{
+    if (slot == nullptr) return nullptr;
+    if (scope.owns(slot)) return ArrayHandle(scope.keep(slot));
+    if (scope.context().inputs.count(slot) != 0) return ArrayHandle(scope.keep(duplicate(slot)));
+    raiseError("The plug-in returned an array that does not belong to the call.");
+}
+
+}  // namespace
+
+CallOutcome runCall(kyxFunctionType entry, int outputCount, std::span<const kyArray* const> inputs,
+                    const WarningSink& onWarning)
+{
+    CallOutcome outcome;
+    std::vector<kyArray*> slots(outputCount > 0 ? static_cast<std::size_t>(outputCount) : 1, nullptr);
+    std::vector<const kyArray*> arguments(inputs.begin(), inputs.end());
+    const auto start = std::chrono::steady_clock::now();
+    {
+        CallScope scope(onWarning);
+        try {
+            scope.context().inputs.insert(arguments.begin(), arguments.end());
+            entry(outputCount, slots.data(), static_cast<int>(arguments.size()), arguments.data());
+            outcome.result = takeResult(scope, slots[0]);
+        } catch (const CallError& error) {
+            outcome.error = error.what();
+        } catch (const std::bad_alloc&) {
+            outcome.error = "Out of memory.";
+        } catch (const std::exception& error) {
+            outcome.error = std::string("The call ended with an unexpected exception: ") + error.what();
+        } catch (...) {
+            outcome.error = "The call ended with an unexpected exception.";
+        }
+        outcome.warnings = std::move(scope.context().warnings);
+    }
+    outcome.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    return outcome;
+}
+
+}  // namespace ky

@@ -1,0 +1,132 @@
+#include "host_array.hpp"
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "call_context.hpp"
+
+namespace ky {
+
+namespace {
+
+// Zeroed storage of count elements of size bytes; at least one byte, so that
+// an empty array still has a distinct, valid pointer.
+void* zeroedStorage(std::size_t count, std::size_t size)
+{
+    void* p = std::calloc(count == 0 ? 1 : count, size == 0 ? 1 : size);
+    if (p == nullptr) raiseError("Out of memory: cannot allocate " + std::to_string(count * size) + " bytes.");
+    return p;
+}
+
+void checkSize(std::int32_t m, std::int32_t n)
+{
+    if (m < 0 || n < 0)
+        raiseError("Array dimensions must be non-negative (got " + std::to_string(m) + "-by-" +
+                   std::to_string(n) + ").");
+    if (static_cast<std::int64_t>(m) * n > maxElements)
+        raiseError("Requested " + std::to_string(m) + "-by-" + std::to_string(n) +
+                   " array exceeds the maximum array size.");
+}
+
+kyArray* createFull(ArrayClass c, std::int32_t m, std::int32_t n)
+{
+    checkSize(m, n);
+    const std::size_t count = static_cast<std::size_t>(m) * static_cast<std::size_t>(n);
+    auto* array = static_cast<kyArray*>(zeroedStorage(1, sizeof(kyArray)));
+    array->arrayClass = c;
+    array->m = m;
+    array->n = n;
+    array->capacity = count;
+    array->data = std::calloc(count == 0 ? 1 : count, elementSize(c));
+    if (array->data == nullptr) {
+        std::free(array);
+        raiseError("Out of memory: cannot allocate a " + std::to_string(m) + "-by-" + std::to_string(n) +
+                   " array.");
+    }
+    adoptArray(array);
+    return array;
+}
+
+}  // namespace
+
+std::size_t elementSize(ArrayClass c) noexcept
+{
+    return (c == ArrayClass::Double || c == ArrayClass::Sparse) ? sizeof(double) : 1;
+}
+
+const char* className(ArrayClass c) noexcept
+{
+    switch (c) {
+    case ArrayClass::Double: return "double";
+    case ArrayClass::Char: return "char";
+    case ArrayClass::Uint8: return "uint8";
+    case ArrayClass::Sparse: return "sparse";
+    }
+    return "unknown";
+}
+
+std::int64_t elementCount(const kyArray* array) noexcept
+{
+    return static_cast<std::int64_t>(array->m) * array->n;
+}
+
+kyArray* createDouble(std::int32_t m, std::int32_t n) { return createFull(ArrayClass::Double, m, n); }
+kyArray* createUint8(std::int32_t m, std::int32_t n) { return createFull(ArrayClass::Uint8, m, n); }
+kyArray* createCharMatrix(std::int32_t m, std::int32_t n) { return createFull(ArrayClass::Char, m, n); }
+
+kyArray* createChar(std::string_view text)
+{
+    if (text.size() > static_cast<std::size_t>(maxElements)) raiseError("Text exceeds the maximum array size.");
+    kyArray* array = createFull(ArrayClass::Char, 1, static_cast<std::int32_t>(text.size()));
+    if (!text.empty()) std::memcpy(array->data, text.data(), text.size());
+    return array;
+}
+
+kyArray* createSparse(std::int32_t m, std::int32_t n, std::size_t capacity)
+{
+    if (m < 0 || n < 0) raiseError("Sparse matrix dimensions must be non-negative.");
+    if (capacity > static_cast<std::size_t>(INT32_MAX))
+        raiseError("Sparse matrix has more entries than the host can index.");
+    auto* array = static_cast<kyArray*>(zeroedStorage(1, sizeof(kyArray)));
+    array->arrayClass = ArrayClass::Sparse;
+    array->m = m;
+    array->n = n;
+    array->capacity = capacity;
+    array->data = std::calloc(capacity == 0 ? 1 : capacity, sizeof(double));
+    array->ir = static_cast<std::int32_t*>(std::calloc(capacity == 0 ? 1 : capacity, sizeof(std::int32_t)));
+    array->jc = static_cast<std::int32_t*>(std::calloc(static_cast<std::size_t>(n) + 1, sizeof(std::int32_t)));
+    if (array->data == nullptr || array->ir == nullptr || array->jc == nullptr) {
+        freeArray(array);
+        raiseError("Out of memory: cannot allocate a sparse matrix with " + std::to_string(capacity) +
+                   " entries.");
+    }
+    adoptArray(array);
+    return array;
+}
+
+kyArray* duplicate(const kyArray* source)
+{
+    if (source->arrayClass == ArrayClass::Sparse) {
+        kyArray* copy = createSparse(source->m, source->n, source->capacity);
+        std::memcpy(copy->jc, source->jc, (static_cast<std::size_t>(source->n) + 1) * sizeof(std::int32_t));
+        std::memcpy(copy->ir, source->ir, source->capacity * sizeof(std::int32_t));
+        std::memcpy(copy->data, source->data, source->capacity * sizeof(double));
+        return copy;
+    }
+    kyArray* copy = createFull(source->arrayClass, source->m, source->n);
+    std::memcpy(copy->data, source->data, static_cast<std::size_t>(elementCount(source)) *
+                                              elementSize(source->arrayClass));
+    return copy;
+}
+
+void freeArray(kyArray* array) noexcept
+{
+    if (array == nullptr) return;
+    std::free(array->data);
+    std::free(array->ir);
+    std::free(array->jc);
+    std::free(array);
+}
+
+}  // namespace ky

@@ -1,0 +1,59 @@
+// The host's array record and the C++ interface through which the host
+// itself creates, inspects and frees arrays. Plug-ins see only the opaque
+// handle of ky.h.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string_view>
+
+#include "ky.h"
+
+namespace ky {
+
+enum class ArrayClass : std::uint8_t { Double, Char, Uint8, Sparse };
+
+}  // namespace ky
+
+struct kyArray {
+    ky::ArrayClass arrayClass;
+    std::int32_t m;
+    std::int32_t n;
+    // Full arrays: element capacity (kySetM may shrink m below it).
+    // Sparse: number of entries the row-index and value storage can hold.
+    std::size_t capacity;
+    void* data;           // doubles (Double, Sparse values) or bytes (Char, Uint8)
+    std::int32_t* ir;     // sparse row indices, capacity entries
+    std::int32_t* jc;     // sparse column starts, n + 1 entries
+};
+
+namespace ky {
+
+// Largest element count of a full array, so that every count fits int32_t.
+constexpr std::int64_t maxElements = INT32_MAX;
+
+// Creators. Each throws ky::CallError (see call_context.hpp) when the size
+// is negative or too large or the memory cannot be had. Arrays created
+// while a call runs belong to that call; otherwise to the caller.
+kyArray* createDouble(std::int32_t m, std::int32_t n);
+kyArray* createUint8(std::int32_t m, std::int32_t n);
+kyArray* createChar(std::string_view text);                  // 1-by-len
+kyArray* createCharMatrix(std::int32_t m, std::int32_t n);   // zero bytes
+kyArray* createSparse(std::int32_t m, std::int32_t n, std::size_t capacity);
+kyArray* duplicate(const kyArray* array);
+
+// Frees an array and its storage, with no ownership check.
+void freeArray(kyArray* array) noexcept;
+
+std::int64_t elementCount(const kyArray* array) noexcept;  // m*n, not clamped
+std::size_t elementSize(ArrayClass c) noexcept;           // bytes per element
+const char* className(ArrayClass c) noexcept;              // "double", "char", ...
+
+struct ArrayDeleter {
+    void operator()(kyArray* array) const noexcept { freeArray(array); }
+};
+// A host-owned array.
+using ArrayHandle = std::unique_ptr<kyArray, ArrayDeleter>;
+
+}  // namespace ky

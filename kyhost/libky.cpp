@@ -1,0 +1,126 @@
+// The array library's C interface (ky.h). Every handle is checked for null
+// and every size for range; a violation ends the running call with a host
+// error instead of corrupting memory.
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "call_context.hpp"
+#include "host_array.hpp"
+#include "ky.h"
+
+namespace {
+
+const kyArray* checked(const kyArray* array, const char* operation)
+{
+    if (array == nullptr) ky::raiseError(std::string(operation) + ": the array handle is null.");
+    return array;
+}
+
+}  // namespace
+
+extern "C" {
+
+int32_t kyGetM(const kyArray* array) { return checked(array, "kyGetM")->m; }
+
+int32_t kyGetN(const kyArray* array) { return checked(array, "kyGetN")->n; }
+
+int32_t kyGetNumberOfElements(const kyArray* array)
+{
+    return static_cast<int32_t>(std::min<int64_t>(ky::elementCount(checked(array, "kyGetNumberOfElements")),
+                                                  ky::maxElements));
+}
+
+double* kyGetPr(const kyArray* array) { return static_cast<double*>(checked(array, "kyGetPr")->data); }
+
+int32_t* kyGetIr(const kyArray* array) { return checked(array, "kyGetIr")->ir; }
+
+int32_t* kyGetJc(const kyArray* array) { return checked(array, "kyGetJc")->jc; }
+
+bool kyIsChar(const kyArray* array) { return checked(array, "kyIsChar")->arrayClass == ky::ArrayClass::Char; }
+
+bool kyIsUint8(const kyArray* array) { return checked(array, "kyIsUint8")->arrayClass == ky::ArrayClass::Uint8; }
+
+bool kyIsSparse(const kyArray* array)
+{
+    return checked(array, "kyIsSparse")->arrayClass == ky::ArrayClass::Sparse;
+}
+
+int kyGetString(const kyArray* array, char* buffer, int32_t size)
+{
+    checked(array, "kyGetString");
+    if (buffer == nullptr || size <= 0) return 1;
+    if (array->arrayClass != ky::ArrayClass::Char) {
+        buffer[0] = '\0';
+        return 1;
+    }
+    const int64_t length = ky::elementCount(array);
+    const int64_t copied = std::min<int64_t>(length, static_cast<int64_t>(size) - 1);
+    std::memcpy(buffer, array->data, static_cast<size_t>(copied));
+    buffer[copied] = '\0';
+    return copied == length ? 0 : 1;
+}
+
+kyArray* kyCreateDoubleMatrix(int32_t m, int32_t n, int complexity)
+{
+    if (complexity != kyREAL) ky::raiseError("kyCreateDoubleMatrix: only real matrices are supported.");
+    return ky::createDouble(m, n);
+}
+
+void kySetM(kyArray* array, int32_t m)
+{
+    checked(array, "kySetM");
+    if (array->arrayClass == ky::ArrayClass::Sparse)
+        ky::raiseError("kySetM: the row count of a sparse matrix cannot be changed.");
+    if (m < 0) ky::raiseError("kySetM: the row count must be non-negative.");
+    if (static_cast<uint64_t>(m) * static_cast<uint64_t>(array->n) > array->capacity)
+        ky::raiseError("kySetM: " + std::to_string(m) + " rows exceed the array's storage.");
+    array->m = m;
+}
+
+void kyDestroyArray(kyArray* array)
+{
+    if (array == nullptr) return;
+    ky::CallContext* call = ky::currentCall();
+    if (call == nullptr) {
+        ky::freeArray(array);
+        return;
+    }
+    if (call->arrays.erase(array) == 0) {
+        if (call->inputs.count(array) != 0)
+            ky::raiseError("kyDestroyArray: an input array belongs to the caller and cannot be destroyed.");
+        ky::raiseError("kyDestroyArray: the array was not created by this call or was already destroyed.");
+    }
+    ky::freeArray(array);
+}
+
+void* kyCalloc(size_t count, size_t size)
+{
+    if (size != 0 && count > SIZE_MAX / size)
+        ky::raiseError("kyCalloc: " + std::to_string(count) + " times " + std::to_string(size) +
+                       " bytes exceeds the addressable memory.");
+    ky::CallContext* call = ky::currentCall();
+    if (call == nullptr) ky::raiseError("kyCalloc: no plug-in call is running.");
+    void* block = std::calloc(count == 0 ? 1 : count, size == 0 ? 1 : size);
+    if (block == nullptr)
+        ky::raiseError("Out of memory: kyCalloc cannot allocate " + std::to_string(count * size) + " bytes.");
+    try {
+        call->memory.insert(block);
+    } catch (...) {
+        std::free(block);
+        ky::raiseError("Out of memory while recording a kyCalloc block.");
+    }
+    return block;
+}
+
+void kyFree(void* pointer)
+{
+    if (pointer == nullptr) return;
+    ky::CallContext* call = ky::currentCall();
+    if (call == nullptr || call->memory.erase(pointer) == 0)
+        ky::raiseError("kyFree: the memory was not allocated with kyCalloc in this call or was already freed.");
+    std::free(pointer);
+}
+
+}  // extern "C"

@@ -1,0 +1,3 @@
+#include "kyhost_command.hpp"
+
+int main(int argc, char** argv) { return ky::runKyhost(argc, argv); }

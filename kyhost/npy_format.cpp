@@ -1,0 +1,176 @@
+#include "npy_format.hpp"
+
+#include <algorithm>
+#include <cstring>
+#include <fstream>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "data_files.hpp"
+#include "number_text.hpp"
+#include "usage_error.hpp"
+
+namespace ky {
+
+namespace {
+
+constexpr std::string_view magic("\x93NUMPY", 6);
+
+struct Header {
+    std::string descr;
+    bool fortranOrder = false;
+    std::vector<long long> shape;
+};
+
+[[noreturn]] void malformed(const std::string& path, const std::string& what)
+{
+    throw UsageError("'" + path + "' is not a valid .npy file: " + what);
+}
+
+// The text after "'key':" in the header dictionary, blanks skipped.
+std::optional<std::string_view> valueOf(std::string_view dict, std::string_view key)
+{
+    for (const char quote : {'\'', '"'}) {
+        const std::string quoted = std::string(1, quote) + std::string(key) + quote;
+        std::size_t at = dict.find(quoted);
+        if (at == std::string_view::npos) continue;
+        at = dict.find(':', at + quoted.size());
+        if (at == std::string_view::npos) return std::nullopt;
+        std::string_view rest = dict.substr(at + 1);
+        while (!rest.empty() && rest.front() == ' ') rest.remove_prefix(1);
+        return rest;
+    }
+    return std::nullopt;
+}
+
+Header parseHeader(const std::string& path, std::string_view dict)
+{
+    Header header;
+    const auto descr = valueOf(dict, "descr");
+    if (!descr || descr->empty() || (descr->front() != '\'' && descr->front() != '"'))
+        malformed(path, "no 'descr' string in the header");
+    const std::size_t close = descr->find(descr->front(), 1);
+    if (close == std::string_view::npos) malformed(path, "unterminated 'descr'");
+    header.descr = std::string(descr->substr(1, close - 1));
+
+    const auto order = valueOf(dict, "fortran_order");
+    if (!order) malformed(path, "no 'fortran_order' in the header");
+    if (order->starts_with("True"))
+        header.fortranOrder = true;
+    else if (!order->starts_with("False"))
+        malformed(path, "'fortran_order' is neither True nor False");
+
+    const auto shape = valueOf(dict, "shape");
+    if (!shape || shape->empty() || shape->front() != '(') malformed(path, "no 'shape' tuple in the header");
+    const std::size_t end = shape->find(')');
+    if (end == std::string_view::npos) malformed(path, "unterminated 'shape'");
+    std::string_view items = shape->substr(1, end - 1);
+    while (!trimBlanks(items).empty()) {
+        const std::size_t comma = items.find(',');
+        const std::string_view item = items.substr(0, comma);
+        const auto size = parseCount(item, INT32_MAX);
+        if (!size) malformed(path, "'shape' holds '" + std::string(trimBlanks(item)) + "'");
+        header.shape.push_back(*size);
+        if (comma == std::string_view::npos) break;
+        items.remove_prefix(comma + 1);
+    }
+    return header;
+}
+
+}  // namespace
+
+ArrayHandle readNpy(const std::string& path)
+{
+    const std::string file = readWholeFile(path);
+    if (file.size() < 10 || std::string_view(file).substr(0, 6) != magic) malformed(path, "wrong magic string");
+    const auto major = static_cast<unsigned char>(file[6]);
+    std::size_t headerLength = 0, headerStart = 0;
+    if (major == 1) {
+        headerLength = static_cast<unsigned char>(file[8]) | (static_cast<std::size_t>(static_cast<unsigned char>(file[9])) << 8);
+        headerStart = 10;
+    } else if (major == 2 || major == 3) {
+        if (file.size() < 12) malformed(path, "truncated header");
+        for (int i = 0; i < 4; ++i)
+            headerLength |= static_cast<std::size_t>(static_cast<unsigned char>(file[8 + i])) << (8 * i);
+        headerStart = 12;
+    } else {
+        malformed(path, "unknown format version " + std::to_string(major));
+    }
+    if (headerLength > file.size() - headerStart) malformed(path, "truncated header");
+    const Header header = parseHeader(path, std::string_view(file).substr(headerStart, headerLength));
+
+    std::size_t itemSize = 0;
+    bool bigEndian = false;
+    ArrayClass arrayClass = ArrayClass::Double;
+    if (header.descr == "<f8" || header.descr == "=f8" || header.descr == ">f8") {
+        itemSize = 8;
+        bigEndian = header.descr == ">f8";
+    } else if (header.descr == "|u1" || header.descr == "u1" || header.descr == "<u1" || header.descr == ">u1") {
+        itemSize = 1;
+        arrayClass = ArrayClass::Uint8;
+    } else {
+        throw UsageError("'" + path + "' holds dtype '" + header.descr +
+                         "'; only float64 and uint8 arrays are accepted");
+    }
+    long long rows = 1, cols = 1;
+    if (header.shape.size() == 1) {
+        cols = header.shape[0];
+    } else if (header.shape.size() == 2) {
+        rows = header.shape[0];
+        cols = header.shape[1];
+    } else if (header.shape.size() > 2) {
+        throw UsageError("'" + path + "' has " + std::to_string(header.shape.size()) +
+                         " dimensions; only 0-D, 1-D and 2-D arrays are accepted");
+    }
+    if (rows * cols > maxElements) throw UsageError("'" + path + "' holds too many elements");
+    const std::size_t count = static_cast<std::size_t>(rows * cols);
+    const std::size_t dataStart = headerStart + headerLength;
+    if (file.size() - dataStart != count * itemSize)
+        malformed(path, "the data holds " + std::to_string(file.size() - dataStart) + " bytes, the shape needs " +
+                            std::to_string(count * itemSize));
+
+    ArrayHandle array(arrayClass == ArrayClass::Double
+                          ? createDouble(static_cast<std::int32_t>(rows), static_cast<std::int32_t>(cols))
+                          : createUint8(static_cast<std::int32_t>(rows), static_cast<std::int32_t>(cols)));
+    const char* source = file.data() + dataStart;
+    auto* target = static_cast<char*>(array->data);
+    for (std::size_t k = 0; k < count; ++k) {
+        // Element k of the file, placed at its column-major position.
+        const std::size_t i = header.fortranOrder ? k % static_cast<std::size_t>(rows) : k / static_cast<std::size_t>(cols);
+        const std::size_t j = header.fortranOrder ? k / static_cast<std::size_t>(rows) : k % static_cast<std::size_t>(cols);
+        char* to = target + (i + j * static_cast<std::size_t>(rows)) * itemSize;
+        std::memcpy(to, source + k * itemSize, itemSize);
+        if (bigEndian) std::reverse(to, to + itemSize);
+    }
+    return array;
+}
+
+void writeNpy(const std::string& path, const kyArray* array)
+{
+    if (array->arrayClass == ArrayClass::Sparse)
+        throw UsageError("a sparse result cannot be written as .npy; give --out a .csv path");
+    const bool isDouble = array->arrayClass == ArrayClass::Double;
+    std::string dict = std::string("{'descr': '") + (isDouble ? "<f8" : "|u1") +
+                       "', 'fortran_order': True, 'shape': (" + std::to_string(array->m) + ", " +
+                       std::to_string(array->n) + "), }";
+    // Pad with blanks so that the data starts on a 64-byte boundary.
+    const std::size_t unpadded = magic.size() + 4 + dict.size() + 1;
+    dict.append((64 - unpadded % 64) % 64, ' ');
+    dict.push_back('\n');
+
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    if (!out) throw UsageError("cannot write '" + path + "'");
+    out.write(magic.data(), static_cast<std::streamsize>(magic.size()));
+    const char version[2] = {1, 0};
+    out.write(version, 2);
+    const char length[2] = {static_cast<char>(dict.size() & 0xff), static_cast<char>(dict.size() >> 8)};
+    out.write(length, 2);
+    out << dict;
+    out.write(static_cast<const char*>(array->data),
+              static_cast<std::streamsize>(elementCount(array) * static_cast<std::int64_t>(elementSize(array->arrayClass))));
+    out.close();
+    if (!out) throw UsageError("cannot write '" + path + "'");
+}
+
+}  // namespace ky
