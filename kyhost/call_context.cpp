@@ -21,7 +21,7 @@ CallScope::CallScope(WarningSink onWarning) : previous_(runningCall)
 CallScope::~CallScope()
 {
     runningCall = previous_;
-    for (void* block : context_.memory) std::free(block);
+    for (const auto& block : context_.memory) std::free(block.first);
     for (kyArray* array : context_.arrays) freeArray(array);
 }
 
@@ -32,8 +32,22 @@ bool CallScope::owns(const kyArray* array) const noexcept
 
 kyArray* CallScope::keep(kyArray* array) noexcept
 {
-    context_.arrays.erase(array);
+    if (context_.arrays.erase(array) != 0) context_.removeBytes(storageBytes(array));
     return array;
+}
+
+std::size_t storageBytes(const kyArray* array) noexcept
+{
+    std::size_t bytes = sizeof(kyArray) + array->capacity * elementSize(array->arrayClass);
+    if (array->arrayClass == ArrayClass::Sparse)
+        bytes += array->capacity * sizeof(std::int32_t) + (static_cast<std::size_t>(array->n) + 1) * sizeof(std::int32_t);
+    return bytes;
+}
+
+void releaseArray(CallContext& call, kyArray* array) noexcept
+{
+    if (call.arrays.erase(array) != 0) call.removeBytes(storageBytes(array));
+    freeArray(array);
 }
 
 void adoptArray(kyArray* array)
@@ -41,6 +55,7 @@ void adoptArray(kyArray* array)
     if (runningCall == nullptr) return;
     try {
         runningCall->arrays.insert(array);
+        runningCall->addBytes(storageBytes(array));
     } catch (...) {
         freeArray(array);
         raiseError("Out of memory while recording a new array.");

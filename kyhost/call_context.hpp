@@ -13,6 +13,7 @@
 #include <functional>
 #include <stdexcept>
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -33,11 +34,22 @@ using WarningSink = std::function<void(const std::string&)>;
 
 class CallContext {
 public:
-    std::unordered_set<void*> memory;         // kyCalloc blocks
-    std::unordered_set<kyArray*> arrays;      // arrays created during the call
+    std::unordered_map<void*, std::size_t> memory;  // kyCalloc blocks and their sizes
+    std::unordered_set<kyArray*> arrays;            // arrays created during the call
     std::unordered_set<const kyArray*> inputs;  // arrays the call was given
     std::vector<std::string> warnings;
     WarningSink onWarning;
+    // Bytes of host memory (blocks and arrays) the call holds now, and the
+    // most it held at once.
+    std::size_t bytesHeld = 0;
+    std::size_t peakBytes = 0;
+
+    void addBytes(std::size_t bytes) noexcept
+    {
+        bytesHeld += bytes;
+        if (bytesHeld > peakBytes) peakBytes = bytesHeld;
+    }
+    void removeBytes(std::size_t bytes) noexcept { bytesHeld -= bytes; }
 };
 
 // The running call, or null when no call runs.
@@ -66,5 +78,11 @@ private:
 
 // Registers an array with the running call, if any.
 void adoptArray(kyArray* array);
+
+// Frees an array the running call owns and takes it off the call's books.
+void releaseArray(CallContext& call, kyArray* array) noexcept;
+
+// Bytes of storage an array holds.
+std::size_t storageBytes(const kyArray* array) noexcept;
 
 }  // namespace ky

@@ -42,6 +42,7 @@ CallOutcome runCall(kyxFunctionType entry, int outputCount, std::span<const kyAr
             outcome.error = "The call ended with an unexpected exception.";
         }
         outcome.warnings = std::move(scope.context().warnings);
+        outcome.peakBytes = scope.context().peakBytes;
     }
     outcome.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     return outcome;

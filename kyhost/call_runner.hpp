@@ -18,6 +18,7 @@ struct CallOutcome {
     std::vector<std::string> warnings;  // in the order issued
     std::optional<std::string> error;   // set when the call ended in an error
     double seconds = 0;                 // wall time of the call
+    std::size_t peakBytes = 0;          // most host memory the call held at once
 };
 
 // Calls entry with outputCount requested outputs (at least one slot is

@@ -87,12 +87,12 @@ void kyDestroyArray(kyArray* array)
         ky::freeArray(array);
         return;
     }
-    if (call->arrays.erase(array) == 0) {
+    if (call->arrays.count(array) == 0) {
         if (call->inputs.count(array) != 0)
             ky::raiseError("kyDestroyArray: an input array belongs to the caller and cannot be destroyed.");
         ky::raiseError("kyDestroyArray: the array was not created by this call or was already destroyed.");
     }
-    ky::freeArray(array);
+    ky::releaseArray(*call, array);
 }
 
 void* kyCalloc(size_t count, size_t size)
@@ -106,7 +106,8 @@ void* kyCalloc(size_t count, size_t size)
     if (block == nullptr)
         ky::raiseError("Out of memory: kyCalloc cannot allocate " + std::to_string(count * size) + " bytes.");
     try {
-        call->memory.insert(block);
+        call->memory.emplace(block, count * size);
+        call->addBytes(count * size);
     } catch (...) {
         std::free(block);
         ky::raiseError("Out of memory while recording a kyCalloc block.");
@@ -118,8 +119,11 @@ void kyFree(void* pointer)
 {
     if (pointer == nullptr) return;
     ky::CallContext* call = ky::currentCall();
-    if (call == nullptr || call->memory.erase(pointer) == 0)
+    const auto block = call == nullptr ? decltype(call->memory)::iterator{} : call->memory.find(pointer);
+    if (call == nullptr || block == call->memory.end())
         ky::raiseError("kyFree: the memory was not allocated with kyCalloc in this call or was already freed.");
+    call->removeBytes(block->second);
+    call->memory.erase(block);
     std::free(pointer);
 }
 
