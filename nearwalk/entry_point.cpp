@@ -1,0 +1,67 @@
+// nearwalk: K = nearwalk(X, Y, TRI, XI, YI) or K = nearwalk(X, Y, TRI, XI,
+// YI, S) finds, for every query point (XI(q), YI(q)), a nearest data point
+// (X(k), Y(k)) by greedy descent over the neighbour graph of the
+// triangulation TRI (or over the sparse neighbour matrix S), and returns the
+// 1-based indices k in a matrix of XI's shape.
+#include <cstdint>
+
+#include "argument_checks.hpp"
+#include "greedy_walk.hpp"
+#include "kyx.h"
+#include "neighbour_matrix.hpp"
+#include "search_state.hpp"
+
+namespace {
+
+using nearwalk::searchState;
+
+// The 0-based start index named by a 1-based corner stored as a double,
+// truncated toward zero. A value that is NaN or outside the 32-bit range
+// gives -1, which the range check of the walk rejects like any other index
+// outside the data points.
+std::int32_t startFromCorner(double corner)
+{
+    if (!(corner > -2147483648.0 && corner < 2147483648.0)) return -1;
+    return static_cast<std::int32_t>(corner) - 1;
+}
+
+}  // namespace
+
+extern "C" KYX_EXPORT void kyxFunction(int outputCount, kyArray* outputs[], int inputCount, const kyArray* inputs[])
+{
+    nearwalk::checkArguments(outputCount, inputCount, inputs);
+    const kyArray* xi = inputs[3];
+
+    searchState.pointCount = kyGetNumberOfElements(inputs[0]);
+    searchState.x = kyGetPr(inputs[0]);
+    searchState.y = kyGetPr(inputs[1]);
+    searchState.triangleCount = kyGetM(inputs[2]);
+    searchState.tri = kyGetPr(inputs[2]);
+    searchState.xi = kyGetPr(xi);
+    searchState.yi = kyGetPr(inputs[4]);
+    const std::int32_t queryCount = kyGetNumberOfElements(xi);
+
+    outputs[0] = kyCreateDoubleMatrix(kyGetM(xi), kyGetN(xi), kyREAL);
+    double* found = kyGetPr(outputs[0]);
+
+    const bool built = inputCount != 6;
+    kyArray* neighbours = built ? nearwalk::buildNeighbourMatrix() : const_cast<kyArray*>(inputs[5]);
+    nearwalk::checkNeighbourMatrix(neighbours, searchState.pointCount);
+    searchState.rowIndex = kyGetIr(neighbours);
+    searchState.columnStart = kyGetJc(neighbours);
+    searchState.warned = false;
+
+    if (searchState.triangleCount == 0 && queryCount > 0) kyxErrMsgTxt("No data to search.");
+    if (searchState.triangleCount > 0) {
+        // Each query starts from the answer to the one before it in
+        // column-major order: neighbouring queries have nearby answers.
+        std::int32_t start = startFromCorner(searchState.tri[0]);
+        for (std::int32_t q = 0; q < queryCount; ++q) {
+            const std::int32_t answer = nearwalk::walkNearest(q, start);
+            found[q] = static_cast<double>(answer) + 1.0;
+            start = answer;
+        }
+    }
+
+    if (built) kyDestroyArray(neighbours);
+}

@@ -1,0 +1,7 @@
+#include "search_state.hpp"
+
+namespace nearwalk {
+
+SearchState searchState{};
+
+}  // namespace nearwalk

@@ -1,0 +1,76 @@
+// The neighbour matrix built from a triangle matrix: an entry for every
+// ordered pair of corners of every triangle, through the host's "sparse".
+#include <gtest/gtest.h>
+
+#include <set>
+#include <utility>
+
+#include "call_runner.hpp"
+#include "neighbour_matrix.hpp"
+#include "search_state.hpp"
+
+namespace {
+
+using Entries = std::set<std::pair<std::int32_t, std::int32_t>>;  // (row, column), 0-based
+
+const std::vector<double>* triangles = nullptr;  // column-major, M-by-3
+std::int32_t pointCount = 0;
+
+// Builds the matrix inside a host call, as the plug-in does, and hands it
+// out as the call's result.
+void buildInCall(int, kyArray* outputs[], int, const kyArray*[])
+{
+    nearwalk::searchState.pointCount = pointCount;
+    nearwalk::searchState.triangleCount = static_cast<std::int32_t>(triangles->size() / 3);
+    nearwalk::searchState.tri = triangles->data();
+    outputs[0] = nearwalk::buildNeighbourMatrix();
+}
+
+ky::ArrayHandle build(const std::vector<double>& tri, std::int32_t n)
+{
+    triangles = &tri;
+    pointCount = n;
+    ky::CallOutcome outcome = ky::runCall(buildInCall, 1, {});
+    EXPECT_FALSE(outcome.error) << *outcome.error;
+    return std::move(outcome.result);
+}
+
+Entries entriesOf(const kyArray* s)
+{
+    Entries entries;
+    for (std::int32_t j = 0; j < s->n; ++j)
+        for (std::int32_t p = s->jc[j]; p < s->jc[j + 1]; ++p) entries.insert({s->ir[p], j});
+    return entries;
+}
+
+TEST(NearwalkNeighbourMatrix, HoldsEveryOrderedPairOfCornersOfEveryTriangle)
+{
+    // Triangles (1, 2, 3) and (3, 2, 4) of five points; point 5 is in none.
+    const ky::ArrayHandle s = build({1, 3, 2, 2, 3, 4}, 5);
+    ASSERT_TRUE(s);
+    EXPECT_EQ(s->arrayClass, ky::ArrayClass::Sparse);
+    EXPECT_EQ(s->m, 5);
+    EXPECT_EQ(s->n, 5);
+    const Entries expected{{0, 1}, {0, 2}, {1, 0}, {1, 2}, {2, 0}, {2, 1},
+                           {1, 3}, {3, 1}, {2, 3}, {3, 2}};
+    EXPECT_EQ(entriesOf(s.get()), expected);
+    EXPECT_EQ(s->jc[5], static_cast<std::int32_t>(expected.size()));  // the shared edge is stored once
+}
+
+TEST(NearwalkNeighbourMatrix, ATriangleNamingAPointTwicePutsItOnTheDiagonal)
+{
+    const ky::ArrayHandle s = build({2, 2, 1}, 2);
+    ASSERT_TRUE(s);
+    EXPECT_EQ(entriesOf(s.get()), (Entries{{0, 1}, {1, 0}, {1, 1}}));
+}
+
+TEST(NearwalkNeighbourMatrix, NoTrianglesGiveAnEmptyMatrixOfTheDataPoints)
+{
+    const ky::ArrayHandle s = build({}, 4);
+    ASSERT_TRUE(s);
+    EXPECT_EQ(s->m, 4);
+    EXPECT_EQ(s->n, 4);
+    EXPECT_EQ(s->jc[4], 0);
+}
+
+}  // namespace

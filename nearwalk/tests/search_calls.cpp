@@ -1,0 +1,65 @@
+#include "search_calls.hpp"
+
+#include <gtest/gtest.h>
+
+#include <limits>
+
+namespace nearwalk::testing {
+
+ky::ArrayHandle neighbourMatrix(std::int32_t rows, const std::vector<std::vector<std::int32_t>>& columns)
+{
+    std::size_t entries = 0;
+    for (const auto& column : columns) entries += column.size();
+    ky::ArrayHandle s(ky::createSparse(rows, static_cast<std::int32_t>(columns.size()), entries));
+    std::int32_t at = 0;
+    for (std::size_t j = 0; j < columns.size(); ++j) {
+        s->jc[j] = at;
+        for (const std::int32_t row : columns[j]) {
+            s->ir[at] = row;
+            static_cast<double*>(s->data)[at] = 1.0;
+            ++at;
+        }
+    }
+    s->jc[columns.size()] = at;
+    return s;
+}
+
+kyxFunctionType plugin()
+{
+    static const kyxFunctionType entry = ky::testing::builtPlugin("nearwalk");
+    return entry;
+}
+
+ky::CallOutcome search(const kyArray* x, const kyArray* y, const kyArray* tri, const kyArray* xi,
+                       const kyArray* yi, const kyArray* s)
+{
+    if (s == nullptr) return ky::testing::call(plugin(), 1, {x, y, tri, xi, yi});
+    return ky::testing::call(plugin(), 1, {x, y, tri, xi, yi, s});
+}
+
+std::vector<double> answers(const ky::CallOutcome& outcome)
+{
+    EXPECT_FALSE(outcome.error) << *outcome.error;
+    if (outcome.error || !outcome.result) return {};
+    return ky::testing::values(outcome.result.get());
+}
+
+std::string errorOf(const ky::CallOutcome& outcome)
+{
+    EXPECT_TRUE(outcome.error) << "the call succeeded";
+    return outcome.error.value_or("");
+}
+
+double nearestSquaredDistance(const std::vector<double>& x, const std::vector<double>& y, double qx, double qy)
+{
+    double best = std::numeric_limits<double>::infinity();
+    for (std::size_t k = 0; k < x.size(); ++k) {
+        const double dx = x[k] - qx;
+        const double dy = y[k] - qy;
+        const double d = dy * dy + dx * dx;
+        if (d < best) best = d;
+    }
+    return best;
+}
+
+}  // namespace nearwalk::testing
