@@ -1,0 +1,77 @@
+// The array library's C interface as plug-ins see it.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "call_context.hpp"
+#include "kyx.h"
+#include "plugin_testing.hpp"
+
+namespace {
+
+using namespace ky::testing;
+
+TEST(GetString, CopiesAtMostSizeMinusOneCharactersAndTerminates)
+{
+    ky::ArrayHandle word = text("sorted");
+    char buffer[8];
+
+    std::memset(buffer, 'x', sizeof buffer);
+    EXPECT_EQ(kyGetString(word.get(), buffer, 7), 0);  // exactly fits
+    EXPECT_STREQ(buffer, "sorted");
+
+    std::memset(buffer, 'x', sizeof buffer);
+    EXPECT_NE(kyGetString(word.get(), buffer, 6), 0);  // one too short
+    EXPECT_STREQ(buffer, "sorte");
+    EXPECT_EQ(buffer[6], 'x');  // nothing written past size
+
+    EXPECT_NE(kyGetString(word.get(), buffer, 0), 0);
+    ky::ArrayHandle empty = text("");
+    EXPECT_EQ(kyGetString(empty.get(), buffer, 1), 0);
+    EXPECT_STREQ(buffer, "");
+}
+
+TEST(GetString, RefusesNonTextAndReadsMatricesInStorageOrder)
+{
+    ky::ArrayHandle number = row({115});
+    char buffer[8] = "zzz";
+    EXPECT_NE(kyGetString(number.get(), buffer, 8), 0);
+    EXPECT_STREQ(buffer, "");
+
+    ky::ArrayHandle grid(ky::createCharMatrix(2, 2));
+    std::memcpy(grid->data, "acbd", 4);  // rows "ab" and "cd", column-major
+    EXPECT_EQ(kyGetString(grid.get(), buffer, 8), 0);
+    EXPECT_STREQ(buffer, "acbd");
+}
+
+TEST(ArrayLimits, SizesThatDoNotFitAreRefusedNotWrapped)
+{
+    EXPECT_THROW(ky::createDouble(-1, 3), ky::CallError);
+    EXPECT_THROW(ky::createDouble(65536, 65536), ky::CallError);
+    ky::ArrayHandle empty(ky::createDouble(0, 3));
+    EXPECT_EQ(kyGetNumberOfElements(empty.get()), 0);
+    EXPECT_EQ(kyGetN(empty.get()), 3);
+    ky::ArrayHandle huge(ky::createSparse(1000000, 1000000, 0));
+    EXPECT_EQ(kyGetNumberOfElements(huge.get()), INT32_MAX);  // clamped, not wrapped
+}
+
+TEST(ArrayLimits, ServicesNeedARunningCall)
+{
+    EXPECT_THROW(kyCalloc(4, 1), ky::CallError);
+    EXPECT_THROW(kyFree(reinterpret_cast<void*>(16)), ky::CallError);
+    EXPECT_THROW(kyGetM(nullptr), ky::CallError);
+}
+
+TEST(ArrayLimits, CallocAccountsBytesAndRefusesOverflow)
+{
+    ky::CallScope scope({});
+    EXPECT_THROW(kyCalloc(SIZE_MAX / 2, 4), ky::CallError);
+    auto* block = static_cast<unsigned char*>(kyCalloc(100, 1));
+    EXPECT_EQ(block[99], 0);
+    EXPECT_EQ(scope.context().bytesHeld, 100u);
+    kyFree(block);
+    EXPECT_EQ(scope.context().bytesHeld, 0u);
+    EXPECT_EQ(scope.context().peakBytes, 100u);
+}
+
+}  // namespace

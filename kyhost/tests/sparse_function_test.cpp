@@ -1,0 +1,96 @@
+// The host function "sparse": storage order, repeats, and each refusal.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "host_functions.hpp"
+#include "plugin_testing.hpp"
+
+namespace {
+
+using namespace ky::testing;
+
+ky::CallOutcome sparse(const std::vector<double>& i, const std::vector<double>& j, double v, double nr, double nc)
+{
+    ky::ArrayHandle rows = row(i), cols = row(j), value = row({v}), m = row({nr}), n = row({nc});
+    return call(ky::findHostFunction("sparse"), 1, {rows.get(), cols.get(), value.get(), m.get(), n.get()});
+}
+
+struct Stored {
+    std::vector<int32_t> jc, ir;
+    std::vector<double> values;
+};
+
+Stored stored(const kyArray* s)
+{
+    const int32_t nnz = s->jc[s->n];
+    const auto* v = static_cast<const double*>(s->data);
+    return {std::vector<int32_t>(s->jc, s->jc + s->n + 1), std::vector<int32_t>(s->ir, s->ir + nnz),
+            std::vector<double>(v, v + nnz)};
+}
+
+TEST(Sparse, RowsAscendWithinEachColumnAndRepeatsAreSummed)
+{
+    // Pairs given out of order, (3,1) three times and (1,2) twice.
+    const ky::CallOutcome outcome =
+        sparse({3, 1, 3, 2, 1, 3, 4}, {1, 2, 1, 1, 2, 1, 3}, 0.1, 4, 3);
+    ASSERT_FALSE(outcome.error) << *outcome.error;
+    ASSERT_EQ(outcome.result->m, 4);
+    ASSERT_EQ(outcome.result->n, 3);
+    const Stored s = stored(outcome.result.get());
+    EXPECT_EQ(s.jc, (std::vector<int32_t>{0, 2, 3, 4}));
+    EXPECT_EQ(s.ir, (std::vector<int32_t>{1, 2, 0, 3}));
+    // Repeated values are added one after another, as 0.1 + 0.1 + 0.1.
+    EXPECT_EQ(s.values, (std::vector<double>{0.1, 0.1 + 0.1 + 0.1, 0.1 + 0.1, 0.1}));
+}
+
+TEST(Sparse, EmptyIndicesGiveAnEmptyMatrixOfTheGivenSize)
+{
+    const ky::CallOutcome outcome = sparse({}, {}, 1, 5, 2);
+    ASSERT_FALSE(outcome.error);
+    EXPECT_EQ(stored(outcome.result.get()).jc, (std::vector<int32_t>{0, 0, 0}));
+    EXPECT_EQ(outcome.result->m, 5);
+}
+
+TEST(Sparse, RefusesBadIndicesWithAMessageThatNamesThem)
+{
+    struct Case {
+        std::vector<double> i, j;
+        double nr, nc;
+        const char* expected;
+    } cases[] = {
+        {{1, 2}, {1}, 3, 3, "same number of elements"},
+        {{0}, {1}, 3, 3, "row index 0 (element 1)"},
+        {{4}, {1}, 3, 3, "row index 4"},
+        {{1.5}, {1}, 3, 3, "row index 1.5"},
+        {{1}, {std::nan("")}, 3, 3, "column index nan"},
+        {{1}, {-1}, 3, 3, "column index -1"},
+        {{1}, {1}, -1, 3, "row count NR must be a non-negative whole number"},
+        {{1}, {1}, 3, 2.5, "column count NC must be a non-negative whole number"},
+        {{1}, {1}, 3e10, 3, "row count NR"},
+    };
+    for (const Case& c : cases) {
+        const ky::CallOutcome outcome = sparse(c.i, c.j, 1, c.nr, c.nc);
+        ASSERT_TRUE(outcome.error) << c.expected;
+        EXPECT_NE(outcome.error->find(c.expected), std::string::npos) << *outcome.error;
+    }
+}
+
+TEST(Sparse, RefusesWrongArgumentCountsShapesAndClasses)
+{
+    ky::ArrayHandle one = row({1}), pair = row({1, 1}), word = text("ab");
+    const auto sparseFn = ky::findHostFunction("sparse");
+    const auto message = [&](std::vector<const kyArray*> inputs) {
+        const ky::CallOutcome outcome = call(sparseFn, 1, inputs);
+        return outcome.error.value_or("(no error)");
+    };
+    EXPECT_NE(message({one.get(), one.get(), one.get(), one.get()}).find("expected 5 inputs"), std::string::npos);
+    EXPECT_NE(message({word.get(), word.get(), one.get(), one.get(), one.get()}).find("real double"),
+              std::string::npos);
+    EXPECT_NE(message({one.get(), one.get(), pair.get(), one.get(), one.get()}).find("V must be 1-by-1"),
+              std::string::npos);
+    EXPECT_NE(message({one.get(), one.get(), one.get(), pair.get(), one.get()}).find("NR must be 1-by-1"),
+              std::string::npos);
+}
+
+}  // namespace
