@@ -3,15 +3,26 @@
 // Builds an NR-by-NC sparse matrix with a stored entry at (I(k), J(k)) for
 // every k, each with value V. Within each column the row indices are stored
 // in ascending order; a pair that occurs several times is stored once, its
-// values summed in input order. The build is two stable counting sorts (by
-// row, then by column), O(nnz + NR + NC) with no comparison sort, since it
-// is fed the twelve index pairs per triangle of large triangulations.
+// values summed in input order. The build is counting sorts only, O(nnz + NR
+// + NC) with no comparison sort, since it is fed the twelve index pairs per
+// triangle of large triangulations:
+//   1. check every index and count the entries of each row;
+//   2. group the column indices by row, in input order (stable);
+//   3. within each row, keep the first entry of every column and count its
+//      repeats, which gives the exact number of entries of each column;
+//   4. visit the rows in ascending order and place each entry in its column.
+// The matrix is then allocated at its exact size and written once, with no
+// gaps to close.
 #include <charconv>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
-#include <vector>
+
+#ifdef __linux__
+#include <sys/mman.h>
+#endif
 
 #include "call_context.hpp"
 #include "host_array.hpp"
@@ -62,10 +73,10 @@ std::int32_t dimension(const kyArray* array, const char* what)
                ") is not a whole number from 1 to " + std::to_string(limit) + ".");
 }
 
-// Converts 1-based double indices to 0-based integers, refusing anything
-// that is not a whole number in 1..limit, and counts each index.
-void convertIndices(const double* source, std::size_t count, std::int32_t limit, const char* what,
-                    std::int32_t* target, std::int32_t* counts)
+// Refuses any index that is not a whole number in 1..limit. With counts,
+// also counts each index: counts[i] holds how often i (1-based) occurs.
+void checkIndices(const double* source, std::size_t count, std::int32_t limit, const char* what,
+                  std::int32_t* counts)
 {
     const double top = static_cast<double>(limit);
     for (std::size_t k = 0; k < count; ++k) {
@@ -73,17 +84,65 @@ void convertIndices(const double* source, std::size_t count, std::int32_t limit,
         if (!(value >= 1.0 && value <= top)) badIndex(what, value, k, limit);
         const std::int32_t index = static_cast<std::int32_t>(value);
         if (static_cast<double>(index) != value) badIndex(what, value, k, limit);
-        target[k] = index - 1;
-        ++counts[index];
+        if (counts != nullptr) ++counts[index];
     }
 }
 
-// Turns counts (shifted by one: counts[i + 1] holds bucket i's size) into
-// bucket starts in place.
-void prefixSum(std::vector<std::int32_t>& counts)
+constexpr std::size_t pageSize = 4096;
+constexpr std::size_t hugePageSize = std::size_t(2) << 20;
+
+// Asks for transparent huge pages behind a large block of fresh memory: its
+// first touch then costs one fault per 2 MB instead of one per 4 KB, which
+// otherwise dominates building a matrix of millions of entries. Only whole
+// pages inside the block are advised; the advice is a hint and may be
+// ignored.
+void adviseHugePages([[maybe_unused]] void* start, [[maybe_unused]] std::size_t bytes)
 {
-    for (std::size_t i = 1; i < counts.size(); ++i) counts[i] += counts[i - 1];
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+    if (bytes < hugePageSize) return;
+    const std::uintptr_t begin = (reinterpret_cast<std::uintptr_t>(start) + pageSize - 1) & ~(pageSize - 1);
+    const std::uintptr_t end = (reinterpret_cast<std::uintptr_t>(start) + bytes) & ~(pageSize - 1);
+    if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+#endif
 }
+
+struct FreeBlock {
+    void operator()(void* block) const noexcept { std::free(block); }
+};
+template <typename T>
+using WorkBuffer = std::unique_ptr<T[], FreeBlock>;
+
+// Uninitialised working storage for count elements (at least one); large
+// buffers are aligned to and advised for huge pages.
+template <typename T>
+WorkBuffer<T> workBuffer(std::size_t count)
+{
+    const std::size_t bytes = (count == 0 ? 1 : count) * sizeof(T);
+    void* block = nullptr;
+    if (bytes >= hugePageSize) {
+        block = std::aligned_alloc(hugePageSize, (bytes + hugePageSize - 1) / hugePageSize * hugePageSize);
+        if (block != nullptr) adviseHugePages(block, bytes);
+    } else {
+        block = std::malloc(bytes);
+    }
+    if (block == nullptr) raiseError("Out of memory: sparse cannot allocate " + std::to_string(bytes) + " bytes.");
+    return WorkBuffer<T>(static_cast<T*>(block));
+}
+
+template <typename T>
+WorkBuffer<T> zeroedWorkBuffer(std::size_t count)
+{
+    WorkBuffer<T> buffer = workBuffer<T>(count);
+    std::memset(buffer.get(), 0, (count == 0 ? 1 : count) * sizeof(T));
+    return buffer;
+}
+
+// Per column, while the rows are deduplicated: the last row that stored an
+// entry in the column, and where that entry lies.
+struct ColumnMark {
+    std::int32_t lastRow;
+    std::int32_t slot;
+};
 
 }  // namespace
 
@@ -103,66 +162,75 @@ void sparseFunction(int outputCount, kyArray* outputs[], int inputCount, const k
     const std::int32_t colCount = dimension(inputs[4], "the column count NC");
 
     const std::size_t nnz = static_cast<std::size_t>(count);
-    auto rows = std::make_unique_for_overwrite<std::int32_t[]>(nnz == 0 ? 1 : nnz);
-    auto cols = std::make_unique_for_overwrite<std::int32_t[]>(nnz == 0 ? 1 : nnz);
-    std::vector<std::int32_t> rowStart(static_cast<std::size_t>(rowCount) + 1, 0);
-    std::vector<std::int32_t> colStart(static_cast<std::size_t>(colCount) + 1, 0);
-    convertIndices(static_cast<const double*>(rowsIn->data), nnz, rowCount, "row", rows.get(), rowStart.data());
-    convertIndices(static_cast<const double*>(colsIn->data), nnz, colCount, "column", cols.get(),
-                   colStart.data());
-    prefixSum(rowStart);
-    prefixSum(colStart);
+    const auto rows = static_cast<std::size_t>(rowCount);
+    const auto cols = static_cast<std::size_t>(colCount);
+    const double* rowValues = static_cast<const double*>(rowsIn->data);
+    const double* colValues = static_cast<const double*>(colsIn->data);
 
-    // Pass 1: the column of every entry, grouped by row (stable).
-    auto byRow = std::make_unique_for_overwrite<std::int32_t[]>(nnz == 0 ? 1 : nnz);
-    {
-        std::vector<std::int32_t> next(rowStart.begin(), rowStart.end() - 1);
-        for (std::size_t k = 0; k < nnz; ++k) byRow[static_cast<std::size_t>(next[rows[k]]++)] = cols[k];
+    // 1. rowEnd[r + 1] counts row r; after the prefix sum rowEnd[r] is where
+    // row r starts.
+    WorkBuffer<std::int32_t> rowEnd = zeroedWorkBuffer<std::int32_t>(rows + 1);
+    checkIndices(rowValues, nnz, rowCount, "row", rowEnd.get());
+    checkIndices(colValues, nnz, colCount, "column", nullptr);
+    for (std::size_t r = 1; r <= rows; ++r) rowEnd[r] += rowEnd[r - 1];
+
+    // 2. Column indices grouped by row, in input order; afterwards rowEnd[r]
+    // is where row r ends.
+    WorkBuffer<std::int32_t> byRow = workBuffer<std::int32_t>(nnz);
+    for (std::size_t k = 0; k < nnz; ++k) {
+        const auto r = static_cast<std::size_t>(rowValues[k]) - 1;
+        byRow[static_cast<std::size_t>(rowEnd[r]++)] = static_cast<std::int32_t>(colValues[k]) - 1;
     }
-    rows.reset();
-    cols.reset();
 
-    // Pass 2: rows in ascending order into their columns. All entries of one
-    // (row, column) pair arrive one after another in their column, so a
-    // repeat is merged into the entry just stored there.
-    kyArray* result = createSparse(rowCount, colCount, nnz);
+    // 3. Repeats of a pair lie in the same row: keep the first, count the
+    // others, compacting in place. colStart[c + 1] counts column c's entries.
+    WorkBuffer<std::int32_t> repeats = workBuffer<std::int32_t>(nnz);
+    WorkBuffer<std::int32_t> colStart = zeroedWorkBuffer<std::int32_t>(cols + 1);
+    {
+        WorkBuffer<ColumnMark> marks = workBuffer<ColumnMark>(cols);
+        for (std::size_t c = 0; c < cols; ++c) marks[c].lastRow = -1;
+        std::int32_t read = 0;
+        std::int32_t write = 0;
+        for (std::int32_t r = 0; r < rowCount; ++r) {
+            const std::int32_t readEnd = rowEnd[static_cast<std::size_t>(r)];
+            for (; read < readEnd; ++read) {
+                const std::int32_t c = byRow[static_cast<std::size_t>(read)];
+                ColumnMark& mark = marks[static_cast<std::size_t>(c)];
+                if (mark.lastRow == r) {
+                    ++repeats[static_cast<std::size_t>(mark.slot)];
+                } else {
+                    mark.lastRow = r;
+                    mark.slot = write;
+                    byRow[static_cast<std::size_t>(write)] = c;
+                    repeats[static_cast<std::size_t>(write)] = 1;
+                    ++write;
+                    ++colStart[static_cast<std::size_t>(c) + 1];
+                }
+            }
+            rowEnd[static_cast<std::size_t>(r)] = write;
+        }
+    }
+    for (std::size_t c = 1; c <= cols; ++c) colStart[c] += colStart[c - 1];
+    const auto stored = static_cast<std::size_t>(colStart[cols]);
+
+    // 4. Rows in ascending order into their columns; a pair's values are
+    // summed one after another, as its repeats came.
+    kyArray* result = createSparse(rowCount, colCount, stored);
+    adviseHugePages(result->ir, stored * sizeof(std::int32_t));
+    adviseHugePages(result->data, stored * sizeof(double));
+    std::memcpy(result->jc, colStart.get(), (cols + 1) * sizeof(std::int32_t));
     std::int32_t* ir = result->ir;
     double* values = static_cast<double*>(result->data);
-    std::vector<std::int32_t> fill(colStart.begin(), colStart.end() - 1);
-    std::size_t stored = 0;
+    std::int32_t* next = colStart.get();
+    std::size_t p = 0;
     for (std::int32_t r = 0; r < rowCount; ++r) {
-        for (std::int32_t p = rowStart[static_cast<std::size_t>(r)]; p < rowStart[static_cast<std::size_t>(r) + 1];
-             ++p) {
-            const std::int32_t c = byRow[static_cast<std::size_t>(p)];
-            const std::int32_t at = fill[static_cast<std::size_t>(c)];
-            if (at > colStart[static_cast<std::size_t>(c)] && ir[at - 1] == r) {
-                values[at - 1] += value;
-            } else {
-                ir[at] = r;
-                values[at] = value;
-                fill[static_cast<std::size_t>(c)] = at + 1;
-                ++stored;
-            }
+        for (const auto end = static_cast<std::size_t>(rowEnd[static_cast<std::size_t>(r)]); p < end; ++p) {
+            const auto at = static_cast<std::size_t>(next[static_cast<std::size_t>(byRow[p])]++);
+            ir[at] = r;
+            double sum = value;
+            for (std::int32_t t = 1; t < repeats[p]; ++t) sum += value;
+            values[at] = sum;
         }
-    }
-
-    // Close the gaps that merged repeats left, column by column.
-    std::int32_t* jc = result->jc;
-    if (stored == nnz) {
-        std::memcpy(jc, colStart.data(), colStart.size() * sizeof(std::int32_t));
-    } else {
-        std::int32_t write = 0;
-        for (std::int32_t c = 0; c < colCount; ++c) {
-            const std::int32_t begin = colStart[static_cast<std::size_t>(c)];
-            const std::int32_t length = fill[static_cast<std::size_t>(c)] - begin;
-            jc[c] = write;
-            if (write != begin && length > 0) {
-                std::memmove(ir + write, ir + begin, static_cast<std::size_t>(length) * sizeof(std::int32_t));
-                std::memmove(values + write, values + begin, static_cast<std::size_t>(length) * sizeof(double));
-            }
-            write += length;
-        }
-        jc[colCount] = write;
     }
     outputs[0] = result;
 }
