@@ -2,10 +2,13 @@
 // ordered pair of corners of every triangle, through the host's "sparse".
 #include <gtest/gtest.h>
 
+#include <map>
+#include <random>
 #include <set>
 #include <utility>
 
 #include "call_runner.hpp"
+#include "delaunay_oracle.hpp"
 #include "neighbour_matrix.hpp"
 #include "search_state.hpp"
 
@@ -71,6 +74,35 @@ TEST(NearwalkNeighbourMatrix, NoTrianglesGiveAnEmptyMatrixOfTheDataPoints)
     EXPECT_EQ(s->m, 4);
     EXPECT_EQ(s->n, 4);
     EXPECT_EQ(s->jc[4], 0);
+}
+
+TEST(NearwalkNeighbourMatrix, LargeTriangulationsGiveEachEdgeOnceInAscendingRows)
+{
+    std::mt19937_64 random(5);
+    std::uniform_real_distribution<double> coordinate(0.0, 1.0);
+    std::vector<double> x(5000), y(5000);
+    for (std::size_t k = 0; k < x.size(); ++k) x[k] = coordinate(random), y[k] = coordinate(random);
+    const std::vector<double> tri = nearwalk::testing::delaunayTriangles(x, y);
+    const std::size_t m = tri.size() / 3;
+    std::map<std::pair<std::int32_t, std::int32_t>, int> expected;  // (row, column) -> how often given
+    for (std::size_t r = 0; r < m; ++r)
+        for (std::size_t a = 0; a < 3; ++a)
+            for (std::size_t b = 0; b < 3; ++b)
+                if (a != b)
+                    ++expected[{std::int32_t(tri[r + a * m]) - 1, std::int32_t(tri[r + b * m]) - 1}];
+
+    const ky::ArrayHandle s = build(tri, 5000);
+    ASSERT_TRUE(s);
+    std::map<std::pair<std::int32_t, std::int32_t>, int> found;
+    for (std::int32_t j = 0; j < s->n; ++j)
+        for (std::int32_t p = s->jc[j]; p < s->jc[j + 1]; ++p) {
+            if (p > s->jc[j]) {
+                EXPECT_LT(s->ir[p - 1], s->ir[p]) << "column " << j;
+            }
+            // The value 1 summed once per time the pair was given.
+            found[{s->ir[p], j}] = static_cast<int>(static_cast<const double*>(s->data)[p]);
+        }
+    EXPECT_EQ(found, expected);
 }
 
 }  // namespace
