@@ -1,0 +1,33 @@
+// Free-list pools that serve the sweep's records in blocks of sizeUnit
+// records taken from the host allocator, and the reference counts of sites.
+#pragma once
+
+#include <cstdint>
+
+#include "sweep_state.hpp"
+
+namespace sweeptri {
+
+struct RecordPool {
+    void* freeHead;           // next record takeRecord hands out
+    std::int32_t recordSize;  // bytes of one record
+};
+
+extern RecordPool sitePool;
+extern RecordPool edgePool;
+extern RecordPool halfEdgePool;
+
+void initPool(RecordPool& pool, std::int32_t recordSize);
+// A record of the pool's kind. Fresh records are zero but for their first
+// word; reused ones keep what their previous use left.
+void* takeRecord(RecordPool& pool);
+void returnRecord(void* record, RecordPool& pool);
+
+void retainSite(Site* site);
+// At a count of zero the record goes back to the Site pool.
+void releaseSite(Site* site);
+
+// Per-call set-up after the extents are known: edge pool, sizeUnit, spans.
+void sweepSetup();
+
+}  // namespace sweeptri

@@ -1,0 +1,29 @@
+// Building the sites and putting them into sweep order: ascending y, and
+// for equal y ascending x.
+#pragma once
+
+#include <cstdint>
+
+#include "sweep_state.hpp"
+
+namespace sweeptri {
+
+// -1, 0 or +1 as a comes before, together with or after b in sweep order.
+int compareSites(const Site& a, const Site& b);
+
+// True when every value is finite (no NaN, no infinity).
+bool allFinite(const double* values, std::int64_t count);
+
+// Fills sites[0 .. n-1] from the coordinates in their given order.
+void copySites(const double* x, const double* y, Site* sites, std::int32_t n);
+
+// Fills sites[0 .. n-1] from the coordinates in sweep order; the order is
+// the one a sort by compareSites gives (for equal keys the order among them
+// is unspecified). The coordinates must be finite. Working memory comes
+// from the host and is handed back before returning.
+void orderSites(const double* x, const double* y, Site* sites, std::int32_t n);
+
+// Index of the first site that equals its predecessor, or -1.
+std::int32_t findRepeatedSite(const Site* sites, std::int32_t n);
+
+}  // namespace sweeptri

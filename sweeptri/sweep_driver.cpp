@@ -1,0 +1,103 @@
+#include "sweep_driver.hpp"
+
+#include "beach_line.hpp"
+#include "event_queue.hpp"
+#include "kyx.h"
+#include "record_pool.hpp"
+#include "sweep_geometry.hpp"
+
+namespace sweeptri {
+
+namespace {
+
+void handleSiteEvent(Site* s)
+{
+    HalfEdge* lbnd = findLeftOf(s);
+    HalfEdge* rbnd = rightNeighbour(lbnd);
+    Site* bot = rightSiteOf(lbnd);
+    Edge* e = makeBisector(bot, s);
+
+    HalfEdge* b1 = newHalfEdge(e, 0);
+    linkRightOf(lbnd, b1);
+    if (Site* p = crossBisectors(lbnd, b1)) {
+        unqueueEvent(lbnd);
+        queueEvent(lbnd, p, pointDistance(p, s));
+    }
+    HalfEdge* b2 = newHalfEdge(e, 1);
+    linkRightOf(b1, b2);
+    if (Site* p = crossBisectors(b2, rbnd)) queueEvent(b2, p, pointDistance(p, s));
+}
+
+void handleCircleEvent()
+{
+    HalfEdge* lbnd = takeEarliest();
+    HalfEdge* llbnd = leftNeighbour(lbnd);
+    HalfEdge* rbnd = rightNeighbour(lbnd);
+    HalfEdge* rrbnd = rightNeighbour(rbnd);
+    Site* bot = leftSiteOf(lbnd);
+    Site* top = rightSiteOf(rbnd);
+    const Site* mid = rightSiteOf(lbnd);
+    emitTriangle(bot, top, mid);
+
+    Site* v = lbnd->vertex;
+    setEdgeEnd(lbnd->edge, lbnd->side, v);
+    setEdgeEnd(rbnd->edge, rbnd->side, v);
+    unlinkHalfEdge(lbnd);
+    unqueueEvent(rbnd);
+    unlinkHalfEdge(rbnd);
+
+    int side = 0;
+    if (bot->y > top->y) {
+        Site* lower = top;
+        top = bot;
+        bot = lower;
+        side = 1;
+    }
+    Edge* e = makeBisector(bot, top);
+    HalfEdge* h = newHalfEdge(e, side);
+    linkRightOf(llbnd, h);
+    setEdgeEnd(e, 1 - side, v);
+    releaseSite(v);
+
+    if (Site* p = crossBisectors(llbnd, h)) {
+        unqueueEvent(llbnd);
+        queueEvent(llbnd, p, pointDistance(p, bot));
+    }
+    if (Site* p = crossBisectors(h, rrbnd)) queueEvent(h, p, pointDistance(p, bot));
+}
+
+}  // namespace
+
+void runSweep(SiteSource source)
+{
+    initEventQueue();
+    bottomSite = source();
+    initBeachLine();
+    Site* newSite = source();
+    for (;;) {
+        EventPoint event{};
+        const bool queueEmpty = isQueueEmpty();
+        if (!queueEmpty) event = earliestEvent();
+        if (newSite != nullptr &&
+            (queueEmpty || newSite->y < event.y || (newSite->y == event.y && newSite->x < event.x))) {
+            handleSiteEvent(newSite);
+            newSite = source();
+        } else if (!queueEmpty) {
+            handleCircleEvent();
+        } else {
+            break;
+        }
+    }
+}
+
+void emitTriangle(const Site* left, const Site* right, const Site* middle)
+{
+    if (triangleCount >= triangleCapacity) kyxErrMsgTxt(capacityError);
+    writePosition[0] = static_cast<double>(left->number) + 1.0;
+    writePosition[triangleCapacity] = static_cast<double>(right->number) + 1.0;
+    writePosition[2 * static_cast<std::ptrdiff_t>(triangleCapacity)] = static_cast<double>(middle->number) + 1.0;
+    ++writePosition;
+    ++triangleCount;
+}
+
+}  // namespace sweeptri

@@ -1,0 +1,63 @@
+// The records of the sweep and the state of the running call.
+//
+// All state is module-level and set afresh by every call: the host never
+// runs the entry point twice at once, so no locking is needed.
+#pragma once
+
+#include <cstdint>
+
+namespace sweeptri {
+
+// An input point, or a Voronoi vertex that the sweep computed.
+struct Site {
+    double x;
+    double y;
+    std::int32_t number;    // input sites: 0-based position in X and Y
+    std::int32_t refCount;  // number of current holders
+};
+
+// The bisector of two sites as the line a*x + b*y = c.
+struct Edge {
+    double a;
+    double b;
+    double c;
+    Site* end[2];   // end vertex recorded through a half-edge of side 0 / 1
+    Site* site[2];  // site[1] is the reference (top) site of the tests
+};
+
+// One side of an edge as a boundary in the beach line, with its pending
+// circle event.
+struct HalfEdge {
+    HalfEdge* left;
+    HalfEdge* right;
+    Edge* edge;  // null for the sentinels, removedMarker once unlinked
+    std::int32_t slotRefs;
+    std::int32_t side;
+    Site* vertex;  // vertex of the queued circle event, or null
+    double key;    // event key of the queued circle event
+    HalfEdge* queueNext;
+};
+
+// Marks a half-edge that has left the beach line. Never dereferenced.
+inline Edge* const removedMarker = reinterpret_cast<Edge*>(std::intptr_t(-2));
+
+// Call state set by the entry point.
+extern bool collinearWarned;
+extern bool sortedOption;
+extern Site* siteArray;
+extern std::int32_t siteCount;
+extern std::int32_t readPosition;
+extern std::int32_t triangleCapacity;
+extern std::int32_t triangleCount;
+extern double* writePosition;
+extern double minX, maxX, minY, maxY;
+
+// Derived by sweepSetup.
+extern std::int32_t sizeUnit;
+extern double spanX, spanY;
+
+// The site source of the sweep: the next site in array order, or null once
+// all have been delivered.
+Site* nextSite();
+
+}  // namespace sweeptri
