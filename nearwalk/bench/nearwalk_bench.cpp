@@ -132,8 +132,8 @@ void benchmark(std::int32_t n, kyxFunctionType nearwalk, bool withRandomOrder)
     const Queries grid = gridQueries(x, y), random_ = shuffled(grid, 7);
     const ky::ArrayHandle gridX = column(grid.x), gridY = column(grid.y);
     const ky::ArrayHandle randomX = column(random_.x), randomY = column(random_.y);
-    std::printf("\nn = %d data points, %d triangles (%s, %.3f s), %zu queries, median of %d runs (random order %d)\n",
-                n, tri->m, triangulation.source.c_str(), triangulation.seconds, grid.x.size(), runs, randomRuns);
+    std::printf("\nn = %d data points, %d triangles (sweeptri, %.3f s), %zu queries, median of %d runs (random order %d)\n",
+                n, tri->m, triangulation.seconds, grid.x.size(), runs, randomRuns);
 
     // (a) The neighbour matrix: the "sparse" call alone.
     const ky::HostFunction sparse = ky::findHostFunction("sparse");
@@ -183,7 +183,7 @@ void benchmark(std::int32_t n, kyxFunctionType nearwalk, bool withRandomOrder)
 
     std::printf("  sparse (neighbour matrix, %lld stored of %lld pairs) %8.4f s  peak %.0f MB\n",
                 static_cast<long long>(S->jc[S->n]), 6LL * tri->m, sparseSeconds, sparsePeak / 1e6);
-    std::printf("  %-28s %10s %10s\n", "", "grid", "random");
+    std::printf("  %-28s %10s %10s\n", "", "grid", withRandomOrder ? "random" : "");
     std::printf("  %-28s %8.4f s %8.4f s   (peak %.0f MB)\n", "nearwalk whole call", wholeGrid, wholeRandom,
                 wholePeak / 1e6);
     std::printf("  %-28s %8.4f s\n", "nearwalk walks alone (S)", walksGrid);
@@ -191,8 +191,9 @@ void benchmark(std::int32_t n, kyxFunctionType nearwalk, bool withRandomOrder)
     std::printf("  %-28s %8.4f s %8.4f s\n", "nanoflann queries", kdGridQueries, kdRandomQueries);
     std::printf("  %-28s %8.4f s %8.4f s\n", "nanoflann build + queries", kdBuild + kdGridQueries,
                 kdBuild + kdRandomQueries);
-    std::printf("  ratio (nanoflann build+queries) / (nearwalk whole call): grid %.2f  random %.2f\n",
-                (kdBuild + kdGridQueries) / wholeGrid, (kdBuild + kdRandomQueries) / wholeRandom);
+    std::printf("  ratio (nanoflann build+queries) / (nearwalk whole call): grid %.2f", (kdBuild + kdGridQueries) / wholeGrid);
+    if (withRandomOrder) std::printf("  random %.2f", (kdBuild + kdRandomQueries) / wholeRandom);
+    std::printf("\n");
     std::printf("  ratio (nanoflann queries) / (nearwalk walks alone):      grid %.2f\n", kdGridQueries / walksGrid);
     std::printf("  answers farther than nanoflann's: grid %zu", disagreements(x, y, grid, gridAnswers.get(), kdGrid));
     if (withRandomOrder)

@@ -1,4 +1,4 @@
-// On Delaunay triangulations of random point sets, every walk converges and
+// On sweeptri's triangulations of random point sets, every walk converges and
 // stops at a true nearest data point, in both call forms.
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <random>
 
 #include "call_runner.hpp"
-#include "delaunay_oracle.hpp"
+#include "sweeptri_triangles.hpp"
 #include "host_functions.hpp"
 #include "search_calls.hpp"
 
@@ -99,7 +99,8 @@ ky::ArrayHandle neighboursByHost(const std::vector<double>& tri, std::int32_t n)
 
 void expectTrueNearestPoints(const PointSet& data, std::uint64_t seed)
 {
-    const std::vector<double> tri = nearwalk::testing::delaunayTriangles(data.x, data.y);
+    const std::vector<double> tri = nearwalk::testing::sweeptriTriangles(data.x, data.y);
+    ASSERT_FALSE(tri.empty());
     const PointSet queries = queriesFor(data, seed);
     const std::int32_t m = static_cast<std::int32_t>(tri.size() / 3);
     ky::ArrayHandle x = row(data.x), y = row(data.y), t = matrix(m, 3, tri);

@@ -8,7 +8,7 @@
 #include <utility>
 
 #include "call_runner.hpp"
-#include "delaunay_oracle.hpp"
+#include "sweeptri_triangles.hpp"
 #include "neighbour_matrix.hpp"
 #include "search_state.hpp"
 
@@ -82,7 +82,7 @@ TEST(NearwalkNeighbourMatrix, LargeTriangulationsGiveEachEdgeOnceInAscendingRows
     std::uniform_real_distribution<double> coordinate(0.0, 1.0);
     std::vector<double> x(5000), y(5000);
     for (std::size_t k = 0; k < x.size(); ++k) x[k] = coordinate(random), y[k] = coordinate(random);
-    const std::vector<double> tri = nearwalk::testing::delaunayTriangles(x, y);
+    const std::vector<double> tri = nearwalk::testing::sweeptriTriangles(x, y);
     const std::size_t m = tri.size() / 3;
     std::map<std::pair<std::int32_t, std::int32_t>, int> expected;  // (row, column) -> how often given
     for (std::size_t r = 0; r < m; ++r)
