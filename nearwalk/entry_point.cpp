@@ -7,6 +7,7 @@
 
 #include "argument_checks.hpp"
 #include "greedy_walk.hpp"
+#include "huge_pages.hpp"
 #include "kyx.h"
 #include "neighbour_matrix.hpp"
 #include "search_state.hpp"
@@ -43,6 +44,7 @@ extern "C" KYX_EXPORT void kyxFunction(int outputCount, kyArray* outputs[], int 
 
     outputs[0] = kyCreateDoubleMatrix(kyGetM(xi), kyGetN(xi), kyREAL);
     double* found = kyGetPr(outputs[0]);
+    nearwalk::adviseHugePages(found, static_cast<std::size_t>(queryCount) * sizeof(double));
 
     const bool built = inputCount != 6;
     kyArray* neighbours = built ? nearwalk::buildNeighbourMatrix() : const_cast<kyArray*>(inputs[5]);

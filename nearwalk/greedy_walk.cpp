@@ -45,9 +45,15 @@ std::int32_t walkNearest(std::int32_t q, std::int32_t start)
             if (budget <= 0) break;
             const std::int32_t k = rowIndex[p];
             const double d = squaredDistance(qx, qy, k);
+            // The walk is bound by memory latency: the points of a large
+            // set lie scattered in memory. Fetch ahead what the next step
+            // reads if it moves to k: k's column start, and, once k is the
+            // closest so far, the first row indices of its column.
+            __builtin_prefetch(columnStart + k);
             if (d < bestDistance) {
                 bestDistance = d;
                 best = k;
+                __builtin_prefetch(rowIndex + columnStart[k]);
             }
             --budget;
         }
