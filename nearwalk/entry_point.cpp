@@ -46,8 +46,8 @@ extern "C" KYX_EXPORT void kyxFunction(int outputCount, kyArray* outputs[], int 
     double* found = kyGetPr(outputs[0]);
     nearwalk::adviseHugePages(found, static_cast<std::size_t>(queryCount) * sizeof(double));
 
-    const bool built = inputCount != 6;
-    kyArray* neighbours = built ? nearwalk::buildNeighbourMatrix() : const_cast<kyArray*>(inputs[5]);
+    kyArray* built = inputCount == 6 ? nullptr : nearwalk::buildNeighbourMatrix();
+    const kyArray* neighbours = built != nullptr ? built : inputs[5];
     nearwalk::checkNeighbourMatrix(neighbours, searchState.pointCount);
     searchState.rowIndex = kyGetIr(neighbours);
     searchState.columnStart = kyGetJc(neighbours);
@@ -65,5 +65,5 @@ extern "C" KYX_EXPORT void kyxFunction(int outputCount, kyArray* outputs[], int 
         }
     }
 
-    if (built) kyDestroyArray(neighbours);
+    if (built != nullptr) kyDestroyArray(built);
 }
