@@ -5,6 +5,7 @@
 #include <string>
 
 #include "call_context.hpp"
+#include "host_memory.hpp"
 
 namespace ky {
 
@@ -38,7 +39,7 @@ kyArray* createFull(ArrayClass c, std::int32_t m, std::int32_t n)
     array->m = m;
     array->n = n;
     array->capacity = count;
-    array->data = std::calloc(count == 0 ? 1 : count, elementSize(c));
+    array->data = allocateZeroed(count, elementSize(c));
     if (array->data == nullptr) {
         std::free(array);
         raiseError("Out of memory: cannot allocate a " + std::to_string(m) + "-by-" + std::to_string(n) +
@@ -93,9 +94,9 @@ kyArray* createSparse(std::int32_t m, std::int32_t n, std::size_t capacity)
     array->m = m;
     array->n = n;
     array->capacity = capacity;
-    array->data = std::calloc(capacity == 0 ? 1 : capacity, sizeof(double));
-    array->ir = static_cast<std::int32_t*>(std::calloc(capacity == 0 ? 1 : capacity, sizeof(std::int32_t)));
-    array->jc = static_cast<std::int32_t*>(std::calloc(static_cast<std::size_t>(n) + 1, sizeof(std::int32_t)));
+    array->data = allocateZeroed(capacity, sizeof(double));
+    array->ir = static_cast<std::int32_t*>(allocateZeroed(capacity, sizeof(std::int32_t)));
+    array->jc = static_cast<std::int32_t*>(allocateZeroed(static_cast<std::size_t>(n) + 1, sizeof(std::int32_t)));
     if (array->data == nullptr || array->ir == nullptr || array->jc == nullptr) {
         freeArray(array);
         raiseError("Out of memory: cannot allocate a sparse matrix with " + std::to_string(capacity) +

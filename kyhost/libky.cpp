@@ -8,6 +8,7 @@
 
 #include "call_context.hpp"
 #include "host_array.hpp"
+#include "host_memory.hpp"
 #include "ky.h"
 
 namespace {
@@ -102,7 +103,7 @@ void* kyCalloc(size_t count, size_t size)
                        " bytes exceeds the addressable memory.");
     ky::CallContext* call = ky::currentCall();
     if (call == nullptr) ky::raiseError("kyCalloc: no plug-in call is running.");
-    void* block = std::calloc(count == 0 ? 1 : count, size == 0 ? 1 : size);
+    void* block = ky::allocateZeroed(count, size);
     if (block == nullptr)
         ky::raiseError("Out of memory: kyCalloc cannot allocate " + std::to_string(count * size) + " bytes.");
     try {

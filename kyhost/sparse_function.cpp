@@ -20,13 +20,10 @@
 #include <memory>
 #include <string>
 
-#ifdef __linux__
-#include <sys/mman.h>
-#endif
-
 #include "call_context.hpp"
 #include "host_array.hpp"
 #include "host_functions.hpp"
+#include "host_memory.hpp"
 
 namespace ky {
 
@@ -88,43 +85,18 @@ void checkIndices(const double* source, std::size_t count, std::int32_t limit, c
     }
 }
 
-constexpr std::size_t pageSize = 4096;
-constexpr std::size_t hugePageSize = std::size_t(2) << 20;
-
-// Asks for transparent huge pages behind a large block of fresh memory: its
-// first touch then costs one fault per 2 MB instead of one per 4 KB, which
-// otherwise dominates building a matrix of millions of entries. Only whole
-// pages inside the block are advised; the advice is a hint and may be
-// ignored.
-void adviseHugePages([[maybe_unused]] void* start, [[maybe_unused]] std::size_t bytes)
-{
-#if defined(__linux__) && defined(MADV_HUGEPAGE)
-    if (bytes < hugePageSize) return;
-    const std::uintptr_t begin = (reinterpret_cast<std::uintptr_t>(start) + pageSize - 1) & ~(pageSize - 1);
-    const std::uintptr_t end = (reinterpret_cast<std::uintptr_t>(start) + bytes) & ~(pageSize - 1);
-    if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
-#endif
-}
-
 struct FreeBlock {
     void operator()(void* block) const noexcept { std::free(block); }
 };
 template <typename T>
 using WorkBuffer = std::unique_ptr<T[], FreeBlock>;
 
-// Uninitialised working storage for count elements (at least one); large
-// buffers are aligned to and advised for huge pages.
+// Uninitialised working storage for count elements (at least one).
 template <typename T>
 WorkBuffer<T> workBuffer(std::size_t count)
 {
     const std::size_t bytes = (count == 0 ? 1 : count) * sizeof(T);
-    void* block = nullptr;
-    if (bytes >= hugePageSize) {
-        block = std::aligned_alloc(hugePageSize, (bytes + hugePageSize - 1) / hugePageSize * hugePageSize);
-        if (block != nullptr) adviseHugePages(block, bytes);
-    } else {
-        block = std::malloc(bytes);
-    }
+    void* block = allocateUninitialised(bytes);
     if (block == nullptr) raiseError("Out of memory: sparse cannot allocate " + std::to_string(bytes) + " bytes.");
     return WorkBuffer<T>(static_cast<T*>(block));
 }
@@ -216,8 +188,6 @@ void sparseFunction(int outputCount, kyArray* outputs[], int inputCount, const k
     // 4. Rows in ascending order into their columns; a pair's values are
     // summed one after another, as its repeats came.
     kyArray* result = createSparse(rowCount, colCount, stored);
-    adviseHugePages(result->ir, stored * sizeof(std::int32_t));
-    adviseHugePages(result->data, stored * sizeof(double));
     std::memcpy(result->jc, colStart.get(), (cols + 1) * sizeof(std::int32_t));
     std::int32_t* ir = result->ir;
     double* values = static_cast<double*>(result->data);

@@ -7,7 +7,6 @@
 
 #include "argument_checks.hpp"
 #include "greedy_walk.hpp"
-#include "huge_pages.hpp"
 #include "kyx.h"
 #include "neighbour_matrix.hpp"
 #include "search_state.hpp"
@@ -44,7 +43,6 @@ extern "C" KYX_EXPORT void kyxFunction(int outputCount, kyArray* outputs[], int 
 
     outputs[0] = kyCreateDoubleMatrix(kyGetM(xi), kyGetN(xi), kyREAL);
     double* found = kyGetPr(outputs[0]);
-    nearwalk::adviseHugePages(found, static_cast<std::size_t>(queryCount) * sizeof(double));
 
     kyArray* built = inputCount == 6 ? nullptr : nearwalk::buildNeighbourMatrix();
     const kyArray* neighbours = built != nullptr ? built : inputs[5];

@@ -3,7 +3,6 @@
 #include <cstddef>
 #include <cstring>
 
-#include "huge_pages.hpp"
 #include "kyx.h"
 #include "search_state.hpp"
 
@@ -17,7 +16,6 @@ void fillIndexColumns(kyArray* target, const int (&triColumns)[6])
 {
     const std::size_t rows = static_cast<std::size_t>(searchState.triangleCount);
     double* out = kyGetPr(target);
-    adviseHugePages(out, 6 * rows * sizeof(double));
     for (int c = 0; c < 6; ++c)
         if (rows != 0)
             std::memcpy(out + static_cast<std::size_t>(c) * rows,
