@@ -3,6 +3,7 @@
 // collinear-points warning, the repeated-points error and the capacity
 // error, and every row names three input points.
 #include <cmath>
+#include <cstdlib>
 #include <numbers>
 #include <random>
 #include <string>
@@ -14,6 +15,13 @@
 
 namespace sweeptri::testing {
 namespace {
+
+// SWEEPTRI_FUZZ_SCALE=k runs k times as many random rounds, with other seeds.
+int fuzzScale()
+{
+    const char* scale = std::getenv("SWEEPTRI_FUZZ_SCALE");
+    return scale != nullptr && std::atoi(scale) > 0 ? std::atoi(scale) : 1;
+}
 
 void expectWellFormed(const std::vector<double>& x, const std::vector<double>& y, bool sorted)
 {
@@ -32,8 +40,8 @@ void expectWellFormed(const std::vector<double>& x, const std::vector<double>& y
 
 TEST(SweeptriFuzz, RandomSmallInputsWithRepeatedCoordinates)
 {
-    std::mt19937_64 random(2024);
-    for (int round = 0; round < 3000; ++round) {
+    std::mt19937_64 random(2024 + fuzzScale());
+    for (int round = 0; round < 3000 * fuzzScale(); ++round) {
         const int n = 1 + static_cast<int>(random() % 24);
         const int distinct = 1 + static_cast<int>(random() % 6);  // few values: many repeats and ties
         std::vector<double> x(n), y(n);
@@ -49,9 +57,9 @@ TEST(SweeptriFuzz, RandomSmallInputsWithRepeatedCoordinates)
 
 TEST(SweeptriFuzz, SortedOptionWithArbitraryOrder)
 {
-    std::mt19937_64 random(77);
+    std::mt19937_64 random(77 + fuzzScale());
     std::uniform_real_distribution<double> unit(-1.0, 1.0);
-    for (int round = 0; round < 400; ++round) {
+    for (int round = 0; round < 400 * fuzzScale(); ++round) {
         const int n = 3 + static_cast<int>(random() % 200);
         std::vector<double> x(n), y(n);
         for (int i = 0; i < n; ++i) {
