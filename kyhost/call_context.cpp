@@ -21,7 +21,8 @@ CallScope::CallScope(WarningSink onWarning) : previous_(runningCall)
 CallScope::~CallScope()
 {
     runningCall = previous_;
-    for (const auto& block : context_.memory) std::free(block.first);
+    for (const auto& [block, about] : context_.memory)
+        if (!about.carved) releaseBlock(block);
     for (kyArray* array : context_.arrays) freeArray(array);
 }
 

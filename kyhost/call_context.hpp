@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "host_array.hpp"
+#include "host_memory.hpp"
 
 namespace ky {
 
@@ -34,7 +35,12 @@ using WarningSink = std::function<void(const std::string&)>;
 
 class CallContext {
 public:
-    std::unordered_map<void*, std::size_t> memory;  // kyCalloc blocks and their sizes
+    struct Block {
+        std::size_t bytes;
+        bool carved;  // from the arena, released with it
+    };
+    std::unordered_map<void*, Block> memory;  // kyCalloc blocks
+    CallArena arena;
     std::unordered_set<kyArray*> arrays;            // arrays created during the call
     std::unordered_set<const kyArray*> inputs;  // arrays the call was given
     std::vector<std::string> warnings;

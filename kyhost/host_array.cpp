@@ -124,9 +124,9 @@ kyArray* duplicate(const kyArray* source)
 void freeArray(kyArray* array) noexcept
 {
     if (array == nullptr) return;
-    std::free(array->data);
-    std::free(array->ir);
-    std::free(array->jc);
+    releaseBlock(array->data);
+    releaseBlock(array->ir);
+    releaseBlock(array->jc);
     std::free(array);
 }
 

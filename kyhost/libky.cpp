@@ -103,14 +103,16 @@ void* kyCalloc(size_t count, size_t size)
                        " bytes exceeds the addressable memory.");
     ky::CallContext* call = ky::currentCall();
     if (call == nullptr) ky::raiseError("kyCalloc: no plug-in call is running.");
-    void* block = ky::allocateZeroed(count, size);
+    const size_t bytes = count * size;
+    const bool carved = ky::CallArena::serves(bytes);
+    void* block = carved ? call->arena.allocateZeroed(bytes) : ky::allocateZeroed(count, size);
     if (block == nullptr)
         ky::raiseError("Out of memory: kyCalloc cannot allocate " + std::to_string(count * size) + " bytes.");
     try {
-        call->memory.emplace(block, count * size);
-        call->addBytes(count * size);
+        call->memory.emplace(block, ky::CallContext::Block{bytes, carved});
+        call->addBytes(bytes);
     } catch (...) {
-        std::free(block);
+        if (!carved) ky::releaseBlock(block);
         ky::raiseError("Out of memory while recording a kyCalloc block.");
     }
     return block;
@@ -123,9 +125,10 @@ void kyFree(void* pointer)
     const auto block = call == nullptr ? decltype(call->memory)::iterator{} : call->memory.find(pointer);
     if (call == nullptr || block == call->memory.end())
         ky::raiseError("kyFree: the memory was not allocated with kyCalloc in this call or was already freed.");
-    call->removeBytes(block->second);
+    call->removeBytes(block->second.bytes);
+    const bool carved = block->second.carved;
     call->memory.erase(block);
-    std::free(pointer);
+    if (!carved) ky::releaseBlock(pointer);
 }
 
 }  // extern "C"

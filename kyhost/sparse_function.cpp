@@ -5,20 +5,23 @@
 // in ascending order; a pair that occurs several times is stored once, its
 // values summed in input order. The build is counting sorts only, O(nnz + NR
 // + NC) with no comparison sort, since it is fed the twelve index pairs per
-// triangle of large triangulations:
-//   1. check every index and count the entries of each row;
-//   2. group the column indices by row, in input order (stable);
-//   3. within each row, keep the first entry of every column and count its
-//      repeats, which gives the exact number of entries of each column;
-//   4. visit the rows in ascending order and place each entry in its column.
-// The matrix is then allocated at its exact size and written once, with no
-// gaps to close.
+// triangle of large triangulations: every pair becomes one integer key,
+// column above row, and a least-significant-digit radix sort by bytes puts
+// the keys in column order with rows ascending and repeats side by side.
+// Byte digits keep each scatter pass within 256 output streams, which stays
+// friendly to the caches and the TLB where one scatter over a million
+// buckets would not.
+#include <array>
+#include <bit>
 #include <charconv>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
+#include <algorithm>
 
 #include "call_context.hpp"
 #include "host_array.hpp"
@@ -70,10 +73,8 @@ std::int32_t dimension(const kyArray* array, const char* what)
                ") is not a whole number from 1 to " + std::to_string(limit) + ".");
 }
 
-// Refuses any index that is not a whole number in 1..limit. With counts,
-// also counts each index: counts[i] holds how often i (1-based) occurs.
-void checkIndices(const double* source, std::size_t count, std::int32_t limit, const char* what,
-                  std::int32_t* counts)
+// Refuses any index that is not a whole number in 1..limit.
+void checkIndices(const double* source, std::size_t count, std::int32_t limit, const char* what)
 {
     const double top = static_cast<double>(limit);
     for (std::size_t k = 0; k < count; ++k) {
@@ -81,12 +82,11 @@ void checkIndices(const double* source, std::size_t count, std::int32_t limit, c
         if (!(value >= 1.0 && value <= top)) badIndex(what, value, k, limit);
         const std::int32_t index = static_cast<std::int32_t>(value);
         if (static_cast<double>(index) != value) badIndex(what, value, k, limit);
-        if (counts != nullptr) ++counts[index];
     }
 }
 
 struct FreeBlock {
-    void operator()(void* block) const noexcept { std::free(block); }
+    void operator()(void* block) const noexcept { releaseBlock(block); }
 };
 template <typename T>
 using WorkBuffer = std::unique_ptr<T[], FreeBlock>;
@@ -101,20 +101,32 @@ WorkBuffer<T> workBuffer(std::size_t count)
     return WorkBuffer<T>(static_cast<T*>(block));
 }
 
-template <typename T>
-WorkBuffer<T> zeroedWorkBuffer(std::size_t count)
-{
-    WorkBuffer<T> buffer = workBuffer<T>(count);
-    std::memset(buffer.get(), 0, (count == 0 ? 1 : count) * sizeof(T));
-    return buffer;
-}
+constexpr unsigned digitBits = 8;
+constexpr std::size_t digitValues = std::size_t(1) << digitBits;
 
-// Per column, while the rows are deduplicated: the last row that stored an
-// entry in the column, and where that entry lies.
-struct ColumnMark {
-    std::int32_t lastRow;
-    std::int32_t slot;
-};
+// Sorts keys (stable, ascending) on their low keyBits bits, ping-ponging
+// between keys and spare; returns the buffer that holds the result.
+std::uint64_t* radixSort(std::uint64_t* keys, std::uint64_t* spare, std::size_t count, unsigned keyBits)
+{
+    const unsigned passes = (keyBits + digitBits - 1) / digitBits;
+    // All digit histograms in one read of the keys.
+    std::vector<std::array<std::size_t, digitValues>> histograms(passes);
+    for (auto& histogram : histograms) histogram.fill(0);
+    for (std::size_t k = 0; k < count; ++k)
+        for (unsigned pass = 0; pass < passes; ++pass) ++histograms[pass][(keys[k] >> (pass * digitBits)) & 0xff];
+
+    for (unsigned pass = 0; pass < passes; ++pass) {
+        auto& next = histograms[pass];
+        // A digit that is the same in every key orders nothing.
+        if (std::find(next.begin(), next.end(), count) != next.end()) continue;
+        std::size_t start = 0;
+        for (std::size_t& bucket : next) start += std::exchange(bucket, start);
+        const unsigned shift = pass * digitBits;
+        for (std::size_t k = 0; k < count; ++k) spare[next[(keys[k] >> shift) & 0xff]++] = keys[k];
+        std::swap(keys, spare);
+    }
+    return keys;
+}
 
 }  // namespace
 
@@ -139,68 +151,44 @@ void sparseFunction(int outputCount, kyArray* outputs[], int inputCount, const k
     const double* rowValues = static_cast<const double*>(rowsIn->data);
     const double* colValues = static_cast<const double*>(colsIn->data);
 
-    // 1. rowEnd[r + 1] counts row r; after the prefix sum rowEnd[r] is where
-    // row r starts.
-    WorkBuffer<std::int32_t> rowEnd = zeroedWorkBuffer<std::int32_t>(rows + 1);
-    checkIndices(rowValues, nnz, rowCount, "row", rowEnd.get());
-    checkIndices(colValues, nnz, colCount, "column", nullptr);
-    for (std::size_t r = 1; r <= rows; ++r) rowEnd[r] += rowEnd[r - 1];
+    checkIndices(rowValues, nnz, rowCount, "row");
+    checkIndices(colValues, nnz, colCount, "column");
 
-    // 2. Column indices grouped by row, in input order; afterwards rowEnd[r]
-    // is where row r ends.
-    WorkBuffer<std::int32_t> byRow = workBuffer<std::int32_t>(nnz);
+    // Key of a pair: its 0-based column above its 0-based row.
+    const unsigned rowBits = static_cast<unsigned>(std::bit_width(rows > 0 ? rows - 1 : 0));
+    const unsigned colBits = static_cast<unsigned>(std::bit_width(cols > 0 ? cols - 1 : 0));
+    const std::uint64_t rowMask = (std::uint64_t(1) << rowBits) - 1;
+    WorkBuffer<std::uint64_t> keys = workBuffer<std::uint64_t>(nnz);
+    WorkBuffer<std::uint64_t> spare = workBuffer<std::uint64_t>(nnz);
+    for (std::size_t k = 0; k < nnz; ++k)
+        keys[k] = (static_cast<std::uint64_t>(colValues[k] - 1.0) << rowBits) |
+                  static_cast<std::uint64_t>(rowValues[k] - 1.0);
+    const std::uint64_t* sorted = radixSort(keys.get(), spare.get(), nnz, rowBits + colBits);
+
+    // Repeats of a pair are now neighbours: count the distinct pairs and
+    // the entries of each column.
+    WorkBuffer<std::int32_t> colStart = workBuffer<std::int32_t>(cols + 1);
+    std::fill(colStart.get(), colStart.get() + cols + 1, 0);
+    std::size_t stored = 0;
     for (std::size_t k = 0; k < nnz; ++k) {
-        const auto r = static_cast<std::size_t>(rowValues[k]) - 1;
-        byRow[static_cast<std::size_t>(rowEnd[r]++)] = static_cast<std::int32_t>(colValues[k]) - 1;
-    }
-
-    // 3. Repeats of a pair lie in the same row: keep the first, count the
-    // others, compacting in place. colStart[c + 1] counts column c's entries.
-    WorkBuffer<std::int32_t> repeats = workBuffer<std::int32_t>(nnz);
-    WorkBuffer<std::int32_t> colStart = zeroedWorkBuffer<std::int32_t>(cols + 1);
-    {
-        WorkBuffer<ColumnMark> marks = workBuffer<ColumnMark>(cols);
-        for (std::size_t c = 0; c < cols; ++c) marks[c].lastRow = -1;
-        std::int32_t read = 0;
-        std::int32_t write = 0;
-        for (std::int32_t r = 0; r < rowCount; ++r) {
-            const std::int32_t readEnd = rowEnd[static_cast<std::size_t>(r)];
-            for (; read < readEnd; ++read) {
-                const std::int32_t c = byRow[static_cast<std::size_t>(read)];
-                ColumnMark& mark = marks[static_cast<std::size_t>(c)];
-                if (mark.lastRow == r) {
-                    ++repeats[static_cast<std::size_t>(mark.slot)];
-                } else {
-                    mark.lastRow = r;
-                    mark.slot = write;
-                    byRow[static_cast<std::size_t>(write)] = c;
-                    repeats[static_cast<std::size_t>(write)] = 1;
-                    ++write;
-                    ++colStart[static_cast<std::size_t>(c) + 1];
-                }
-            }
-            rowEnd[static_cast<std::size_t>(r)] = write;
-        }
+        if (k > 0 && sorted[k] == sorted[k - 1]) continue;
+        ++stored;
+        ++colStart[(sorted[k] >> rowBits) + 1];
     }
     for (std::size_t c = 1; c <= cols; ++c) colStart[c] += colStart[c - 1];
-    const auto stored = static_cast<std::size_t>(colStart[cols]);
 
-    // 4. Rows in ascending order into their columns; a pair's values are
-    // summed one after another, as its repeats came.
+    // Each distinct pair once, its value summed one repeat after another.
     kyArray* result = createSparse(rowCount, colCount, stored);
     std::memcpy(result->jc, colStart.get(), (cols + 1) * sizeof(std::int32_t));
     std::int32_t* ir = result->ir;
     double* values = static_cast<double*>(result->data);
-    std::int32_t* next = colStart.get();
-    std::size_t p = 0;
-    for (std::int32_t r = 0; r < rowCount; ++r) {
-        for (const auto end = static_cast<std::size_t>(rowEnd[static_cast<std::size_t>(r)]); p < end; ++p) {
-            const auto at = static_cast<std::size_t>(next[static_cast<std::size_t>(byRow[p])]++);
-            ir[at] = r;
-            double sum = value;
-            for (std::int32_t t = 1; t < repeats[p]; ++t) sum += value;
-            values[at] = sum;
-        }
+    std::size_t at = 0;
+    for (std::size_t k = 0; k < nnz; ++at) {
+        const std::uint64_t key = sorted[k];
+        double sum = value;
+        for (++k; k < nnz && sorted[k] == key; ++k) sum += value;
+        ir[at] = static_cast<std::int32_t>(key & rowMask);
+        values[at] = sum;
     }
     outputs[0] = result;
 }
