@@ -75,3 +75,32 @@ TEST(ArrayLimits, CallocAccountsBytesAndRefusesOverflow)
 }
 
 }  // namespace
+
+namespace {
+
+bool allZero(const unsigned char* bytes, std::size_t count)
+{
+    for (std::size_t k = 0; k < count; ++k)
+        if (bytes[k] != 0) return false;
+    return true;
+}
+
+// Blocks and arrays are reused across calls (outside sanitizer builds):
+// whatever a call leaves in them must not show through in the next.
+TEST(HostMemory, ReusedBlocksAndArraysComeBackZeroed)
+{
+    for (int round = 0; round < 3; ++round) {
+        ky::CallScope scope({});
+        for (const std::size_t bytes : {std::size_t(48000), std::size_t(3) << 20, std::size_t(9) << 20}) {
+            auto* block = static_cast<unsigned char*>(kyCalloc(bytes, 1));
+            ASSERT_TRUE(allZero(block, bytes)) << bytes << " bytes, round " << round;
+            std::memset(block, 0xA5, bytes);
+        }
+        kyArray* array = kyCreateDoubleMatrix(1000, 1100, kyREAL);
+        ASSERT_TRUE(allZero(reinterpret_cast<unsigned char*>(kyGetPr(array)), 1100000 * sizeof(double)));
+        std::memset(kyGetPr(array), 0x5A, 1100000 * sizeof(double));
+        if (round == 1) kyDestroyArray(array);  // freed early or at the end of the call: both reused
+    }
+}
+
+}  // namespace

@@ -2,6 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <map>
+#include <random>
+#include <utility>
 
 #include "host_functions.hpp"
 #include "plugin_testing.hpp"
@@ -42,6 +45,36 @@ TEST(Sparse, RowsAscendWithinEachColumnAndRepeatsAreSummed)
     EXPECT_EQ(s.ir, (std::vector<int32_t>{1, 2, 0, 3}));
     // Repeated values are added one after another, as 0.1 + 0.1 + 0.1.
     EXPECT_EQ(s.values, (std::vector<double>{0.1, 0.1 + 0.1 + 0.1, 0.1 + 0.1, 0.1}));
+}
+
+TEST(Sparse, MatchesAPairCountOnRandomPairsOfAnyWidth)
+{
+    // Row and column ranges of different bit widths exercise every number
+    // of radix passes, including digits that all keys share.
+    std::mt19937 random(7);
+    for (const auto& [nr, nc] : {std::pair{1, 1}, {3, 70000}, {70000, 3}, {300, 300}, {1 << 20, 5}}) {
+        std::uniform_int_distribution<int> row(1, nr), col(1, nc);
+        std::vector<double> i, j;
+        std::map<std::pair<int32_t, int32_t>, int> count;  // (column, row) -> repeats
+        for (int k = 0; k < 20000; ++k) {
+            i.push_back(row(random));
+            j.push_back(k % 3 == 0 && !j.empty() ? j.back() : col(random));
+            if (k % 5 == 0) i.back() = i.front(), j.back() = j.front();  // many repeats of one pair
+            ++count[{static_cast<int32_t>(j.back()) - 1, static_cast<int32_t>(i.back()) - 1}];
+        }
+        const ky::CallOutcome outcome = sparse(i, j, 0.5, nr, nc);
+        ASSERT_FALSE(outcome.error) << *outcome.error;
+        const Stored s = stored(outcome.result.get());
+        ASSERT_EQ(s.ir.size(), count.size());
+        auto expected = count.begin();
+        for (int32_t c = 0; c < nc; ++c)
+            for (int32_t p = s.jc[c]; p < s.jc[c + 1]; ++p, ++expected) {
+                ASSERT_EQ(expected->first, std::make_pair(c, s.ir[p]));
+                double sum = 0.5;
+                for (int r = 1; r < expected->second; ++r) sum += 0.5;
+                ASSERT_EQ(s.values[p], sum);
+            }
+    }
 }
 
 TEST(Sparse, EmptyIndicesGiveAnEmptyMatrixOfTheGivenSize)
