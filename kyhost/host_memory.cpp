@@ -124,13 +124,6 @@ void releaseBlock(void* block) noexcept
     std::free(block);
 }
 
-std::size_t cachedBytes() noexcept
-{
-    LargeBlocks& blocks = largeBlocks();
-    std::lock_guard<std::mutex> guard(blocks.lock);
-    return blocks.freeBytes;
-}
-
 bool CallArena::serves(std::size_t bytes) noexcept { return reuseMemory && bytes <= largestCarved; }
 
 void* CallArena::allocateZeroed(std::size_t bytes) noexcept

@@ -28,9 +28,6 @@ void* allocateUninitialised(std::size_t bytes) noexcept;
 // Releases a block from either function above (null is ignored).
 void releaseBlock(void* block) noexcept;
 
-// Bytes of released large blocks held for reuse.
-std::size_t cachedBytes() noexcept;
-
 // Small zeroed blocks for one call, carved from large chunks; everything is
 // released at once when the arena is destroyed.
 class CallArena {
