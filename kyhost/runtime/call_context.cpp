@@ -39,6 +39,7 @@ kyArray* CallScope::keep(kyArray* array) noexcept
 
 std::size_t storageBytes(const kyArray* array) noexcept
 {
+    if (array->borrowed) return sizeof(kyArray);
     std::size_t bytes = sizeof(kyArray) + array->capacity * elementSize(array->arrayClass);
     if (array->arrayClass == ArrayClass::Sparse)
         bytes += array->capacity * sizeof(std::int32_t) + (static_cast<std::size_t>(array->n) + 1) * sizeof(std::int32_t);

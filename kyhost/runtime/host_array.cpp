@@ -121,9 +121,46 @@ kyArray* duplicate(const kyArray* source)
     return copy;
 }
 
+kyArray* createBorrowed(ArrayClass c, std::int32_t m, std::int32_t n, void* data)
+{
+    if (c == ArrayClass::Sparse) raiseError("A sparse array needs column starts and row indices.");
+    checkSize(m, n);
+    auto* array = static_cast<kyArray*>(zeroedStorage(1, sizeof(kyArray)));
+    array->arrayClass = c;
+    array->m = m;
+    array->n = n;
+    array->capacity = static_cast<std::size_t>(m) * static_cast<std::size_t>(n);
+    array->data = data;
+    array->borrowed = true;
+    adoptArray(array);
+    return array;
+}
+
+kyArray* createBorrowedSparse(std::int32_t m, std::int32_t n, std::int32_t* jc, std::int32_t* ir,
+                              double* values)
+{
+    if (m < 0 || n < 0) raiseError("Sparse matrix dimensions must be non-negative.");
+    if (jc[n] < 0) raiseError("Sparse matrix column starts must not be negative.");
+    auto* array = static_cast<kyArray*>(zeroedStorage(1, sizeof(kyArray)));
+    array->arrayClass = ArrayClass::Sparse;
+    array->m = m;
+    array->n = n;
+    array->capacity = static_cast<std::size_t>(jc[n]);
+    array->data = values;
+    array->ir = ir;
+    array->jc = jc;
+    array->borrowed = true;
+    adoptArray(array);
+    return array;
+}
+
 void freeArray(kyArray* array) noexcept
 {
     if (array == nullptr) return;
+    if (array->borrowed) {
+        std::free(array);
+        return;
+    }
     releaseBlock(array->data);
     releaseBlock(array->ir);
     releaseBlock(array->jc);

@@ -26,6 +26,10 @@ struct kyArray {
     void* data;           // doubles (Double, Sparse values) or bytes (Char, Uint8)
     std::int32_t* ir;     // sparse row indices, capacity entries
     std::int32_t* jc;     // sparse column starts, n + 1 entries
+    // The storage belongs to someone else (a mapped file, a caller's
+    // buffer) who keeps it alive for as long as the array lives: freeing the
+    // array frees only the record.
+    bool borrowed;
 };
 
 namespace ky {
@@ -42,6 +46,16 @@ kyArray* createChar(std::string_view text);                  // 1-by-len
 kyArray* createCharMatrix(std::int32_t m, std::int32_t n);   // zero bytes
 kyArray* createSparse(std::int32_t m, std::int32_t n, std::size_t capacity);
 kyArray* duplicate(const kyArray* array);
+
+// Arrays over storage that the caller owns and keeps alive, unchanged, for
+// the array's lifetime; nothing is copied. Full arrays: data holds m*n
+// elements in column-major order. Sparse: jc holds n+1 column starts,
+// ir and values jc[n] entries each. The caller vouches for the layout
+// (sizes, and for sparse arrays ascending column starts from 0 with rows
+// in range); the creators check only the dimensions.
+kyArray* createBorrowed(ArrayClass c, std::int32_t m, std::int32_t n, void* data);
+kyArray* createBorrowedSparse(std::int32_t m, std::int32_t n, std::int32_t* jc, std::int32_t* ir,
+                              double* values);
 
 // Frees an array and its storage, with no ownership check.
 void freeArray(kyArray* array) noexcept;

@@ -131,3 +131,27 @@ TEST(PluginLoader, ExplainsWhyALibraryCannotBeUsed)
 }
 
 }  // namespace
+
+TEST(CallOwnership, BorrowedStorageIsReadInPlaceAndNeverFreed)
+{
+    // Column-major 2-by-2 over the caller's buffer: the plug-in sees the
+    // caller's memory itself, an echoed result is an owned copy, and
+    // destroying the array leaves the buffer alone (ASan would report a free
+    // of stack memory otherwise).
+    double buffer[4] = {1, 2, 3, 4};
+    ky::ArrayHandle borrowed(ky::createBorrowed(ky::ArrayClass::Double, 2, 2, buffer));
+    EXPECT_EQ(kyGetPr(borrowed.get()), buffer);
+    const ky::CallOutcome echoed = runProbe("echo", borrowed.get());
+    ASSERT_FALSE(echoed.error);
+    EXPECT_NE(kyGetPr(echoed.result.get()), buffer);
+    EXPECT_EQ(values(echoed.result.get()), (std::vector<double>{1, 2, 3, 4}));
+    borrowed.reset();
+    EXPECT_EQ(buffer[3], 4);
+
+    std::int32_t jc[3] = {0, 1, 2}, ir[2] = {1, 0};
+    double v[2] = {5, 6};
+    ky::ArrayHandle sparse(ky::createBorrowedSparse(2, 2, jc, ir, v));
+    EXPECT_EQ(kyGetJc(sparse.get()), jc);
+    EXPECT_EQ(kyGetIr(sparse.get()), ir);
+    EXPECT_THROW(ky::createBorrowed(ky::ArrayClass::Double, -1, 2, buffer), ky::CallError);
+}
