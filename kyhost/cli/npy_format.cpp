@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <fstream>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -146,11 +145,18 @@ ArrayHandle readNpy(const std::string& path)
     return array;
 }
 
-void writeNpy(const std::string& path, const kyArray* array)
+void checkNpyWritable(const kyArray* array)
 {
     if (array->arrayClass == ArrayClass::Sparse)
         throw UsageError("a sparse result cannot be written as .npy; give --out a .csv path");
+}
+
+void writeNpy(OutputFile& out, const kyArray* array)
+{
+    checkNpyWritable(array);
     const bool isDouble = array->arrayClass == ArrayClass::Double;
+    // The host stores arrays column by column, which is .npy's Fortran
+    // order: the data goes out as it lies, without a copy.
     std::string dict = std::string("{'descr': '") + (isDouble ? "<f8" : "|u1") +
                        "', 'fortran_order': True, 'shape': (" + std::to_string(array->m) + ", " +
                        std::to_string(array->n) + "), }";
@@ -159,18 +165,14 @@ void writeNpy(const std::string& path, const kyArray* array)
     dict.append((64 - unpadded % 64) % 64, ' ');
     dict.push_back('\n');
 
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out) throw UsageError("cannot write '" + path + "'");
-    out.write(magic.data(), static_cast<std::streamsize>(magic.size()));
+    out.write(magic);
     const char version[2] = {1, 0};
-    out.write(version, 2);
+    out.write(std::string_view(version, 2));
     const char length[2] = {static_cast<char>(dict.size() & 0xff), static_cast<char>(dict.size() >> 8)};
-    out.write(length, 2);
-    out << dict;
-    out.write(static_cast<const char*>(array->data),
-              static_cast<std::streamsize>(elementCount(array) * static_cast<std::int64_t>(elementSize(array->arrayClass))));
-    out.close();
-    if (!out) throw UsageError("cannot write '" + path + "'");
+    out.write(std::string_view(length, 2));
+    out.write(dict);
+    out.write(std::string_view(static_cast<const char*>(array->data),
+                               static_cast<std::size_t>(elementCount(array)) * elementSize(array->arrayClass)));
 }
 
 }  // namespace ky
