@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "data_files.hpp"
+#include "message_text.hpp"
 #include "number_text.hpp"
 #include "usage_error.hpp"
 
@@ -24,7 +25,7 @@ struct Header {
 
 [[noreturn]] void malformed(const std::string& path, const std::string& what)
 {
-    throw UsageError("'" + path + "' is not a valid .npy file: " + what);
+    throw UsageError(inQuotes(path) + " is not a valid .npy file: " + what);
 }
 
 // The text after "'key':" in the header dictionary, blanks skipped.
@@ -69,7 +70,7 @@ Header parseHeader(const std::string& path, std::string_view dict)
         const std::size_t comma = items.find(',');
         const std::string_view item = items.substr(0, comma);
         const auto size = parseCount(item, INT32_MAX);
-        if (!size) malformed(path, "'shape' holds '" + std::string(trimBlanks(item)) + "'");
+        if (!size) malformed(path, "'shape' holds " + inQuotes(trimBlanks(item)));
         header.shape.push_back(*size);
         if (comma == std::string_view::npos) break;
         items.remove_prefix(comma + 1);
@@ -109,8 +110,8 @@ ArrayHandle readNpy(const std::string& path)
         itemSize = 1;
         arrayClass = ArrayClass::Uint8;
     } else {
-        throw UsageError("'" + path + "' holds dtype '" + header.descr +
-                         "'; only float64 and uint8 arrays are accepted");
+        throw UsageError(inQuotes(path) + " holds dtype " + inQuotes(header.descr) +
+                         "; only float64 and uint8 arrays are accepted");
     }
     long long rows = 1, cols = 1;
     if (header.shape.size() == 1) {
@@ -119,10 +120,10 @@ ArrayHandle readNpy(const std::string& path)
         rows = header.shape[0];
         cols = header.shape[1];
     } else if (header.shape.size() > 2) {
-        throw UsageError("'" + path + "' has " + std::to_string(header.shape.size()) +
+        throw UsageError(inQuotes(path) + " has " + std::to_string(header.shape.size()) +
                          " dimensions; only 0-D, 1-D and 2-D arrays are accepted");
     }
-    if (rows * cols > maxElements) throw UsageError("'" + path + "' holds too many elements");
+    if (rows * cols > maxElements) throw UsageError(inQuotes(path) + " holds too many elements");
     const std::size_t count = static_cast<std::size_t>(rows * cols);
     const std::size_t dataStart = headerStart + headerLength;
     if (file.size() - dataStart != count * itemSize)
