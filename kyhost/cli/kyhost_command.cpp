@@ -13,6 +13,7 @@
 #include "host_functions.hpp"
 #include "plugin_loader.hpp"
 #include "plugin_strings.hpp"
+#include "output_file.hpp"
 #include "result_output.hpp"
 #include "usage_error.hpp"
 
@@ -74,20 +75,17 @@ int callFunction(const std::string& name, const std::vector<std::string>& argume
     }
     if (outcome.result) {
         if (outPath.empty())
-            writeCsv(std::cout, outcome.result.get());
+            writeResultToStandardOutput(outcome.result.get());
         else
             writeResultFile(outPath, outcome.result.get());
     } else if (outputCount > 0) {
         std::cerr << "error: " << name << " did not assign its output\n";
         return 1;
     }
-    std::cout.flush();
     return 0;
 }
 
-}  // namespace
-
-int runKyhost(int argc, char** argv)
+int runCommand(int argc, char** argv)
 {
     CLI::App app{"Calls Karvel plug-ins and host functions on data from files and the command line.\n"
                  "The result (output slot 0) is printed as CSV on standard output.",
@@ -151,6 +149,19 @@ int runKyhost(int argc, char** argv)
         std::cerr << "kyhost: out of memory\n";
         return 2;
     }
+}
+
+}  // namespace
+
+int runKyhost(int argc, char** argv)
+{
+    const int status = runCommand(argc, argv);
+    // Whatever went to standard output must have arrived, or the run failed.
+    if (const std::string problem = checkStandardOutput(); !problem.empty()) {
+        std::cerr << "kyhost: " << problem << '\n';
+        return status == 0 ? 2 : status;
+    }
+    return status;
 }
 
 }  // namespace ky
