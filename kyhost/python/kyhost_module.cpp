@@ -21,6 +21,10 @@ namespace {
 PyObject* callErrorType = nullptr;
 PyObject* kyWarningType = nullptr;
 
+// Wall time of the last call inside the host, for measuring the module's
+// own share of a call.
+double lastCallSeconds = 0;
+
 const kyhostFunction* findFunction(py::handle function)
 {
     if (!py::isinstance<py::str>(function))
@@ -63,6 +67,7 @@ py::object runFunction(const kyhostFunction* function, const std::string& name, 
         call.reset(kyhostRun(function, nargout, static_cast<int>(handles.size()), handles.data(),
                              &WarningRelay::issue, &relay));
     }
+    if (call) lastCallSeconds = kyhostCallSeconds(call.get());
     if (relay.raised) throw std::move(*relay.raised);
     if (!call) throw std::runtime_error(std::string("kyhost: ") + kyhostLastError());
     if (const char* error = kyhostCallError(call.get())) {
@@ -174,6 +179,8 @@ PYBIND11_MODULE(kyhost, module)
         "(1-based); repeated pairs once, values summed.");
     module.def("plugin_directory", [] { return std::string(kyhostPluginDirectory()); },
                "kyhost's own plug-in directory, searched before KYHOST_PATH.");
+    module.def("_last_call_seconds", [] { return lastCallSeconds; },
+               "Wall time of the last call inside the host (without the module's conversions), in seconds.");
     module.def("_input_storage", &inputStorage, py::arg("value"),
                "(address, rows, columns) of the host array an argument becomes; for tests.");
 }

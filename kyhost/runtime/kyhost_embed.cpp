@@ -103,6 +103,14 @@ kyArray* borrowFull(ky::ArrayClass c, std::int32_t m, std::int32_t n, const void
     return ky::createBorrowed(c, m, n, const_cast<void*>(data));
 }
 
+// count elements of type T, rowStride bytes apart (any alignment), to
+// consecutive places.
+template <typename T>
+void copyStrided(char* target, const char* source, std::int32_t count, std::ptrdiff_t rowStride)
+{
+    for (std::int32_t i = 0; i < count; ++i) std::memcpy(target + i * sizeof(T), source + i * rowStride, sizeof(T));
+}
+
 kyArray* copyFull(ky::ArrayClass c, std::int32_t m, std::int32_t n, const void* data, std::ptrdiff_t rowStride,
                   std::ptrdiff_t columnStride)
 {
@@ -123,7 +131,11 @@ kyArray* copyFull(ky::ArrayClass c, std::int32_t m, std::int32_t n, const void* 
             target += size * static_cast<std::size_t>(m);
             continue;
         }
-        for (std::int32_t i = 0; i < m; ++i, target += size) std::memcpy(target, column + i * rowStride, size);
+        if (size == sizeof(double))
+            copyStrided<double>(target, column, m, rowStride);
+        else
+            copyStrided<std::uint8_t>(target, column, m, rowStride);
+        target += size * static_cast<std::size_t>(m);
     }
     return array;
 }
