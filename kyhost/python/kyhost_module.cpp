@@ -2,6 +2,7 @@
 // arrays, str and scipy.sparse matrices through the embedding interface.
 #include <pybind11/pybind11.h>
 
+#include <cstring>
 #include <optional>
 #include <string>
 #include <vector>
@@ -25,6 +26,12 @@ PyObject* kyWarningType = nullptr;
 // own share of a call.
 double lastCallSeconds = 0;
 
+[[noreturn]] void raiseCallError(const py::str& text)
+{
+    PyErr_SetObject(callErrorType, text.ptr());
+    throw py::error_already_set();
+}
+
 const kyhostFunction* findFunction(py::handle function)
 {
     if (!py::isinstance<py::str>(function))
@@ -45,8 +52,16 @@ struct WarningRelay {
     {
         auto* relay = static_cast<WarningRelay*>(self);
         py::gil_scoped_acquire gil;
-        if (PyErr_WarnEx(kyWarningType, text, 1) == 0) return 0;
-        relay->raised.emplace();
+        try {
+            // stacklevel 1 is the Python line that made the call.
+            py::module_::import("warnings").attr("warn")(decodeText(text, std::strlen(text)),
+                                                         py::handle(kyWarningType), 1);
+            return 0;
+        } catch (py::error_already_set& error) {
+            relay->raised.emplace(std::move(error));
+        } catch (...) {
+            relay->raised.emplace();  // nothing Python raised: stop the call all the same
+        }
         return 1;
     }
 };
@@ -70,14 +85,9 @@ py::object runFunction(const kyhostFunction* function, const std::string& name, 
     if (call) lastCallSeconds = kyhostCallSeconds(call.get());
     if (relay.raised) throw std::move(*relay.raised);
     if (!call) throw std::runtime_error(std::string("kyhost: ") + kyhostLastError());
-    if (const char* error = kyhostCallError(call.get())) {
-        PyErr_SetString(callErrorType, error);
-        throw py::error_already_set();
-    }
-    if (nargout > 0 && kyhostCallResult(call.get(), 0) == nullptr) {
-        PyErr_SetString(callErrorType, (name + " did not assign its output").c_str());
-        throw py::error_already_set();
-    }
+    if (const char* error = kyhostCallError(call.get())) raiseCallError(decodeText(error, std::strlen(error)));
+    if (nargout > 0 && kyhostCallResult(call.get(), 0) == nullptr)
+        raiseCallError(py::str(name + " did not assign its output"));
     const auto result = [&](int k) -> py::object {
         kyArray* array = kyhostCallTakeResult(call.get(), k);
         return array == nullptr ? py::none() : resultValue(array);
