@@ -66,11 +66,16 @@ struct WarningRelay {
     }
 };
 
-py::object runFunction(const kyhostFunction* function, const std::string& name, const py::args& arguments,
-                       int nargout)
+// Finds the function (under the call lock, as every use of the host is)
+// and calls it.
+using Lookup = const kyhostFunction* (*)(py::handle);
+
+py::object runFunction(Lookup lookup, py::handle function, const py::args& arguments, int nargout)
 {
     if (nargout < 0 || nargout > 64) throw py::value_error("kyhost: nargout must be 0 to 64");
+    const std::string name = py::str(function).cast<std::string>();
     const CallLock lock;
+    const kyhostFunction* found = lookup(function);
     CallInputs inputs;
     for (const py::handle argument : arguments) addInput(inputs, argument);
     const std::vector<const kyArray*> handles = inputs.handles();
@@ -79,7 +84,7 @@ py::object runFunction(const kyhostFunction* function, const std::string& name, 
     kyhost::CallRecord call;
     {
         py::gil_scoped_release released;
-        call.reset(kyhostRun(function, nargout, static_cast<int>(handles.size()), handles.data(),
+        call.reset(kyhostRun(found, nargout, static_cast<int>(handles.size()), handles.data(),
                              &WarningRelay::issue, &relay));
     }
     if (call) lastCallSeconds = kyhostCallSeconds(call.get());
@@ -100,7 +105,7 @@ py::object runFunction(const kyhostFunction* function, const std::string& name, 
 
 py::object callByName(py::handle function, const py::args& arguments, int nargout)
 {
-    return runFunction(findFunction(function), py::str(function).cast<std::string>(), arguments, nargout);
+    return runFunction(&findFunction, function, arguments, nargout);
 }
 
 py::object callPlugin(const char* name, std::initializer_list<py::object> required, const py::object& optional)
@@ -181,8 +186,8 @@ PYBIND11_MODULE(kyhost, module)
     module.def(
         "sparse",
         [](py::object I, py::object J, py::object V, py::object nr, py::object nc) {
-            const kyhostFunction* function = kyhostHostFunction("sparse");
-            return runFunction(function, "sparse", py::make_tuple(I, J, V, nr, nc), 1);
+            const Lookup hostSparse = [](py::handle) -> const kyhostFunction* { return kyhostHostFunction("sparse"); };
+            return runFunction(hostSparse, py::str("sparse"), py::make_tuple(I, J, V, nr, nc), 1);
         },
         py::arg("I"), py::arg("J"), py::arg("V"), py::arg("nr"), py::arg("nc"),
         "S = sparse(I, J, V, nr, nc): nr-by-nc scipy.sparse.csc_matrix with an entry at every (I(k), J(k)) "

@@ -91,7 +91,7 @@ KYHOST_EMBED_API kyhostFunction* kyhostHostFunction(const char* name);
 /* The plug-in library's path, or "" for a host function. */
 KYHOST_EMBED_API const char* kyhostFunctionLibrary(const kyhostFunction* function);
 
-/* The host's own plug-in directory: kyhost/plugins beside the directory
+/* The host's own plug-in directory: kyhost/plugins inside the directory
  * that holds libkyhost_runtime (lib/kyhost/plugins in the build tree and
  * under the install prefix). Valid for the life of the process. */
 KYHOST_EMBED_API const char* kyhostPluginDirectory(void);
@@ -196,8 +196,8 @@ KYHOST_EMBED_API const int32_t* kyhostArrayRowIndices(const kyArray* array);
 
 /* ---- Errors -------------------------------------------------------------- */
 
-/* Why the last function of this interface that failed did so ("" before
- * any failure). Valid until the next failure. */
+/* Why the last function of this interface that failed on this thread did
+ * so ("" before any failure). Valid until the thread's next failure. */
 KYHOST_EMBED_API const char* kyhostLastError(void);
 
 #ifdef __cplusplus

@@ -19,7 +19,7 @@ public:
 // File name suffix of plug-in libraries on this platform (".so").
 extern const char* const pluginSuffix;
 
-// The host's own plug-in directory: kyhost/plugins beside the directory
+// The host's own plug-in directory: kyhost/plugins inside the directory
 // that holds the runtime library (lib/kyhost/plugins in the build tree and
 // under the install prefix).
 std::filesystem::path hostPluginDir();
