@@ -34,9 +34,9 @@ double lastCallSeconds = 0;
 
 const kyhostFunction* findFunction(py::handle function)
 {
-    if (!py::isinstance<py::str>(function))
-        function = py::module_::import("os").attr("fspath")(function);
-    const std::string name = function.cast<std::string>();
+    const py::object path = py::isinstance<py::str>(function) ? py::reinterpret_borrow<py::object>(function)
+                                                               : py::module_::import("os").attr("fsdecode")(function);
+    const std::string name = path.cast<std::string>();
     const kyhostFunction* found = kyhostFind(name.c_str());
     if (found == nullptr) throw py::value_error(std::string("kyhost: ") + kyhostLastError());
     return found;

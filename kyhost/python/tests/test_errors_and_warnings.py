@@ -1,6 +1,7 @@
 """Errors raise CallError with the plug-in's text, warnings arrive as
 KyWarning once per call, and failing calls leave nothing behind."""
 import gc
+import pathlib
 import sys
 import warnings
 
@@ -44,6 +45,7 @@ def test_lookup_and_argument_mistakes_are_python_errors():
 def test_plugins_are_found_by_path_and_along_kyhost_path(tmp_path, monkeypatch):
     library = kyhost.plugin_directory() + "/sweeptri.so"
     assert kyhost.call(library, [0.0, 1.0, 0.0], [0.0, 0.0, 1.0]).shape == (1, 3)
+    assert kyhost.call(pathlib.Path(library), [0.0, 1.0, 0.0], [0.0, 0.0, 1.0]).shape == (1, 3)
     copy = tmp_path / "sweeptri_copy.so"
     copy.write_bytes(open(library, "rb").read())
     monkeypatch.setenv("KYHOST_PATH", "/nonexistent:" + str(tmp_path))
