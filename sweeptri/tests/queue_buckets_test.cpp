@@ -17,9 +17,9 @@ namespace {
 
 void coarseCall(int outputCount, kyArray* outputs[], int inputCount, const kyArray* inputs[])
 {
-    fineBucketsAllowed = false;
+    chainedQueueOnly = true;
     struct Restore {
-        ~Restore() { fineBucketsAllowed = true; }
+        ~Restore() { chainedQueueOnly = false; }
     } restore;
     triangulateCall(outputCount, outputs, inputCount, inputs);
 }
