@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <unistd.h>
 #include <iostream>
 #include <vector>
 
@@ -11,8 +12,10 @@
 #include "call_runner.hpp"
 #include "demo_command.hpp"
 #include "host_functions.hpp"
+#include "plugin_listing.hpp"
 #include "plugin_loader.hpp"
 #include "plugin_strings.hpp"
+#include "progress_line.hpp"
 #include "result_output.hpp"
 #include "usage_error.hpp"
 
@@ -64,9 +67,14 @@ int callFunction(const std::string& name, const std::vector<std::string>& argume
     std::vector<const kyArray*> inputs;
     for (const ArrayHandle& argument : arguments) inputs.push_back(argument.get());
 
-    const CallOutcome outcome = runCall(target.entry, outputCount, inputs, [](const std::string& text) {
-        std::cerr << "warning: " << text << '\n' << std::flush;
-    });
+    CallOutcome outcome;
+    {
+        // On a terminal, a call that runs for a while shows that it runs.
+        ProgressLine progress(name, isTerminal(STDERR_FILENO));
+        outcome = runCall(target.entry, outputCount, inputs, [&progress](const std::string& text) {
+            progress.interject([&text] { std::cerr << "warning: " << text << '\n' << std::flush; });
+        });
+    }
     if (showTime) std::fprintf(stderr, "time: %.6f s\n", outcome.seconds);
     if (outcome.error) {
         std::cerr << "error: " << *outcome.error << '\n';
@@ -92,9 +100,12 @@ int runKyhost(int argc, char** argv)
     CLI::App app{"Calls Karvel plug-ins and host functions on data from files and the command line.\n"
                  "The result (output slot 0) is printed as CSV on standard output.",
                  "kyhost"};
-    app.footer(std::string("FUNCTION is a plug-in name (looked up in kyhost's plug-in directory, then in each\n"
+    app.footer([] {
+        return std::string("FUNCTION is a plug-in name (looked up in kyhost's plug-in directory, then in each\n"
                            "directory of KYHOST_PATH), a path to a plug-in library, or the host function sparse.\n\n") +
-               argumentKindsHelp);
+               pluginListingHelp(pluginSearchPath(ownPluginDir())) + "\n" + argumentKindsHelp;
+    });
+    app.set_version_flag("--version", "kyhost " KY_VERSION);
 
     std::string function;
     std::vector<std::string> argumentTexts;
@@ -114,8 +125,10 @@ int runKyhost(int argc, char** argv)
     CLI::App* demoCommand = app.add_subcommand("demo", "triangulate and search random points, check and draw them");
     demoCommand->add_option("--points", demo.points, "number of random points (default 2000)")
         ->check(CLI::Range(0LL, 100000000LL));
-    demoCommand->add_option("--seed", demo.seed, "random seed");
+    demoCommand->add_option("--seed", demo.seed,
+                            "random seed (default " + std::to_string(demo.seed) + ", so that every run draws the same points)");
     demoCommand->add_option("--svg", demo.svgPath, "picture file (default demo.svg)");
+    demoCommand->footer("");  // its own options only, not kyhost's footer
     app.require_subcommand(0, 1);
 
     try {
@@ -124,6 +137,8 @@ int runKyhost(int argc, char** argv)
         return app.exit(help);
     } catch (const CLI::CallForAllHelp& help) {
         return app.exit(help);
+    } catch (const CLI::CallForVersion& version) {
+        return app.exit(version);
     } catch (const CLI::ParseError& error) {
         std::cerr << "kyhost: " << error.what() << "\n(run kyhost --help for usage)\n";
         return 2;
