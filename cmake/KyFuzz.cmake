@@ -5,6 +5,11 @@
 # by the KY_FUZZ compile options; the target adds the fuzzer's main. Every
 # target is listed, with its seed folder, in fuzz_targets.txt in the build
 # folder, which scripts/fuzz.sh reads.
+# The target "fuzzers" builds them all.
+if(NOT TARGET fuzzers)
+  add_custom_target(fuzzers)
+endif()
+
 function(add_ky_fuzzer name)
   cmake_parse_arguments(FUZZER "" "" "LINK" ${ARGN})
   add_executable(${name} ${FUZZER_UNPARSED_ARGUMENTS})
@@ -13,6 +18,7 @@ function(add_ky_fuzzer name)
   # Plug-ins loaded with dlopen resolve the sanitizers' and the fuzzer's
   # callbacks in the executable.
   set_target_properties(${name} PROPERTIES ENABLE_EXPORTS ON)
+  add_dependencies(fuzzers ${name})
   set_property(GLOBAL APPEND PROPERTY KY_FUZZ_TARGETS "${name} ${CMAKE_CURRENT_SOURCE_DIR}/corpus/${name}")
 endfunction()
 

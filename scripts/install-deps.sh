@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
   libcgal-dev libgmp-dev libmpfr-dev libnanoflann-dev
   g++-mingw-w64-x86-64 wine wine64
+  clang-14 libclang-rt-14-dev
 )
 
 missing=()
