@@ -4,9 +4,10 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <unistd.h>
 #include <iostream>
 #include <vector>
+
+#include <unistd.h>
 
 #include "argument_kinds.hpp"
 #include "call_runner.hpp"
