@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the project twice (optimised, and with AddressSanitizer and
-# UndefinedBehaviorSanitizer) and runs the whole test suite in both.
+# UndefinedBehaviorSanitizer) and runs the whole test suite in both, then
+# runs every fuzz target for a short while.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
@@ -22,3 +23,8 @@ build build/sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKY_SANITIZE=ON
 # sanitizers; they too run once, above.
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build/sanitize --output-on-failure -j "$jobs" -LE 'wine|python'
+
+# Fuzzing: a short run of every libFuzzer target (30 seconds each, two at a
+# time), so that the first crash fails the test command. scripts/fuzz.sh
+# with a larger number of seconds is the longer run.
+bash scripts/fuzz.sh 30

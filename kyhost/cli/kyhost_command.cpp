@@ -7,13 +7,17 @@
 #include <iostream>
 #include <vector>
 
+#include <unistd.h>
+
 #include "argument_kinds.hpp"
 #include "call_context.hpp"
 #include "demo_command.hpp"
 #include "kyhost_embed.hpp"
+#include "output_file.hpp"
+#include "plugin_listing.hpp"
 #include "plugin_loader.hpp"
 #include "plugin_strings.hpp"
-#include "output_file.hpp"
+#include "progress_line.hpp"
 #include "result_output.hpp"
 #include "usage_error.hpp"
 
@@ -29,9 +33,11 @@ const kyhostFunction* resolveFunction(const std::string& name)
     return function;
 }
 
-int printWarning(const char* text, void*)
+// Warnings go to standard error as they are issued, clearing the progress
+// line (user data) first.
+int printWarning(const char* text, void* progressLine)
 {
-    std::cerr << "warning: " << text << '\n' << std::flush;
+    static_cast<ProgressLine*>(progressLine)->interject([text] { std::cerr << "warning: " << text << '\n' << std::flush; });
     return 0;
 }
 
@@ -52,8 +58,13 @@ int callFunction(const std::string& name, const std::vector<std::string>& argume
     std::vector<const kyArray*> inputs;
     for (const ArrayHandle& argument : arguments) inputs.push_back(argument.get());
 
-    const kyhost::CallRecord call(kyhostRun(function, outputCount, static_cast<int>(inputs.size()), inputs.data(),
-                                            printWarning, nullptr));
+    kyhost::CallRecord call;
+    {
+        // On a terminal, a call that runs for a while shows that it runs.
+        ProgressLine progress(name, isTerminal(STDERR_FILENO));
+        call.reset(kyhostRun(function, outputCount, static_cast<int>(inputs.size()), inputs.data(), printWarning,
+                             &progress));
+    }
     if (!call) throw CallError(kyhostLastError());
     if (showTime) std::fprintf(stderr, "time: %.6f s\n", kyhostCallSeconds(call.get()));
     if (const char* error = kyhostCallError(call.get())) {
@@ -77,9 +88,12 @@ int runCommand(int argc, char** argv)
     CLI::App app{"Calls Karvel plug-ins and host functions on data from files and the command line.\n"
                  "The result (output slot 0) is printed as CSV on standard output.",
                  "kyhost"};
-    app.footer(std::string("FUNCTION is a plug-in name (looked up in kyhost's plug-in directory, then in each\n"
+    app.footer([] {
+        return std::string("FUNCTION is a plug-in name (looked up in kyhost's plug-in directory, then in each\n"
                            "directory of KYHOST_PATH), a path to a plug-in library, or the host function sparse.\n\n") +
-               argumentKindsHelp);
+               pluginListingHelp(pluginSearchPath(hostPluginDir())) + "\n" + argumentKindsHelp;
+    });
+    app.set_version_flag("--version", "kyhost " KY_VERSION);
 
     std::string function;
     std::vector<std::string> argumentTexts;
@@ -99,8 +113,10 @@ int runCommand(int argc, char** argv)
     CLI::App* demoCommand = app.add_subcommand("demo", "triangulate and search random points, check and draw them");
     demoCommand->add_option("--points", demo.points, "number of random points (default 2000)")
         ->check(CLI::Range(0LL, 100000000LL));
-    demoCommand->add_option("--seed", demo.seed, "random seed");
+    demoCommand->add_option("--seed", demo.seed,
+                            "random seed (default " + std::to_string(demo.seed) + ", so that every run draws the same points)");
     demoCommand->add_option("--svg", demo.svgPath, "picture file (default demo.svg)");
+    demoCommand->footer("");  // its own options only, not kyhost's footer
     app.require_subcommand(0, 1);
 
     try {
@@ -109,6 +125,8 @@ int runCommand(int argc, char** argv)
         return app.exit(help);
     } catch (const CLI::CallForAllHelp& help) {
         return app.exit(help);
+    } catch (const CLI::CallForVersion& version) {
+        return app.exit(version);
     } catch (const CLI::ParseError& error) {
         std::cerr << "kyhost: " << error.what() << "\n(run kyhost --help for usage)\n";
         return 2;

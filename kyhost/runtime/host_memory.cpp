@@ -14,7 +14,14 @@ namespace ky {
 
 namespace {
 
-#if defined(__SANITIZE_ADDRESS__)
+// g++ defines __SANITIZE_ADDRESS__ under AddressSanitizer, clang answers
+// __has_feature(address_sanitizer).
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define KY_ADDRESS_SANITIZER 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__) || defined(KY_ADDRESS_SANITIZER)
 constexpr bool reuseMemory = false;
 #else
 constexpr bool reuseMemory = true;

@@ -1,8 +1,10 @@
 // A plug-in for the host's own tests: its first input, a text, names what
 // it does, so that one library exercises every path through the host.
+#include <chrono>
 #include <cstring>
 #include <stdexcept>
 #include <string>
+#include <thread>
 
 #include "kyx.h"
 
@@ -11,7 +13,12 @@ extern "C" KYX_EXPORT void kyxFunction(int outputCount, kyArray* outputs[], int 
     char action[64] = "";
     if (inputCount < 1 || kyGetString(inputs[0], action, sizeof action) != 0) kyxErrMsgTxt("probe: no action");
     const std::string what = action;
-    if (what == "echo") {  // hands back its second input
+    if (what == "sleep") {  // waits for the seconds of its second input, then returns them
+        const double seconds = inputCount > 1 ? kyGetPr(inputs[1])[0] : 0;
+        std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+        outputs[0] = kyCreateDoubleMatrix(1, 1, kyREAL);
+        kyGetPr(outputs[0])[0] = seconds;
+    } else if (what == "echo") {  // hands back its second input
         outputs[0] = const_cast<kyArray*>(inputs[1]);
     } else if (what == "fail-after-allocating") {
         kyCalloc(1000, 1);

@@ -1,0 +1,51 @@
+# cmake --install: kyhost, the host libraries, the plug-ins, the headers of
+# host/ and a CMake package and pkg-config file (both named "ky") with which
+# plug-ins are built outside this tree. The layout under the prefix:
+#   bin/kyhost
+#   lib/libky.so, lib/libkyx.so
+#   lib/kyhost/plugins/*.so        kyhost's own plug-in directory (it looks
+#                                  in ../lib/kyhost/plugins from its binary)
+#   include/ky/                    ky.h, kyx.h, ky_export.h
+#   share/ky/plugin/               the sources every plug-in carries
+#   lib/cmake/ky/, lib/pkgconfig/ky.pc
+# Everything finds the libraries relative to itself (RPATH $ORIGIN), so an
+# installed tree works wherever it is put.
+include(CMakePackageConfigHelpers)
+
+set(KY_INSTALL_LIBDIR lib)  # fixed: kyhost looks for its plug-ins relative to bin/
+set(KY_INSTALL_PLUGINDIR ${KY_INSTALL_LIBDIR}/kyhost/plugins)
+set(KY_INSTALL_INCLUDEDIR include/ky)
+set(KY_INSTALL_SOURCEDIR share/ky/plugin)
+set(KY_INSTALL_CMAKEDIR ${KY_INSTALL_LIBDIR}/cmake/ky)
+
+set_target_properties(kyhost PROPERTIES INSTALL_RPATH "\$ORIGIN/../${KY_INSTALL_LIBDIR}")
+set_target_properties(ky kyx PROPERTIES INSTALL_RPATH "\$ORIGIN")
+install(TARGETS kyhost RUNTIME DESTINATION bin)
+install(TARGETS ky kyx LIBRARY DESTINATION ${KY_INSTALL_LIBDIR})
+
+set(KY_INSTALLED_PLUGINS "")
+foreach(plugin sweeptri nearwalk byteappend)
+  if(TARGET ${plugin})
+    list(APPEND KY_INSTALLED_PLUGINS ${plugin})
+  endif()
+endforeach()
+set_target_properties(${KY_INSTALLED_PLUGINS} PROPERTIES INSTALL_RPATH "\$ORIGIN/../..")
+install(TARGETS ${KY_INSTALLED_PLUGINS} LIBRARY DESTINATION ${KY_INSTALL_PLUGINDIR})
+
+install(FILES host/ky.h host/kyx.h host/ky_export.h DESTINATION ${KY_INSTALL_INCLUDEDIR})
+install(FILES host/plugin_strings.c host/plugin_precision.c host/plugin_exports.map host/plugin_strings.rc
+        DESTINATION ${KY_INSTALL_SOURCEDIR})
+
+write_basic_package_version_file(${CMAKE_BINARY_DIR}/package/kyConfigVersion.cmake
+  VERSION ${PROJECT_VERSION} COMPATIBILITY SameMajorVersion)
+configure_file(cmake/package/ky.pc.in ${CMAKE_BINARY_DIR}/package/ky.pc @ONLY)
+install(FILES cmake/package/kyConfig.cmake ${CMAKE_BINARY_DIR}/package/kyConfigVersion.cmake
+        DESTINATION ${KY_INSTALL_CMAKEDIR})
+install(FILES ${CMAKE_BINARY_DIR}/package/ky.pc DESTINATION ${KY_INSTALL_LIBDIR}/pkgconfig)
+
+# Installs into a temporary prefix, builds a plug-in outside the tree
+# against it (with CMake and with pkg-config) and calls it through the
+# installed kyhost.
+add_test(NAME install.out_of_tree_plugin
+         COMMAND ${CMAKE_SOURCE_DIR}/cmake/tests/install_test.sh ${CMAKE_BINARY_DIR} ${CMAKE_C_COMPILER})
+set_tests_properties(install.out_of_tree_plugin PROPERTIES LABELS install TIMEOUT 300)
