@@ -2,9 +2,9 @@
 # host/ and a CMake package and pkg-config file (both named "ky") with which
 # plug-ins are built outside this tree. The layout under the prefix:
 #   bin/kyhost
-#   lib/libky.so, lib/libkyx.so
-#   lib/kyhost/plugins/*.so        kyhost's own plug-in directory (it looks
-#                                  in ../lib/kyhost/plugins from its binary)
+#   lib/libky.so, lib/libkyx.so, lib/libkyhost_runtime.so
+#   lib/kyhost/plugins/*.so        the plug-in directory (the runtime looks in
+#                                  kyhost/plugins beside its own library)
 #   include/ky/                    ky.h, kyx.h, ky_export.h
 #   share/ky/plugin/               the sources every plug-in carries
 #   lib/cmake/ky/, lib/pkgconfig/ky.pc
@@ -12,16 +12,16 @@
 # installed tree works wherever it is put.
 include(CMakePackageConfigHelpers)
 
-set(KY_INSTALL_LIBDIR lib)  # fixed: kyhost looks for its plug-ins relative to bin/
+set(KY_INSTALL_LIBDIR lib)  # fixed: the plug-in directory is found relative to it
 set(KY_INSTALL_PLUGINDIR ${KY_INSTALL_LIBDIR}/kyhost/plugins)
 set(KY_INSTALL_INCLUDEDIR include/ky)
 set(KY_INSTALL_SOURCEDIR share/ky/plugin)
 set(KY_INSTALL_CMAKEDIR ${KY_INSTALL_LIBDIR}/cmake/ky)
 
 set_target_properties(kyhost PROPERTIES INSTALL_RPATH "\$ORIGIN/../${KY_INSTALL_LIBDIR}")
-set_target_properties(ky kyx PROPERTIES INSTALL_RPATH "\$ORIGIN")
+set_target_properties(ky kyx kyhost_runtime PROPERTIES INSTALL_RPATH "\$ORIGIN")
 install(TARGETS kyhost RUNTIME DESTINATION bin)
-install(TARGETS ky kyx LIBRARY DESTINATION ${KY_INSTALL_LIBDIR})
+install(TARGETS ky kyx kyhost_runtime LIBRARY DESTINATION ${KY_INSTALL_LIBDIR})
 
 set(KY_INSTALLED_PLUGINS "")
 foreach(plugin sweeptri nearwalk byteappend)
