@@ -11,6 +11,7 @@
 #include "call_runner.hpp"
 #include "demo_command.hpp"
 #include "host_functions.hpp"
+#include "inspect_commands.hpp"
 #include "plugin_loader.hpp"
 #include "plugin_strings.hpp"
 #include "result_output.hpp"
@@ -116,6 +117,7 @@ int runKyhost(int argc, char** argv)
         ->check(CLI::Range(0LL, 100000000LL));
     demoCommand->add_option("--seed", demo.seed, "random seed");
     demoCommand->add_option("--svg", demo.svgPath, "picture file (default demo.svg)");
+    const inspect::InspectCommands inspectCommands(app, parseArgument);
     app.require_subcommand(0, 1);
 
     try {
@@ -134,6 +136,7 @@ int runKyhost(int argc, char** argv)
             demo.pluginDir = ownPluginDir();
             return runDemo(demo);
         }
+        if (inspectCommands.parsed()) return inspectCommands.run();
         if (function.empty()) throw UsageError("no FUNCTION given (run kyhost --help for usage)");
         if (showStrings) return printStrings(function);
         return callFunction(function, argumentTexts, outputCount, outPath, showTime);
