@@ -74,8 +74,8 @@ void writeCheckReport(std::ostream& out, const CheckReport& report, const Triang
     line(out, report.repeatedEdges, "directed edges in two rows", "no directed edge in two rows", edge);
     line(out, report.crowdedEdges, "edges in more than two rows", "no edge in more than two rows", edge);
     if (report.hullHasArea) {
-        line(out, report.strayBoundaryEdges, "edges in one row only that are not on the hull's boundary",
-             "every edge in one row only is on the hull's boundary", edge);
+        line(out, report.strayBoundaryEdges, "edges with no row on their other side, off the hull's boundary",
+             "every edge with no row on its other side is on the hull's boundary", edge);
         line(out, report.uncoveredHullEdges, "hull boundary edges in no row", "every hull boundary edge is in a row",
              edge);
     }

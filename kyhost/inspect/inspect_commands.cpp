@@ -26,7 +26,8 @@ const char* const drawHelp =
     "Draws the triangulation TRI of the points X, Y into FILE, with the problems that kyhost\n"
     "check finds marked, and with queries XI, YI joined to their answers K (as nearwalk\n"
     "returns them) when given. FILE ending in .svg gives an SVG (best up to some 20,000\n"
-    "points), .png a PNG (for large sets); any other name is refused. Exit status: 0 when\n"
+    "points), .png a PNG (for large sets); any other name needs --format svg or --format png.\n"
+    "Exit status: 0 when\n"
     "the picture is written (whatever the check found), 2 for a mistake in the arguments or\n"
     "a picture that cannot be written.";
 
@@ -92,6 +93,8 @@ InspectCommands::InspectCommands(CLI::App& app, ArgumentReader reader) : reader_
         ->expected(3, 6);
     draw_->add_option("--out", outPath_, "picture file, ending in .svg or .png")->required();
     draw_->add_option("--title", title_, "title above the picture");
+    draw_->add_option("--format", format_, "svg or png, whatever FILE's name (for names without .svg or .png)")
+        ->check(CLI::IsMember({"svg", "png"}));
 }
 
 int InspectCommands::run() const { return check_->parsed() ? runCheck() : runDraw(); }
@@ -119,10 +122,11 @@ int InspectCommands::runCheck() const
 
 int InspectCommands::runDraw() const
 {
-    const std::optional<PictureFormat> format = pictureFormatFor(outPath_);
+    std::optional<PictureFormat> format = pictureFormatFor(outPath_);
+    if (!format_.empty()) format = format_ == "png" ? PictureFormat::Png : PictureFormat::Svg;
     if (!format) {
         std::cerr << "kyhost: picture file '" << outPath_
-                  << "' must end in .svg (SVG) or .png (PNG); nothing was drawn\n";
+                  << "' must end in .svg (SVG) or .png (PNG), or give --format; nothing was drawn\n";
         return 2;
     }
     if (drawArgs_.size() != 3 && drawArgs_.size() != 6) {

@@ -54,7 +54,7 @@ std::vector<Tick> axisTicks(double low, double high)
     const double largest = std::max(std::abs(low), std::abs(high));
     const int digits = std::clamp(static_cast<int>(std::ceil(std::log10(largest / step))) + 1, 1, 17);
     for (double k = first; k <= last; ++k) {
-        const double value = k * step;
+        const double value = k * step + 0.0;  // never -0
         char text[40];
         std::snprintf(text, sizeof text, "%.*g", digits, value);
         ticks.push_back({value, text});

@@ -10,7 +10,7 @@ namespace ky::inspect {
 
 // Page layout in picture units (pixels of an SVG; a PNG multiplies them).
 struct PageLayout {
-    static constexpr double width = 1100, height = 880;
+    static constexpr double width = 1200, height = 880;
     static constexpr double plotLeft = 110, plotTop = 70, plotSide = 740;
     static constexpr double legendLeft = plotLeft + plotSide + 25;
 };

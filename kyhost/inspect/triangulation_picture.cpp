@@ -189,7 +189,7 @@ private:
     void faultEdges()
     {
         const CheckReport& report = *request_.report;
-        edgeList(report.strayBoundaryEdges, vermillion, false, "edges of holes or overlaps");
+        edgeList(report.strayBoundaryEdges, vermillion, false, "edges with no row beyond");
         edgeList(report.uncoveredHullEdges, vermillion, true, "hull edges in no row");
         edgeList(report.nonDelaunayEdges, reddishPurple, false, "edges not locally Delaunay");
     }
@@ -321,6 +321,7 @@ private:
         for (const LegendEntry& entry : legend_) {
             y += 26;
             const double mx = x + 14, my = y - 4;
+            cairo_new_path(cr_);
             setColour(cr_, entry.colour, entry.mark == Mark::Fill ? 0.45 : 1);
             cairo_set_line_width(cr_, entry.mark == Mark::Line ? 1.2 : 2.5);
             const double dash[] = {6, 4};
