@@ -97,7 +97,8 @@ std::string verdictLine(const CheckReport& report)
     }
     if (report.isTriangulation())
         return "invalid: a triangulation of the " + points + ", but not Delaunay (" +
-               std::to_string(report.nonDelaunayEdges.size()) + " edges not locally Delaunay)";
+               std::to_string(report.nonDelaunayEdges.size()) +
+               (report.nonDelaunayEdges.size() == 1 ? " edge" : " edges") + " not locally Delaunay)";
     return "invalid: not a triangulation of the " + points + " (see the FAIL lines)";
 }
 

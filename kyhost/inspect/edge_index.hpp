@@ -1,6 +1,7 @@
-// The directed edges of a set of triangles, grouped by their first point
-// (compressed rows) and sorted by their second point within each group, so
-// that an edge and its reverse are found by binary search.
+// The edges of a set of triangles, each filed under its smaller point
+// (compressed rows) and sorted by its larger point and direction, so that
+// an edge's rows in both directions lie side by side: one pass over memory,
+// no lookups.
 #pragma once
 
 #include <array>
@@ -16,29 +17,44 @@ struct IndexedRow {
     std::int32_t row;
 };
 
-struct DirectedEdge {
-    std::int32_t to;
+// One row's use of an edge, filed under the edge's smaller point.
+struct EdgeUse {
+    std::int32_t other;     // the larger point
+    bool upward;            // the row runs smaller -> larger
     std::int32_t opposite;  // the row's third corner
     std::int32_t row;
 };
 
 class EdgeIndex {
 public:
-    // Rows u, v, w give the edges u -> v, v -> w and w -> u.
+    // Rows u, v, w use the edges u -> v, v -> w and w -> u.
     EdgeIndex(std::size_t pointCount, std::span<const IndexedRow> rows);
 
-    // The edges that start at u, sorted by `to`, then by row.
-    std::span<const DirectedEdge> from(std::size_t u) const
+    // Calls visit(u, v, up, down) once per edge u < v: `up` are its uses
+    // u -> v, `down` its uses v -> u (each sorted by row; either may be
+    // empty, not both).
+    template <typename Visit>
+    void forEachEdge(Visit&& visit) const
     {
-        return {edges_.data() + start_[u], edges_.data() + start_[u + 1]};
+        for (std::size_t u = 0; u + 1 < start_.size(); ++u) {
+            const EdgeUse* at = uses_.data() + start_[u];
+            const EdgeUse* end = uses_.data() + start_[u + 1];
+            while (at != end) {
+                const std::int32_t v = at->other;
+                const EdgeUse* split = at;
+                while (split != end && split->other == v && split->upward) ++split;
+                const EdgeUse* next = split;
+                while (next != end && next->other == v) ++next;
+                visit(static_cast<std::int32_t>(u), v, std::span<const EdgeUse>(at, split),
+                      std::span<const EdgeUse>(split, next));
+                at = next;
+            }
+        }
     }
-    // The edges u -> v.
-    std::span<const DirectedEdge> between(std::size_t u, std::int32_t v) const;
-    std::size_t pointCount() const { return start_.size() - 1; }
 
 private:
     std::vector<std::uint32_t> start_;  // pointCount + 1 offsets
-    std::vector<DirectedEdge> edges_;
+    std::vector<EdgeUse> uses_;
 };
 
 }  // namespace ky::inspect

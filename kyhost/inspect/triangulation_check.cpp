@@ -110,38 +110,36 @@ std::vector<EdgeFault> walkEdges(const PointSet& points, const RowScan& scan, Ch
 {
     const EdgeIndex index(points.n, scan.indexed);
     std::vector<EdgeFault> unpaired;
-    for (std::size_t u = 0; u < points.n; ++u) {
-        const std::span<const DirectedEdge> all = index.from(u);
-        const auto iu = static_cast<std::int32_t>(u);
-        for (std::size_t g = 0; g < all.size();) {
-            const std::int32_t v = all[g].to;
-            std::size_t end = g;
-            while (end < all.size() && all[end].to == v) ++end;
-            const std::span<const DirectedEdge> forward = all.subspan(g, end - g);
-            g = end;
-            for (std::size_t k = 1; k < forward.size(); ++k)
-                report.repeatedEdges.push_back({iu, v, forward[0].row, forward[k].row});
-            const std::span<const DirectedEdge> backward = index.between(static_cast<std::size_t>(v), iu);
-            if (!backward.empty() && iu > v) continue;  // seen from v
-            if (forward.size() + backward.size() > 2)
-                report.crowdedEdges.push_back(
-                    {iu, v, forward[0].row, backward.empty() ? forward[1].row : backward[0].row});
-            const long net = static_cast<long>(forward.size()) - static_cast<long>(backward.size());
-            if (net != 0) doubledSignedArea += mpq_class(net) * crossProduct(points, u, static_cast<std::size_t>(v));
-            if (backward.empty()) {
-                for (const DirectedEdge& e : forward) unpaired.push_back({iu, v, e.row, -1});
-                continue;
-            }
-            if (forward.size() != 1 || backward.size() != 1) continue;
-            const DirectedEdge& here = forward[0];
-            const DirectedEdge& there = backward[0];
-            if (!scan.clockwise[static_cast<std::size_t>(here.row)] || !scan.clockwise[static_cast<std::size_t>(there.row)])
-                continue;
-            if (strictlyInsideCircle(points, u, static_cast<std::size_t>(v), static_cast<std::size_t>(here.opposite),
-                                     static_cast<std::size_t>(there.opposite)))
-                report.nonDelaunayEdges.push_back({iu, v, here.row, there.row});
+    index.forEachEdge([&](std::int32_t u, std::int32_t v, std::span<const EdgeUse> up, std::span<const EdgeUse> down) {
+        for (std::size_t k = 1; k < up.size(); ++k) report.repeatedEdges.push_back({u, v, up[0].row, up[k].row});
+        for (std::size_t k = 1; k < down.size(); ++k) report.repeatedEdges.push_back({v, u, down[0].row, down[k].row});
+        if (up.size() + down.size() > 2) {
+            const std::int32_t first = up.empty() ? down[0].row : up[0].row;
+            const std::int32_t second = up.size() >= 2 ? up[1].row : down[up.empty() ? 1 : 0].row;
+            report.crowdedEdges.push_back({u, v, first, second});
         }
-    }
+        const long net = static_cast<long>(up.size()) - static_cast<long>(down.size());
+        if (net != 0)
+            doubledSignedArea +=
+                mpq_class(net) * crossProduct(points, static_cast<std::size_t>(u), static_cast<std::size_t>(v));
+        if (down.empty()) {
+            for (const EdgeUse& e : up) unpaired.push_back({u, v, e.row, -1});
+            return;
+        }
+        if (up.empty()) {
+            for (const EdgeUse& e : down) unpaired.push_back({v, u, e.row, -1});
+            return;
+        }
+        if (up.size() != 1 || down.size() != 1) return;
+        if (!scan.clockwise[static_cast<std::size_t>(up[0].row)] || !scan.clockwise[static_cast<std::size_t>(down[0].row)])
+            return;
+        if (strictlyInsideCircle(points, static_cast<std::size_t>(u), static_cast<std::size_t>(v),
+                                 static_cast<std::size_t>(up[0].opposite), static_cast<std::size_t>(down[0].opposite)))
+            report.nonDelaunayEdges.push_back(
+                {u, v, std::min(up[0].row, down[0].row), std::max(up[0].row, down[0].row)});
+    });
+    std::sort(report.repeatedEdges.begin(), report.repeatedEdges.end(),
+              [](const EdgeFault& a, const EdgeFault& b) { return a.otherRow < b.otherRow; });
     return unpaired;
 }
 

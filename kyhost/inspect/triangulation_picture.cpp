@@ -153,18 +153,11 @@ private:
         setColour(cr_, blue);
         cairo_set_line_width(cr_, edgeWidth_);
         std::size_t pending = 0, count = 0;
-        for (std::size_t u = 0; u < points_.n; ++u) {
-            std::int32_t previous = -1;
-            for (const DirectedEdge& e : index.from(u)) {
-                if (e.to == previous) continue;
-                previous = e.to;
-                if (static_cast<std::int32_t>(u) > e.to && !index.between(static_cast<std::size_t>(e.to), static_cast<std::int32_t>(u)).empty())
-                    continue;
-                segment(u, static_cast<std::size_t>(e.to));
-                strokeEvery(pending);
-                ++count;
-            }
-        }
+        index.forEachEdge([&](std::int32_t u, std::int32_t v, auto, auto) {
+            segment(static_cast<std::size_t>(u), static_cast<std::size_t>(v));
+            strokeEvery(pending);
+            ++count;
+        });
         cairo_stroke(cr_);
         legend_.push_back({Mark::Line, blue, std::to_string(request_.tri.rows) + " rows (" + std::to_string(count) + " edges)"});
     }
