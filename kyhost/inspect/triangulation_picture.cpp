@@ -28,6 +28,12 @@ constexpr Colour vermillion{0.835, 0.369, 0};
 constexpr Colour reddishPurple{0.800, 0.475, 0.655};
 constexpr Colour grey{0.45, 0.45, 0.45};
 
+// "1 point", "2 points": a count with its noun, plural with an s.
+std::string counted(std::size_t n, const std::string& noun, const std::string& rest)
+{
+    return std::to_string(n) + " " + noun + (n == 1 ? "" : "s") + rest;
+}
+
 void setColour(cairo_t* cr, Colour c, double alpha = 1) { cairo_set_source_rgba(cr, c.r, c.g, c.b, alpha); }
 
 enum class Mark { Line, ThickLine, DashedLine, Fill, Dot, Ring, QueryJoin };
@@ -143,7 +149,7 @@ private:
             cairo_fill(cr_);
             ++count;
         }
-        if (count > 0) legend_.push_back({Mark::Fill, vermillion, std::to_string(count) + " faulty rows"});
+        if (count > 0) legend_.push_back({Mark::Fill, vermillion, counted(count, "faulty row", "")});
     }
 
     // Each edge once, however many rows hold it.
@@ -162,7 +168,8 @@ private:
         legend_.push_back({Mark::Line, blue, std::to_string(request_.tri.rows) + " rows (" + std::to_string(count) + " edges)"});
     }
 
-    void edgeList(const std::vector<EdgeFault>& list, Colour colour, bool dashed, const std::string& text)
+    void edgeList(const std::vector<EdgeFault>& list, Colour colour, bool dashed, const std::string& noun,
+                  const std::string& rest)
     {
         if (list.empty()) return;
         setColour(cr_, colour);
@@ -176,15 +183,15 @@ private:
         }
         cairo_stroke(cr_);
         cairo_set_dash(cr_, nullptr, 0, 0);
-        legend_.push_back({dashed ? Mark::DashedLine : Mark::ThickLine, colour, std::to_string(list.size()) + " " + text});
+        legend_.push_back({dashed ? Mark::DashedLine : Mark::ThickLine, colour, counted(list.size(), noun, rest)});
     }
 
     void faultEdges()
     {
         const CheckReport& report = *request_.report;
-        edgeList(report.strayBoundaryEdges, vermillion, false, "edges with no row beyond");
-        edgeList(report.uncoveredHullEdges, vermillion, true, "hull edges in no row");
-        edgeList(report.nonDelaunayEdges, reddishPurple, false, "edges not locally Delaunay");
+        edgeList(report.strayBoundaryEdges, vermillion, false, "edge", " with no row beyond");
+        edgeList(report.uncoveredHullEdges, vermillion, true, "hull edge", " in no row");
+        edgeList(report.nonDelaunayEdges, reddishPurple, false, "edge", " not locally Delaunay");
     }
 
     void dots()
@@ -199,7 +206,7 @@ private:
         legend_.push_back({Mark::Dot, black, std::to_string(points_.n) + " points"});
     }
 
-    void ringList(const std::vector<std::int32_t>& list, Colour colour, const std::string& text)
+    void ringList(const std::vector<std::int32_t>& list, Colour colour, const std::string& noun, const std::string& rest)
     {
         if (list.empty()) return;
         setColour(cr_, colour);
@@ -212,13 +219,13 @@ private:
             strokeEvery(pending);
         }
         cairo_stroke(cr_);
-        legend_.push_back({Mark::Ring, colour, std::to_string(list.size()) + " " + text});
+        legend_.push_back({Mark::Ring, colour, counted(list.size(), noun, rest)});
     }
 
     void faultPoints()
     {
-        ringList(request_.report->unusedPoints, vermillion, "points in no row");
-        ringList(request_.report->repeatedPoints, reddishPurple, "repeated points");
+        ringList(request_.report->unusedPoints, vermillion, "point", " in no row");
+        ringList(request_.report->repeatedPoints, reddishPurple, "repeated point", "");
     }
 
     void queries()
