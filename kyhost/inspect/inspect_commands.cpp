@@ -26,10 +26,9 @@ const char* const drawHelp =
     "Draws the triangulation TRI of the points X, Y into FILE, with the problems that kyhost\n"
     "check finds marked, and with queries XI, YI joined to their answers K (as nearwalk\n"
     "returns them) when given. FILE ending in .svg gives an SVG (best up to some 20,000\n"
-    "points), .png a PNG (for large sets); any other name needs --format svg or --format png.\n"
-    "Exit status: 0 when\n"
-    "the picture is written (whatever the check found), 2 for a mistake in the arguments or\n"
-    "a picture that cannot be written.";
+    "points), .png a PNG (for large sets); any other name needs --format svg or png.\n"
+    "Exit status: 0 when the picture is written (whatever the check found), 2 for a\n"
+    "mistake in the arguments or a picture that cannot be written.";
 
 struct InputError : std::runtime_error {
     using std::runtime_error::runtime_error;
