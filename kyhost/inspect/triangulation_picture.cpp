@@ -83,7 +83,7 @@ public:
         : cr_(cr), request_(request), frame_(frame), points_(request.points)
     {
         const double n = static_cast<double>(std::max<std::size_t>(points_.n, 1));
-        dotRadius_ = std::clamp(60 / std::sqrt(n), 0.5, 3.0);
+        dotRadius_ = std::clamp(60 / std::sqrt(n), 0.25, 3.0);
         edgeWidth_ = std::clamp(20 / std::sqrt(n), 0.12, 1.0);
     }
 
@@ -97,8 +97,8 @@ public:
         const std::vector<IndexedRow> rows = drawableRows(points_, request_.tri);
         faultyRows(rows);
         edges(rows);
-        faultEdges();
         dots();
+        faultEdges();  // on top, so that problems stay visible in dense sets
         faultPoints();
         queries();
         cairo_restore(cr_);
