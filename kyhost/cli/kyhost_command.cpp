@@ -12,6 +12,7 @@
 #include "argument_kinds.hpp"
 #include "call_context.hpp"
 #include "demo_command.hpp"
+#include "inspect_commands.hpp"
 #include "kyhost_embed.hpp"
 #include "output_file.hpp"
 #include "plugin_listing.hpp"
@@ -117,6 +118,7 @@ int runCommand(int argc, char** argv)
                             "random seed (default " + std::to_string(demo.seed) + ", so that every run draws the same points)");
     demoCommand->add_option("--svg", demo.svgPath, "picture file (default demo.svg)");
     demoCommand->footer("");  // its own options only, not kyhost's footer
+    const inspect::InspectCommands inspectCommands(app, parseArgument);
     app.require_subcommand(0, 1);
 
     try {
@@ -137,6 +139,7 @@ int runCommand(int argc, char** argv)
             demo.pluginDir = kyhostPluginDirectory();
             return runDemo(demo);
         }
+        if (inspectCommands.parsed()) return inspectCommands.run();
         if (function.empty()) throw UsageError("no FUNCTION given (run kyhost --help for usage)");
         if (showStrings) return printStrings(function);
         return callFunction(function, argumentTexts, outputCount, outPath, showTime);

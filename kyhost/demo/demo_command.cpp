@@ -1,16 +1,20 @@
 // kyhost demo: triangulates random points through the real sweeptri
-// plug-in, checks the triangles with exact predicates, reports the call's
+// plug-in, checks the triangles exactly (as kyhost check does), reports the call's
 // time, searches a grid of query points with nearwalk on that triangulation,
 // checks a sample of the answers by brute force, and draws the result.
 #include "demo_command.hpp"
 
 #include <cstdio>
+#include <optional>
+#include <stdexcept>
 #include <vector>
 
 #include "demo_points.hpp"
 #include "demo_search.hpp"
-#include "demo_svg.hpp"
 #include "demo_triangulation.hpp"
+#include "check_report.hpp"
+#include "picture_file.hpp"
+#include "triangulation_picture.hpp"
 
 namespace ky {
 
@@ -22,9 +26,8 @@ void printCheck(const TriangulationRun& run, const TriangulationCheck& check, st
                 run.seconds, n == 0 ? 0.0 : static_cast<double>(run.peakBytes) / static_cast<double>(n));
     for (const std::string& warning : run.warnings) std::printf("sweeptri warning: %s\n", warning.c_str());
     if (check.faults.empty()) {
-        std::printf("check: %zu rows = 2n - 2 - h with h = %zu hull points; every row clockwise; "
-                    "every edge locally Delaunay (exact predicates): passed\n",
-                    run.triangles.size(), check.hullPoints);
+        std::printf("check: %zu rows = 2n - 2 - h with h = %zu hull points; exact check (kyhost check): %s\n",
+                    run.triangles.size(), check.hullPoints, inspect::verdictLine(check.report).c_str());
         return;
     }
     for (const std::string& fault : check.faults) std::printf("check FAILED: %s\n", fault.c_str());
@@ -49,6 +52,40 @@ void printSearch(const SearchRun& run, const SearchCheck& check)
                     check.sampled);
 }
 
+// Largest point count that is still drawn as SVG (a PNG is drawn at any size).
+constexpr std::size_t maxSvgPoints = 20000;
+
+// Draws the points, the triangles with any problems the check found, and the
+// drawn queries joined to their answers; false when the picture could not
+// be written.
+bool drawPicture(const DemoOptions& options, const DemoPoints& points, const TriangulationCheck& check,
+                 const DrawnQueries* queries)
+{
+    // A name ending in .png gives a PNG, any other an SVG.
+    const inspect::PictureFormat format =
+        inspect::pictureFormatFor(options.svgPath).value_or(inspect::PictureFormat::Svg);
+    if (format == inspect::PictureFormat::Svg && points.size() > maxSvgPoints) {
+        std::printf("picture: skipped, more than %zu points would not show in an SVG (a .png would)\n", maxSvgPoints);
+        return true;
+    }
+    inspect::PictureRequest request;
+    request.points = {points.x.data(), points.y.data(), points.size()};
+    request.tri = {check.tri.data(), check.tri.size() / 3};
+    request.report = &check.report;
+    if (queries) request.queries = inspect::QueryAnswers{queries->x.data(), queries->y.data(), queries->answer.data(), queries->x.size()};
+    request.title = "kyhost demo: sweeptri on " + std::to_string(points.size()) + " random points, nearwalk queries";
+    request.subtitle = "kyhost check: " + inspect::verdictLine(check.report);
+    request.format = format;
+    try {
+        inspect::writePictureFile(options.svgPath, inspect::renderPicture(request).bytes);
+    } catch (const std::runtime_error& error) {
+        std::fprintf(stderr, "error: %s\n", error.what());
+        return false;
+    }
+    std::printf("picture: %s\n", options.svgPath.c_str());
+    return true;
+}
+
 }  // namespace
 
 int runDemo(const DemoOptions& options)
@@ -67,7 +104,7 @@ int runDemo(const DemoOptions& options)
 
     bool passed = check.faults.empty();
     SearchRun search;
-    std::vector<SvgMarks> marks;
+    DrawnQueries drawn;
     if (run.triangles.empty()) {
         std::printf("nearwalk: skipped, no triangles to search\n");
     } else {
@@ -79,15 +116,12 @@ int runDemo(const DemoOptions& options)
         const SearchCheck searchCheck = checkSearch(points, search, checkedAnswers);
         printSearch(search, searchCheck);
         passed = passed && searchCheck.notNearest == 0 && search.warnings.empty();
-        marks.push_back(searchMarks(points, search, drawnAnswersPerAxis));
+        drawn = drawnQueries(search, drawnAnswersPerAxis);
     }
 
-    if (n > maxDrawnPoints) {
-        std::printf("picture: skipped, more than %zu points would not show\n", maxDrawnPoints);
-    } else if (writeTriangulationSvg(options.svgPath, points, run.triangles, marks)) {
-        std::printf("picture: %s\n", options.svgPath.c_str());
-    } else {
-        std::printf("picture: cannot write %s\n", options.svgPath.c_str());
+    if (!drawPicture(options, points, check, run.triangles.empty() ? nullptr : &drawn)) return 1;
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        std::fprintf(stderr, "error: cannot write to standard output\n");
         return 1;
     }
     return passed ? 0 : 1;

@@ -1,6 +1,6 @@
 // Random points for the demo: distinct points of a fine integer grid,
 // scaled into the unit square by a power of two so that every coordinate is
-// exact and the checks can use exact integer arithmetic.
+// exact and repeats are easy to find.
 #pragma once
 
 #include <cstdint>

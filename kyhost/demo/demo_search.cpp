@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <limits>
 #include <random>
-#include <ostream>
 
 #include "demo_calls.hpp"
 
@@ -94,25 +93,16 @@ SearchCheck checkSearch(const DemoPoints& points, const SearchRun& run, std::siz
     return check;
 }
 
-SvgMarks searchMarks(const DemoPoints& points, const SearchRun& run, std::int32_t perAxis)
+DrawnQueries drawnQueries(const SearchRun& run, std::int32_t perAxis)
 {
-    std::vector<std::size_t> queries = latticeQueries(run.gridSide, perAxis);
-    return [&points, &run, queries](std::ostream& out, const SvgFrame& frame) {
-        out << "<g stroke=\"#108030\" stroke-width=\"1.5\" fill=\"none\">\n";
-        for (const std::size_t q : queries) {
-            if (q >= run.found.size()) continue;
-            const auto k = static_cast<std::size_t>(run.found[q]);
-            if (k >= points.size()) continue;
-            const double qx = frame.px(run.queryX[q]), qy = frame.py(run.queryY[q]);
-            out << "<path d=\"M" << qx - 4 << ' ' << qy - 4 << 'L' << qx + 4 << ' ' << qy + 4 << 'M' << qx - 4 << ' '
-                << qy + 4 << 'L' << qx + 4 << ' ' << qy - 4 << "\"/>\n"
-                << "<line x1=\"" << qx << "\" y1=\"" << qy << "\" x2=\"" << frame.px(points.x[k]) << "\" y2=\""
-                << frame.py(points.y[k]) << "\"/>\n"
-                << "<circle cx=\"" << frame.px(points.x[k]) << "\" cy=\"" << frame.py(points.y[k])
-                << "\" r=\"4\"/>\n";
-        }
-        out << "</g>\n";
-    };
+    DrawnQueries drawn;
+    for (const std::size_t q : latticeQueries(run.gridSide, perAxis)) {
+        if (q >= run.found.size()) continue;
+        drawn.x.push_back(run.queryX[q]);
+        drawn.y.push_back(run.queryY[q]);
+        drawn.answer.push_back(run.found[q] + 1.0);
+    }
+    return drawn;
 }
 
 }  // namespace ky

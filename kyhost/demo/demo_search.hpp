@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "demo_points.hpp"
-#include "demo_svg.hpp"
 #include "demo_triangulation.hpp"
 
 namespace ky {
@@ -36,9 +35,11 @@ struct SearchCheck {
 // Compares sampleCount answers, picked at random, with a brute-force search.
 SearchCheck checkSearch(const DemoPoints& points, const SearchRun& run, std::size_t sampleCount);
 
-// Marks for the picture: the query points of a perAxis-by-perAxis lattice
-// inside the grid, each joined to its answer. The marks refer to points and
-// run, which must outlive them.
-SvgMarks searchMarks(const DemoPoints& points, const SearchRun& run, std::int32_t perAxis);
+// The queries to draw: a perAxis-by-perAxis lattice inside the grid, as
+// XI, YI and K (1-based answers) for the picture.
+struct DrawnQueries {
+    std::vector<double> x, y, answer;
+};
+DrawnQueries drawnQueries(const SearchRun& run, std::int32_t perAxis);
 
 }  // namespace ky

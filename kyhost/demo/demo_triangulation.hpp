@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "demo_points.hpp"
+#include "triangulation_check.hpp"
 
 namespace ky {
 
@@ -32,13 +33,14 @@ struct TriangulationCheck {
     std::size_t nonDelaunayEdges = 0;
     std::size_t counterClockwiseRows = 0;
     std::vector<std::string> faults;  // empty when the triangulation passed
+    std::vector<double> tri;          // the rows as TRI: column-major, 1-based
+    inspect::CheckReport report;      // the full verdict, for the picture
 };
 
-// Checks the row count 2n - 2 - h, that every row runs clockwise, that no
-// edge is used twice in one direction, that every point is a corner, and
-// that every inner edge is locally Delaunay (the far corner of the
-// neighbouring triangle is not inside the circumcircle), all with exact
-// predicates. Locally Delaunay everywhere means Delaunay.
+// Checks the triangles with kyhost check's exact check (every index in
+// range, every point used, every row clockwise, the rows tiling the convex
+// hull, every inner edge locally Delaunay); each fault it reports is one
+// entry of `faults`.
 TriangulationCheck checkTriangulation(const DemoPoints& points, const std::vector<Triangle>& triangles);
 
 }  // namespace ky

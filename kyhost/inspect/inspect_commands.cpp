@@ -1,0 +1,175 @@
+#include "inspect_commands.hpp"
+
+#include <iostream>
+#include <optional>
+#include <stdexcept>
+
+#include "check_report.hpp"
+#include "picture_file.hpp"
+#include "triangulation_check.hpp"
+#include "triangulation_picture.hpp"
+
+namespace ky::inspect {
+
+namespace {
+
+const char* const checkHelp =
+    "Checks exactly whether TRI is a Delaunay triangulation of the points X, Y: every index a\n"
+    "whole number from 1 to n, every point used, every row clockwise, no directed edge in two\n"
+    "rows and no edge in more than two, the rows covering the convex hull exactly (areas\n"
+    "summed exactly), and every inner edge locally Delaunay. Exact for any finite doubles.\n"
+    "Fewer than three distinct points, or points all on one line, have no triangle: TRI must\n"
+    "then have no rows. Prints one line per check with the first few offending rows, then\n"
+    "the verdict. Exit status: 0 valid, 1 invalid, 2 for a mistake in the arguments.";
+
+const char* const drawHelp =
+    "Draws the triangulation TRI of the points X, Y into FILE, with the problems that kyhost\n"
+    "check finds marked, and with queries XI, YI joined to their answers K (as nearwalk\n"
+    "returns them) when given. FILE ending in .svg gives an SVG (best up to some 20,000\n"
+    "points), .png a PNG (for large sets); any other name needs --format svg or png.\n"
+    "Exit status: 0 when the picture is written (whatever the check found), 2 for a\n"
+    "mistake in the arguments or a picture that cannot be written.";
+
+struct InputError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+const double* realValues(const kyArray* array, const std::string& name)
+{
+    if (array->arrayClass != ArrayClass::Double) throw InputError(name + " must be a real matrix");
+    return static_cast<const double*>(array->data);
+}
+
+std::size_t elements(const kyArray* array) { return static_cast<std::size_t>(elementCount(array)); }
+
+PointSet pointSet(const kyArray* x, const kyArray* y)
+{
+    PointSet points{realValues(x, "X"), realValues(y, "Y"), elements(x)};
+    if (elements(y) != points.n)
+        throw InputError("X and Y must have as many elements (" + std::to_string(points.n) + " and " +
+                         std::to_string(elements(y)) + ")");
+    return points;
+}
+
+std::string shape(const kyArray* array) { return std::to_string(array->m) + "-by-" + std::to_string(array->n); }
+
+// TRI as rows, or nothing when it is not M-by-3 (no elements counts as 0 rows).
+std::optional<TriangleRows> triangleRows(const kyArray* tri)
+{
+    const double* values = realValues(tri, "TRI");
+    if (elements(tri) == 0) return TriangleRows{values, 0};
+    if (tri->n != 3) return std::nullopt;
+    return TriangleRows{values, static_cast<std::size_t>(tri->m)};
+}
+
+int reportInputError(const std::exception& error)
+{
+    std::cerr << "kyhost: " << error.what() << '\n';
+    return 2;
+}
+
+int finishOutput()
+{
+    std::cout.flush();
+    if (std::cout) return 0;
+    std::cerr << "error: cannot write to standard output\n";
+    return 2;
+}
+
+}  // namespace
+
+InspectCommands::InspectCommands(CLI::App& app, ArgumentReader reader) : reader_(std::move(reader))
+{
+    check_ = app.add_subcommand("check", "check exactly that TRI is a Delaunay triangulation of X, Y");
+    check_->footer(checkHelp);
+    check_->add_option("X Y TRI", checkArgs_, "the points and the triangles, each as KIND:VALUE (see kyhost --help)")
+        ->required()
+        ->expected(3);
+    draw_ = app.add_subcommand("draw", "draw a triangulation, its problems and queries into an SVG or PNG");
+    draw_->footer(drawHelp);
+    draw_->add_option("X Y TRI [XI YI K]", drawArgs_, "points, triangles, and optionally queries and answers")
+        ->required()
+        ->expected(3, 6);
+    draw_->add_option("--out", outPath_, "picture file, ending in .svg or .png")->required();
+    draw_->add_option("--title", title_, "title above the picture");
+    draw_->add_option("--format", format_, "svg or png, whatever FILE's name (for names without .svg or .png)")
+        ->check(CLI::IsMember({"svg", "png"}));
+}
+
+int InspectCommands::run() const { return check_->parsed() ? runCheck() : runDraw(); }
+
+int InspectCommands::runCheck() const
+{
+    const ArrayHandle x = reader_(checkArgs_[0]), y = reader_(checkArgs_[1]), tri = reader_(checkArgs_[2]);
+    try {
+        const PointSet points = pointSet(x.get(), y.get());
+        const std::optional<TriangleRows> rows = triangleRows(tri.get());
+        if (!rows) {
+            std::cout << "invalid: TRI is " << shape(tri.get()) << "; a triangulation has one row of 3 indices per triangle\n";
+            return finishOutput() != 0 ? 2 : 1;
+        }
+        const CheckReport report = checkTriangulation(points, *rows);
+        writeCheckReport(std::cout, report, *rows);
+        if (finishOutput() != 0) return 2;
+        return report.isDelaunay() ? 0 : 1;
+    } catch (const std::invalid_argument& error) {
+        return reportInputError(error);
+    } catch (const InputError& error) {
+        return reportInputError(error);
+    }
+}
+
+int InspectCommands::runDraw() const
+{
+    std::optional<PictureFormat> format = pictureFormatFor(outPath_);
+    if (!format_.empty()) format = format_ == "png" ? PictureFormat::Png : PictureFormat::Svg;
+    if (!format) {
+        std::cerr << "kyhost: picture file '" << outPath_
+                  << "' must end in .svg (SVG) or .png (PNG), or give --format; nothing was drawn\n";
+        return 2;
+    }
+    if (drawArgs_.size() != 3 && drawArgs_.size() != 6) {
+        std::cerr << "kyhost: draw takes X Y TRI, or X Y TRI XI YI K\n";
+        return 2;
+    }
+    std::vector<ArrayHandle> arrays;
+    for (const std::string& text : drawArgs_) arrays.push_back(reader_(text));
+    try {
+        PictureRequest request;
+        request.points = pointSet(arrays[0].get(), arrays[1].get());
+        const std::optional<TriangleRows> rows = triangleRows(arrays[2].get());
+        if (!rows) throw InputError("TRI is " + shape(arrays[2].get()) + ", not M-by-3");
+        request.tri = *rows;
+        if (arrays.size() == 6) {
+            QueryAnswers queries{realValues(arrays[3].get(), "XI"), realValues(arrays[4].get(), "YI"),
+                                 realValues(arrays[5].get(), "K"), elements(arrays[3].get())};
+            if (elements(arrays[4].get()) != queries.count || elements(arrays[5].get()) != queries.count)
+                throw InputError("XI, YI and K must have as many elements");
+            request.queries = queries;
+        }
+        const CheckReport report = checkTriangulation(request.points, request.tri);
+        request.report = &report;
+        request.title = title_.empty() ? "Triangulation of " + std::to_string(report.points) + " points, " +
+                                             std::to_string(report.rows) + " rows"
+                                       : title_;
+        request.subtitle = "kyhost check: " + verdictLine(report);
+        request.format = *format;
+        if (*format == PictureFormat::Svg && report.points > 20000)
+            std::cerr << "note: an SVG of " << report.points << " points is large and slow to view; .png suits large sets\n";
+        const Picture picture = renderPicture(request);
+        writePictureFile(outPath_, picture.bytes);
+        std::cout << "picture: " << outPath_ << " (" << (*format == PictureFormat::Svg ? "SVG" : "PNG") << ", "
+                  << picture.width << " by " << picture.height << " pixels)\n"
+                  << verdictLine(report) << '\n';
+        return finishOutput();
+    } catch (const std::invalid_argument& error) {
+        return reportInputError(error);
+    } catch (const InputError& error) {
+        return reportInputError(error);
+    } catch (const std::runtime_error& error) {
+        std::cerr << "error: " << error.what() << '\n';
+        return 2;
+    }
+}
+
+}  // namespace ky::inspect

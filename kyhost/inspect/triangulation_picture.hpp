@@ -1,0 +1,55 @@
+// A picture of a triangulation: its edges and points, the problems that the
+// check found (offending rows filled, stray boundary edges and edges that
+// are not locally Delaunay drawn thick, unused and repeated points ringed),
+// and optionally query points joined to their answers. With a title, a
+// legend and axis ticks in the data's own coordinates; the colours are the
+// Okabe-Ito palette, distinct for red-green colour-blind readers. Drawn
+// with cairo, into memory: writing the file is the caller's (checked) step.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "triangulation_check.hpp"
+
+namespace ky::inspect {
+
+enum class PictureFormat { Svg, Png };
+
+// Queries and their answers (1-based data point positions, as nearwalk
+// returns them), count entries each.
+struct QueryAnswers {
+    const double* x = nullptr;
+    const double* y = nullptr;
+    const double* answer = nullptr;
+    std::size_t count = 0;
+};
+
+struct PictureRequest {
+    PointSet points;
+    TriangleRows tri;
+    const CheckReport* report = nullptr;  // the check of points and tri
+    std::optional<QueryAnswers> queries;
+    std::string title;
+    std::string subtitle;
+    PictureFormat format = PictureFormat::Svg;
+};
+
+// Queries drawn at most; beyond that an evenly spaced selection.
+inline constexpr std::size_t maxDrawnQueries = 1000;
+// Picture units per PNG pixel: PNGs are drawn at twice the SVG's size.
+inline constexpr int pngScale = 2;
+
+struct Picture {
+    std::string bytes;  // the whole file
+    int width = 0, height = 0;  // pixels (SVG: user units, written as px)
+    std::size_t drawnQueries = 0;
+};
+
+// Throws std::runtime_error when cairo reports a failure.
+Picture renderPicture(const PictureRequest& request);
+
+// .svg or .png (either case); std::nullopt for any other name.
+std::optional<PictureFormat> pictureFormatFor(const std::string& path);
+
+}  // namespace ky::inspect
