@@ -2,7 +2,11 @@
 // unsigned 8-bit arrays.
 #pragma once
 
+#include <cstddef>
+#include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "host_array.hpp"
 
@@ -16,5 +20,18 @@ ArrayHandle readNpy(const std::string& path);
 // Writes a real double matrix ('<f8'), or a uint8 or character array
 // ('|u1'), as a 2-D Fortran-order array. Sparse matrices are refused.
 void writeNpy(const std::string& path, const kyArray* array);
+
+// What the header at the start of a .npy file says.
+struct NpyHeader {
+    std::string descr;
+    bool fortranOrder = false;
+    std::vector<long long> shape;
+    std::size_t dataOffset = 0;  // where the data starts, in bytes from the file's start
+};
+
+// The header at the start of bytes, or nothing when bytes do not start with
+// a complete header that reads as one (readNpy then says what is wrong).
+// The dtype, the shape and the data are not checked.
+std::optional<NpyHeader> peekNpyHeader(std::string_view bytes);
 
 }  // namespace ky

@@ -3,25 +3,19 @@
 // Builds an NR-by-NC sparse matrix with a stored entry at (I(k), J(k)) for
 // every k, each with value V. Within each column the row indices are stored
 // in ascending order; a pair that occurs several times is stored once, its
-// values summed in input order. The build is counting sorts only, O(nnz + NR
-// + NC) with no comparison sort, since it is fed the twelve index pairs per
-// triangle of large triangulations: every pair becomes one integer key,
-// column above row, and a least-significant-digit radix sort by bytes puts
-// the keys in column order with rows ascending and repeats side by side.
-// Byte digits keep each scatter pass within 256 output streams, which stays
-// friendly to the caches and the TLB where one scatter over a million
-// buckets would not.
-#include <array>
-#include <bit>
+// values summed in input order. It is fed the twelve index pairs per
+// triangle of large triangulations, so the build is one counting sort by
+// column, which drops each row index (4 bytes) into its column's segment,
+// and then a sort of each column's few rows. The working storage is one
+// 4-byte row per pair and two column arrays, the least that grouping by
+// column needs.
+#include <algorithm>
 #include <charconv>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
-#include <utility>
-#include <vector>
-#include <algorithm>
 
 #include "call_context.hpp"
 #include "host_array.hpp"
@@ -101,33 +95,31 @@ WorkBuffer<T> workBuffer(std::size_t count)
     return WorkBuffer<T>(static_cast<T*>(block));
 }
 
-constexpr unsigned digitBits = 8;
-constexpr std::size_t digitValues = std::size_t(1) << digitBits;
+// 0-based index of a checked 1-based index.
+std::uint32_t zeroBased(double index) { return static_cast<std::uint32_t>(index - 1.0); }
 
-// Sorts keys (stable, ascending) on their low keyBits bits, ping-ponging
-// between keys and spare; returns the buffer that holds the result.
-std::uint64_t* radixSort(std::uint64_t* keys, std::uint64_t* spare, std::size_t count, unsigned keyBits)
+// Sorts a column's row indices ascending: insertion sort for the handful
+// that a column of a triangulation holds, a full sort for long columns.
+void sortRows(std::uint32_t* rows, std::size_t count)
 {
-    const unsigned passes = (keyBits + digitBits - 1) / digitBits;
-    // All digit histograms in one read of the keys.
-    std::vector<std::array<std::size_t, digitValues>> histograms(passes);
-    for (auto& histogram : histograms) histogram.fill(0);
-    for (std::size_t k = 0; k < count; ++k)
-        for (unsigned pass = 0; pass < passes; ++pass) ++histograms[pass][(keys[k] >> (pass * digitBits)) & 0xff];
-
-    for (unsigned pass = 0; pass < passes; ++pass) {
-        auto& next = histograms[pass];
-        // A digit that is the same in every key orders nothing.
-        if (std::find(next.begin(), next.end(), count) != next.end()) continue;
-        std::size_t start = 0;
-        for (std::size_t& bucket : next) start += std::exchange(bucket, start);
-        const unsigned shift = pass * digitBits;
-        for (std::size_t k = 0; k < count; ++k) spare[next[(keys[k] >> shift) & 0xff]++] = keys[k];
-        std::swap(keys, spare);
+    if (count > 24) {
+        std::sort(rows, rows + count);
+        return;
     }
-    return keys;
+    for (std::size_t k = 1; k < count; ++k) {
+        const std::uint32_t row = rows[k];
+        std::size_t at = k;
+        for (; at > 0 && rows[at - 1] > row; --at) rows[at] = rows[at - 1];
+        rows[at] = row;
+    }
 }
 
+std::size_t countDistinct(const std::uint32_t* sorted, std::size_t count)
+{
+    std::size_t distinct = count == 0 ? 0 : 1;
+    for (std::size_t k = 1; k < count; ++k) distinct += sorted[k] != sorted[k - 1];
+    return distinct;
+}
 }  // namespace
 
 void sparseFunction(int outputCount, kyArray* outputs[], int inputCount, const kyArray* inputs[])
@@ -146,7 +138,6 @@ void sparseFunction(int outputCount, kyArray* outputs[], int inputCount, const k
     const std::int32_t colCount = dimension(inputs[4], "the column count NC");
 
     const std::size_t nnz = static_cast<std::size_t>(count);
-    const auto rows = static_cast<std::size_t>(rowCount);
     const auto cols = static_cast<std::size_t>(colCount);
     const double* rowValues = static_cast<const double*>(rowsIn->data);
     const double* colValues = static_cast<const double*>(colsIn->data);
@@ -154,28 +145,30 @@ void sparseFunction(int outputCount, kyArray* outputs[], int inputCount, const k
     checkIndices(rowValues, nnz, rowCount, "row");
     checkIndices(colValues, nnz, colCount, "column");
 
-    // Key of a pair: its 0-based column above its 0-based row.
-    const unsigned rowBits = static_cast<unsigned>(std::bit_width(rows > 0 ? rows - 1 : 0));
-    const unsigned colBits = static_cast<unsigned>(std::bit_width(cols > 0 ? cols - 1 : 0));
-    const std::uint64_t rowMask = (std::uint64_t(1) << rowBits) - 1;
-    WorkBuffer<std::uint64_t> keys = workBuffer<std::uint64_t>(nnz);
-    WorkBuffer<std::uint64_t> spare = workBuffer<std::uint64_t>(nnz);
-    for (std::size_t k = 0; k < nnz; ++k)
-        keys[k] = (static_cast<std::uint64_t>(colValues[k] - 1.0) << rowBits) |
-                  static_cast<std::uint64_t>(rowValues[k] - 1.0);
-    const std::uint64_t* sorted = radixSort(keys.get(), spare.get(), nnz, rowBits + colBits);
+    // Group the row indices by column: count each column's pairs, turn the
+    // counts into segment starts, and drop every row into its column's
+    // segment. segment[c] serves as column c's fill position, so once all
+    // rows are placed it has moved on to where column c + 1 starts.
+    WorkBuffer<std::uint32_t> segment = workBuffer<std::uint32_t>(cols + 1);
+    std::fill(segment.get(), segment.get() + cols + 1, 0u);
+    for (std::size_t k = 0; k < nnz; ++k) ++segment[zeroBased(colValues[k]) + 1];
+    for (std::size_t c = 1; c <= cols; ++c) segment[c] += segment[c - 1];
+    WorkBuffer<std::uint32_t> grouped = workBuffer<std::uint32_t>(nnz);
+    for (std::size_t k = 0; k < nnz; ++k) grouped[segment[zeroBased(colValues[k])]++] = zeroBased(rowValues[k]);
 
-    // Repeats of a pair are now neighbours: count the distinct pairs and
-    // the entries of each column.
+    // Rows ascending within each column; repeats of a pair are then
+    // neighbours. Count the distinct pairs of every column.
     WorkBuffer<std::int32_t> colStart = workBuffer<std::int32_t>(cols + 1);
-    std::fill(colStart.get(), colStart.get() + cols + 1, 0);
+    colStart[0] = 0;
     std::size_t stored = 0;
-    for (std::size_t k = 0; k < nnz; ++k) {
-        if (k > 0 && sorted[k] == sorted[k - 1]) continue;
-        ++stored;
-        ++colStart[(sorted[k] >> rowBits) + 1];
+    std::size_t begin = 0;
+    for (std::size_t c = 0; c < cols; ++c) {
+        const std::size_t end = segment[c];
+        sortRows(grouped.get() + begin, end - begin);
+        stored += countDistinct(grouped.get() + begin, end - begin);
+        colStart[c + 1] = static_cast<std::int32_t>(stored);
+        begin = end;
     }
-    for (std::size_t c = 1; c <= cols; ++c) colStart[c] += colStart[c - 1];
 
     // Each distinct pair once, its value summed one repeat after another.
     kyArray* result = createSparse(rowCount, colCount, stored);
@@ -183,12 +176,17 @@ void sparseFunction(int outputCount, kyArray* outputs[], int inputCount, const k
     std::int32_t* ir = result->ir;
     double* values = static_cast<double*>(result->data);
     std::size_t at = 0;
-    for (std::size_t k = 0; k < nnz; ++at) {
-        const std::uint64_t key = sorted[k];
-        double sum = value;
-        for (++k; k < nnz && sorted[k] == key; ++k) sum += value;
-        ir[at] = static_cast<std::int32_t>(key & rowMask);
-        values[at] = sum;
+    begin = 0;
+    for (std::size_t c = 0; c < cols; ++c) {
+        const std::size_t end = segment[c];
+        for (std::size_t k = begin; k < end; ++at) {
+            const std::uint32_t row = grouped[k];
+            double sum = value;
+            for (++k; k < end && grouped[k] == row; ++k) sum += value;
+            ir[at] = static_cast<std::int32_t>(row);
+            values[at] = sum;
+        }
+        begin = end;
     }
     outputs[0] = result;
 }
