@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <iterator>
 #include <map>
 #include <mutex>
 #include <unordered_map>
@@ -210,6 +209,19 @@ void releaseBlock(void* block) noexcept
         }
     }
     std::free(block);
+}
+
+void shrinkBlock(void* block, std::size_t bytes) noexcept
+{
+    if (!reuseMemory || block == nullptr) return;
+    const std::size_t capacity = roundToHugePages(bytes == 0 ? 1 : bytes);
+    LargeBlocks& blocks = largeBlocks();
+    std::lock_guard<std::mutex> guard(blocks.lock);
+    const auto live = blocks.live.find(block);
+    if (live == blocks.live.end() || live->second <= capacity) return;
+    unmap(static_cast<char*>(block) + capacity, live->second - capacity);
+    blocks.liveBytes -= live->second - capacity;
+    live->second = capacity;
 }
 
 LargeBlockUsage largeBlockUsage() noexcept

@@ -38,6 +38,11 @@ void* allocateUninitialised(std::size_t bytes) noexcept;
 // Releases a block from either function above (null is ignored).
 void releaseBlock(void* block) noexcept;
 
+// Gives back to the system what a large block holds beyond its first bytes,
+// in whole huge pages; the block stays valid for those bytes. Other blocks
+// are left as they are.
+void shrinkBlock(void* block, std::size_t bytes) noexcept;
+
 // Bytes of large blocks in use and cached now, and the most ever in use at
 // once (zero in sanitizer builds, which do not track blocks).
 struct LargeBlockUsage {

@@ -6,9 +6,9 @@
 // values summed in input order. It is fed the twelve index pairs per
 // triangle of large triangulations, so the build is one counting sort by
 // column, which drops each row index (4 bytes) into its column's segment,
-// and then a sort of each column's few rows. The working storage is one
-// 4-byte row per pair and two column arrays, the least that grouping by
-// column needs.
+// and then a sort of each column's few rows. The buffer of grouped rows and
+// the column starts become the result's own storage, so that besides the
+// result only one column array is needed.
 #include <algorithm>
 #include <charconv>
 #include <cstdint>
@@ -171,10 +171,11 @@ void sparseFunction(int outputCount, kyArray* outputs[], int inputCount, const k
     }
 
     // Each distinct pair once, its value summed one repeat after another.
-    kyArray* result = createSparse(rowCount, colCount, stored);
-    std::memcpy(result->jc, colStart.get(), (cols + 1) * sizeof(std::int32_t));
-    std::int32_t* ir = result->ir;
-    double* values = static_cast<double*>(result->data);
+    // The rows move to the front of their buffer (never past one not yet
+    // read), which then becomes the result's row indices, its unused end
+    // given back; the column starts are the result's too.
+    WorkBuffer<double> values = workBuffer<double>(stored);
+    std::uint32_t* rowsOut = grouped.get();
     std::size_t at = 0;
     begin = 0;
     for (std::size_t c = 0; c < cols; ++c) {
@@ -183,11 +184,14 @@ void sparseFunction(int outputCount, kyArray* outputs[], int inputCount, const k
             const std::uint32_t row = grouped[k];
             double sum = value;
             for (++k; k < end && grouped[k] == row; ++k) sum += value;
-            ir[at] = static_cast<std::int32_t>(row);
+            rowsOut[at] = row;
             values[at] = sum;
         }
         begin = end;
     }
+    shrinkBlock(grouped.get(), (stored == 0 ? 1 : stored) * sizeof(std::uint32_t));
+    kyArray* result = createSparseFrom(rowCount, colCount, colStart.release(),
+                                       reinterpret_cast<std::int32_t*>(grouped.release()), values.release());
     outputs[0] = result;
 }
 

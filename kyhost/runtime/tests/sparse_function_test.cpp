@@ -77,6 +77,26 @@ TEST(Sparse, MatchesAPairCountOnRandomPairsOfAnyWidth)
     }
 }
 
+TEST(Sparse, EqualRowsOfNeighbouringColumnsStaySeparateAndLongColumnsSort)
+{
+    // Row 2 ends column 1 and starts column 2: two entries, not one. Column
+    // 3 holds 60 pairs, rows descending with every row twice.
+    std::vector<double> i{2, 1, 2, 2}, j{1, 1, 2, 2};
+    for (int k = 60; k >= 1; --k) i.push_back((k + 1) / 2), j.push_back(3);
+    const ky::CallOutcome outcome = sparse(i, j, 1.0, 30, 3);
+    ASSERT_FALSE(outcome.error) << *outcome.error;
+    const Stored s = stored(outcome.result.get());
+    ASSERT_EQ(s.jc, (std::vector<int32_t>{0, 2, 3, 33}));
+    EXPECT_EQ(s.ir[0], 0);
+    EXPECT_EQ(s.ir[1], 1);
+    EXPECT_EQ(s.ir[2], 1);
+    EXPECT_EQ(s.values[2], 2.0);
+    for (int32_t r = 0; r < 30; ++r) {
+        ASSERT_EQ(s.ir[3 + r], r);
+        ASSERT_EQ(s.values[3 + r], 2.0);
+    }
+}
+
 TEST(Sparse, EmptyIndicesGiveAnEmptyMatrixOfTheGivenSize)
 {
     const ky::CallOutcome outcome = sparse({}, {}, 1, 5, 2);
