@@ -7,6 +7,7 @@ packages=(
   cmake ninja-build g++ pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
   libcgal-dev libgmp-dev libmpfr-dev libnanoflann-dev
+  time python3-numpy
   g++-mingw-w64-x86-64 wine wine64
 )
 

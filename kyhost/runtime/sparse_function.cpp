@@ -98,28 +98,82 @@ WorkBuffer<T> workBuffer(std::size_t count)
 // 0-based index of a checked 1-based index.
 std::uint32_t zeroBased(double index) { return static_cast<std::uint32_t>(index - 1.0); }
 
-// Sorts a column's row indices ascending: insertion sort for the handful
-// that a column of a triangulation holds, a full sort for long columns.
-void sortRows(std::uint32_t* rows, std::size_t count)
+// Checks every index and counts each column's pairs into segment[c + 1], in
+// one read of both index arrays. At the first bad index of either kind the
+// arrays are checked one after the other instead, so that, as there, a bad
+// row is reported before any bad column.
+void checkAndCountColumns(const double* rowValues, const double* colValues, std::size_t count, std::int32_t rowCount,
+                          std::int32_t colCount, std::uint32_t* segment)
 {
-    if (count > 24) {
-        std::sort(rows, rows + count);
-        return;
-    }
-    for (std::size_t k = 1; k < count; ++k) {
-        const std::uint32_t row = rows[k];
-        std::size_t at = k;
-        for (; at > 0 && rows[at - 1] > row; --at) rows[at] = rows[at - 1];
-        rows[at] = row;
+    const double rowTop = static_cast<double>(rowCount), colTop = static_cast<double>(colCount);
+    for (std::size_t k = 0; k < count; ++k) {
+        const double row = rowValues[k], col = colValues[k];
+        if (!(row >= 1.0 && row <= rowTop && col >= 1.0 && col <= colTop) ||
+            static_cast<double>(static_cast<std::int32_t>(row)) != row ||
+            static_cast<double>(static_cast<std::int32_t>(col)) != col) {
+            checkIndices(rowValues, count, rowCount, "row");
+            checkIndices(colValues, count, colCount, "column");
+        }
+        ++segment[zeroBased(col) + 1];
     }
 }
 
-std::size_t countDistinct(const std::uint32_t* sorted, std::size_t count)
+// value added to itself until it has been counted repeats times, one
+// addition after another.
+double summed(double value, std::uint32_t repeats)
 {
-    std::size_t distinct = count == 0 ? 0 : 1;
-    for (std::size_t k = 1; k < count; ++k) distinct += sorted[k] != sorted[k - 1];
-    return distinct;
+    double sum = value;
+    for (std::uint32_t r = 1; r < repeats; ++r) sum += value;
+    return sum;
 }
+
+// Columns of up to this many pairs are sorted in registers.
+constexpr std::size_t shortColumn = 24;
+
+// Stores one column: its rows grouped[begin, end) ascending, each distinct
+// row once at grouped[at], grouped[at + 1], ... with its repeats' values
+// summed into values at the same places. at never passes begin, so no row is
+// overwritten before it is read. Returns the next free place.
+std::size_t storeColumn(std::uint32_t* grouped, std::size_t begin, std::size_t end, std::size_t at, double* values,
+                        double value)
+{
+    if (end - begin <= shortColumn) {
+        // Insertion sort that keeps one entry per row and counts repeats.
+        std::uint32_t rows[shortColumn], repeats[shortColumn];
+        std::size_t distinct = 0;
+        for (std::size_t k = begin; k < end; ++k) {
+            const std::uint32_t row = grouped[k];
+            std::size_t place = distinct;
+            while (place > 0 && rows[place - 1] > row) --place;
+            if (place > 0 && rows[place - 1] == row) {
+                ++repeats[place - 1];
+                continue;
+            }
+            for (std::size_t d = distinct; d > place; --d) {
+                rows[d] = rows[d - 1];
+                repeats[d] = repeats[d - 1];
+            }
+            rows[place] = row;
+            repeats[place] = 1;
+            ++distinct;
+        }
+        for (std::size_t d = 0; d < distinct; ++d, ++at) {
+            grouped[at] = rows[d];
+            values[at] = summed(value, repeats[d]);
+        }
+        return at;
+    }
+    std::sort(grouped + begin, grouped + end);
+    for (std::size_t k = begin; k < end; ++at) {
+        const std::uint32_t row = grouped[k];
+        std::uint32_t repeats = 1;
+        for (++k; k < end && grouped[k] == row; ++k) ++repeats;
+        grouped[at] = row;
+        values[at] = summed(value, repeats);
+    }
+    return at;
+}
+
 }  // namespace
 
 void sparseFunction(int outputCount, kyArray* outputs[], int inputCount, const kyArray* inputs[])
@@ -142,54 +196,44 @@ void sparseFunction(int outputCount, kyArray* outputs[], int inputCount, const k
     const double* rowValues = static_cast<const double*>(rowsIn->data);
     const double* colValues = static_cast<const double*>(colsIn->data);
 
-    checkIndices(rowValues, nnz, rowCount, "row");
-    checkIndices(colValues, nnz, colCount, "column");
-
     // Group the row indices by column: count each column's pairs, turn the
     // counts into segment starts, and drop every row into its column's
     // segment. segment[c] serves as column c's fill position, so once all
     // rows are placed it has moved on to where column c + 1 starts.
-    WorkBuffer<std::uint32_t> segment = workBuffer<std::uint32_t>(cols + 1);
+    auto* counts = static_cast<std::uint32_t*>(allocateUninitialised((cols + 1) * sizeof(std::uint32_t)));
+    if (counts == nullptr) {
+        // Bad indices are reported first, whatever else goes wrong.
+        checkIndices(rowValues, nnz, rowCount, "row");
+        checkIndices(colValues, nnz, colCount, "column");
+        raiseError("Out of memory: sparse cannot allocate " + std::to_string((cols + 1) * sizeof(std::uint32_t)) +
+                   " bytes.");
+    }
+    const WorkBuffer<std::uint32_t> segment(counts);
     std::fill(segment.get(), segment.get() + cols + 1, 0u);
-    for (std::size_t k = 0; k < nnz; ++k) ++segment[zeroBased(colValues[k]) + 1];
+    checkAndCountColumns(rowValues, colValues, nnz, rowCount, colCount, segment.get());
     for (std::size_t c = 1; c <= cols; ++c) segment[c] += segment[c - 1];
     WorkBuffer<std::uint32_t> grouped = workBuffer<std::uint32_t>(nnz);
     for (std::size_t k = 0; k < nnz; ++k) grouped[segment[zeroBased(colValues[k])]++] = zeroBased(rowValues[k]);
 
-    // Rows ascending within each column; repeats of a pair are then
-    // neighbours. Count the distinct pairs of every column.
+    // Each column's rows ascending, each distinct pair once with its value
+    // summed one repeat after another. The rows move to the front of their
+    // buffer, which becomes the result's row indices; the values go to a
+    // block with room for every pair, whose unused end is never touched.
+    // Both ends are given back, and the column starts are the result's too.
     WorkBuffer<std::int32_t> colStart = workBuffer<std::int32_t>(cols + 1);
+    WorkBuffer<double> values = workBuffer<double>(nnz);
     colStart[0] = 0;
     std::size_t stored = 0;
     std::size_t begin = 0;
     for (std::size_t c = 0; c < cols; ++c) {
         const std::size_t end = segment[c];
-        sortRows(grouped.get() + begin, end - begin);
-        stored += countDistinct(grouped.get() + begin, end - begin);
+        stored = storeColumn(grouped.get(), begin, end, stored, values.get(), value);
         colStart[c + 1] = static_cast<std::int32_t>(stored);
         begin = end;
     }
-
-    // Each distinct pair once, its value summed one repeat after another.
-    // The rows move to the front of their buffer (never past one not yet
-    // read), which then becomes the result's row indices, its unused end
-    // given back; the column starts are the result's too.
-    WorkBuffer<double> values = workBuffer<double>(stored);
-    std::uint32_t* rowsOut = grouped.get();
-    std::size_t at = 0;
-    begin = 0;
-    for (std::size_t c = 0; c < cols; ++c) {
-        const std::size_t end = segment[c];
-        for (std::size_t k = begin; k < end; ++at) {
-            const std::uint32_t row = grouped[k];
-            double sum = value;
-            for (++k; k < end && grouped[k] == row; ++k) sum += value;
-            rowsOut[at] = row;
-            values[at] = sum;
-        }
-        begin = end;
-    }
-    shrinkBlock(grouped.get(), (stored == 0 ? 1 : stored) * sizeof(std::uint32_t));
+    const std::size_t kept = stored == 0 ? 1 : stored;
+    shrinkBlock(grouped.get(), kept * sizeof(std::uint32_t));
+    shrinkBlock(values.get(), kept * sizeof(double));
     kyArray* result = createSparseFrom(rowCount, colCount, colStart.release(),
                                        reinterpret_cast<std::int32_t*>(grouped.release()), values.release());
     outputs[0] = result;
