@@ -118,6 +118,10 @@ TEST(Sparse, RefusesBadIndicesWithAMessageThatNamesThem)
         {{1.5}, {1}, 3, 3, "row index 1.5"},
         {{1}, {std::nan("")}, 3, 3, "column index nan"},
         {{1}, {-1}, 3, 3, "column index -1"},
+        // A bad row is reported before any bad column, wherever each lies,
+        // and the first bad one of its kind is named.
+        {{1, 1, 9, 7}, {1, 0, 1, 1}, 3, 3, "row index 9 (element 3)"},
+        {{1, 2, 3, 1}, {1, 2, 1e300, 5}, 3, 3, "column index 1e+300 (element 3)"},
         {{1}, {1}, -1, 3, "row count NR must be a non-negative whole number"},
         {{1}, {1}, 3, 2.5, "column count NC must be a non-negative whole number"},
         {{1}, {1}, 3e10, 3, "row count NR"},
