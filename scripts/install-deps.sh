@@ -9,6 +9,7 @@ packages=(
   libcgal-dev libgmp-dev libmpfr-dev libnanoflann-dev
   time python3-numpy
   g++-mingw-w64-x86-64 wine wine64
+  python3 pybind11-dev python3-dev python3-numpy python3-scipy python3-pytest
 )
 
 missing=()

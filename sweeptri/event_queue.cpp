@@ -1,6 +1,8 @@
 #include "event_queue.hpp"
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "ky.h"
 #include "record_pool.hpp"
@@ -8,14 +10,119 @@
 
 namespace sweeptri {
 
-HalfEdge** bucketHeads = nullptr;
 std::int32_t bucketCount = 0;
 std::int32_t eventCount = 0;
 std::int32_t minBucket = 0;
-bool fineBuckets = false;
-bool fineBucketsAllowed = true;
+bool chainedQueue = false;
+HalfEdge** bucketHeads = nullptr;
+bool chainedQueueOnly = false;
 
 namespace {
+
+// One queued event of the ordered queue, 32 bytes, so that the four
+// children of an entry span two cache lines. The key and x are copies of
+// the half-edge's key and its vertex's x, which do not change while queued.
+// The bucket (below 4 x 46341) and the queueing number (below 2^40: a call
+// queues fewer than 6 events per site) share one word.
+struct QueueEntry {
+    double key;
+    double x;
+    HalfEdge* halfEdge;
+    std::uint64_t bucketAndNumber;  // bucket << 40 | queueing number
+};
+
+static_assert(sizeof(QueueEntry) == 32);
+
+constexpr int numberBits = 40;
+constexpr std::uint64_t numberMask = (std::uint64_t{1} << numberBits) - 1;
+
+inline std::int32_t bucketOf(const QueueEntry& entry)
+{
+    return static_cast<std::int32_t>(entry.bucketAndNumber >> numberBits);
+}
+
+constexpr std::size_t heapArity = 4;
+
+QueueEntry* heap = nullptr;
+std::size_t heapCapacity = 0;
+std::uint64_t queueingNumber = 0;
+
+// True when a is taken before b. Neither key nor x is NaN here.
+inline bool takenBefore(const QueueEntry& a, const QueueEntry& b)
+{
+    const std::uint64_t bucketA = a.bucketAndNumber >> numberBits, bucketB = b.bucketAndNumber >> numberBits;
+    if (bucketA != bucketB) return bucketA < bucketB;
+    if (a.key != b.key) return a.key < b.key;
+    if (a.x != b.x) return a.x < b.x;
+    // Later events have larger numbers and go first.
+    return (a.bucketAndNumber & numberMask) > (b.bucketAndNumber & numberMask);
+}
+
+inline void placeEntry(std::size_t position, const QueueEntry& entry)
+{
+    heap[position] = entry;
+    entry.halfEdge->heapPosition = position;
+}
+
+// Moves the entry up from position until its parent is taken before it.
+void siftUp(std::size_t position, const QueueEntry& entry)
+{
+    while (position > 0) {
+        const std::size_t parent = (position - 1) / heapArity;
+        if (!takenBefore(entry, heap[parent])) break;
+        placeEntry(position, heap[parent]);
+        position = parent;
+    }
+    placeEntry(position, entry);
+}
+
+// Moves the entry down from position among the first size entries.
+void siftDown(std::size_t position, const QueueEntry& entry, std::size_t size)
+{
+    for (;;) {
+        const std::size_t first = position * heapArity + 1;
+        if (first >= size) break;
+        const std::size_t end = std::min(first + heapArity, size);
+        std::size_t best = first;
+        for (std::size_t child = first + 1; child < end; ++child)
+            if (takenBefore(heap[child], heap[best])) best = child;
+        if (!takenBefore(heap[best], entry)) break;
+        placeEntry(position, heap[best]);
+        position = best;
+    }
+    placeEntry(position, entry);
+}
+
+void growHeap()
+{
+    const std::size_t capacity = heapCapacity < 64 ? 64 : 2 * heapCapacity;
+    auto* grown = static_cast<QueueEntry*>(kyCalloc(capacity, sizeof(QueueEntry)));
+    if (heap != nullptr) {
+        std::memcpy(grown, heap, heapCapacity * sizeof(QueueEntry));
+        kyFree(heap);
+    }
+    heap = grown;
+    heapCapacity = capacity;
+}
+
+void heapInsert(const QueueEntry& entry)
+{
+    const auto size = static_cast<std::size_t>(eventCount);
+    if (size == heapCapacity) growHeap();
+    siftUp(size, entry);
+}
+
+// Removes the entry at position; eventCount still counts it.
+void heapRemove(std::size_t position)
+{
+    const std::size_t last = static_cast<std::size_t>(eventCount) - 1;
+    if (position == last) return;
+    const QueueEntry moved = heap[last];
+    if (position > 0 && takenBefore(moved, heap[(position - 1) / heapArity]))
+        siftUp(position, moved);
+    else
+        siftDown(position, moved, last);
+}
 
 HalfEdge** newBuckets(std::int32_t count)
 {
@@ -24,44 +131,61 @@ HalfEdge** newBuckets(std::int32_t count)
     return heads;
 }
 
+void chainInsert(HalfEdge* h, std::int32_t bucket)
+{
+    HalfEdge** link = &bucketHeads[bucket];
+    HalfEdge* next = *link;
+    const double x = h->vertex->x;
+    while (next != nullptr && (h->key > next->key || (h->key == next->key && x > next->vertex->x))) {
+        link = &next->queueNext;
+        next = *link;
+    }
+    h->queueNext = next;
+    *link = h;
+}
+
+void chainRemove(HalfEdge* h, std::int32_t bucket)
+{
+    HalfEdge** link = &bucketHeads[bucket];
+    while (*link != h) link = &(*link)->queueNext;
+    *link = h->queueNext;
+}
+
 }  // namespace
 
 void initEventQueue()
 {
-    const std::int32_t coarseCount = 4 * sizeUnit;
-    // With "sorted" input that is not in order, spanY may be negative: then
-    // later buckets hold earlier keys, and the order depends on the buckets.
-    fineBuckets = fineBucketsAllowed && siteCount > coarseCount && spanY > 0.0;
-    bucketCount = fineBuckets ? siteCount : coarseCount;
+    bucketCount = 4 * sizeUnit;
     eventCount = 0;
     minBucket = 0;
-    bucketHeads = newBuckets(bucketCount);
+    queueingNumber = 0;
+    heap = nullptr;
+    heapCapacity = 0;
+    chainedQueue = chainedQueueOnly;
+    bucketHeads = chainedQueue ? newBuckets(bucketCount) : nullptr;
 }
 
-void useCoarseBuckets()
+void useChainedQueue()
 {
-    const std::int32_t fineCount = bucketCount;
-    HalfEdge** fine = bucketHeads;
-    fineBuckets = false;
-    bucketCount = 4 * sizeUnit;
+    if (chainedQueue) return;
+    chainedQueue = true;
     bucketHeads = newBuckets(bucketCount);
-    auto** tails = static_cast<HalfEdge***>(kyCalloc(static_cast<std::size_t>(bucketCount) * sizeof(HalfEdge**), 1));
+    const auto size = static_cast<std::size_t>(eventCount);
+    // The entries in the order they would be taken; appending them to the
+    // chains of their buckets leaves every chain ordered.
+    std::sort(heap, heap + size, takenBefore);
+    auto** tails = static_cast<HalfEdge***>(kyCalloc(static_cast<std::size_t>(bucketCount), sizeof(HalfEdge**)));
     for (std::int32_t b = 0; b < bucketCount; ++b) tails[b] = &bucketHeads[b];
-    // Fine buckets in order and each chain in order: the events in queue
-    // order, so appending keeps every coarse chain ordered.
-    for (std::int32_t f = 0; f < fineCount; ++f) {
-        for (HalfEdge* h = fine[f]; h != nullptr;) {
-            HalfEdge* next = h->queueNext;
-            const std::int32_t b = scaledIndex(h->key, minY, spanY, bucketCount);
-            h->queueNext = nullptr;
-            *tails[b] = h;
-            tails[b] = &h->queueNext;
-            h = next;
-        }
+    for (std::size_t i = 0; i < size; ++i) {
+        HalfEdge* h = heap[i].halfEdge;
+        h->queueNext = nullptr;
+        *tails[bucketOf(heap[i])] = h;
+        tails[bucketOf(heap[i])] = &h->queueNext;
     }
-    minBucket = 0;
     kyFree(tails);
-    kyFree(fine);
+    kyFree(heap);
+    heap = nullptr;
+    heapCapacity = 0;
 }
 
 std::int32_t eventBucket(const HalfEdge* h)
@@ -76,24 +200,27 @@ void queueEvent(HalfEdge* h, Site* v, double offset)
     h->vertex = v;
     retainSite(v);
     h->key = offset + v->y;
-    if (fineBuckets && std::isnan(h->key)) useCoarseBuckets();
-    HalfEdge** link = &bucketHeads[eventBucket(h)];
-    HalfEdge* next = *link;
-    while (next != nullptr && (h->key > next->key || (h->key == next->key && v->x > next->vertex->x))) {
-        link = &next->queueNext;
-        next = *link;
-    }
-    h->queueNext = next;
-    *link = h;
+    // A key that is not NaN comes with an x that is not NaN (the offset is a
+    // distance from v); the x test only keeps the heap's order total.
+    // Running out of queueing numbers (never within the memory of a real
+    // call) moves on to the chains as well.
+    if (!chainedQueue && (std::isnan(h->key) || std::isnan(v->x) || queueingNumber > numberMask)) useChainedQueue();
+    const std::int32_t b = eventBucket(h);
+    if (chainedQueue)
+        chainInsert(h, b);
+    else
+        heapInsert(QueueEntry{h->key, v->x, h, static_cast<std::uint64_t>(b) << numberBits | queueingNumber++});
     ++eventCount;
 }
 
 void unqueueEvent(HalfEdge* h)
 {
     if (h->vertex == nullptr) return;
-    HalfEdge** link = &bucketHeads[eventBucket(h)];
-    while (*link != h) link = &(*link)->queueNext;
-    *link = h->queueNext;
+    const std::int32_t b = eventBucket(h);
+    if (chainedQueue)
+        chainRemove(h, b);
+    else
+        heapRemove(h->heapPosition);
     --eventCount;
     releaseSite(h->vertex);
     h->vertex = nullptr;
@@ -103,6 +230,12 @@ bool isQueueEmpty() { return eventCount == 0; }
 
 EventPoint earliestEvent()
 {
+    if (!chainedQueue) {
+        // The lowest bucket holding an event, where a scan from minBucket
+        // would stop.
+        minBucket = bucketOf(heap[0]);
+        return {heap[0].x, heap[0].key};
+    }
     while (bucketHeads[minBucket] == nullptr) ++minBucket;
     const HalfEdge* h = bucketHeads[minBucket];
     return {h->vertex->x, h->key};
@@ -110,8 +243,14 @@ EventPoint earliestEvent()
 
 HalfEdge* takeEarliest()
 {
-    HalfEdge* h = bucketHeads[minBucket];
-    bucketHeads[minBucket] = h->queueNext;
+    HalfEdge* h;
+    if (!chainedQueue) {
+        h = heap[0].halfEdge;
+        heapRemove(0);
+    } else {
+        h = bucketHeads[minBucket];
+        bucketHeads[minBucket] = h->queueNext;
+    }
     --eventCount;
     return h;
 }

@@ -1,31 +1,37 @@
-// The queue of pending circle events: buckets over the y extent of the
-// sites, each an ordered chain of half-edges linked through queueNext, and
-// the lowest bucket that may hold an event.
+// The queue of pending circle events, ordered by bucket, then key, then
+// vertex x, and among events equal in all three the most recently queued
+// first. The bucket of a key is its place among 4 x sizeUnit buckets over
+// the y extent of the sites, and the lowest bucket that may hold an event is
+// kept in minBucket.
 //
-// Each chain is ordered by key, then by vertex x, and an event equal in
-// both to events already queued goes before them. As long as no key is
-// NaN and the y extent is positive, this makes the queue's order one total
-// order (key, x, most recent first) whatever the number of buckets, since
-// the bucket of a key then never decreases as the key grows. Large calls therefore start with one bucket
-// per site, which keeps the chains short; the first NaN key (from
-// coordinates so large that the geometry overflows) moves every event into
-// the 4 x sizeUnit buckets for good, where chains behave exactly as they
-// always have, NaN comparisons included.
+// Two forms hold the same order:
+// - the ordered queue, a 4-ary heap of entries that carry their bucket, key,
+//   x and queueing number, so that every operation costs O(log n) whatever
+//   the keys (all equal, all in one bucket, grids, circles);
+// - the chained queue, one ordered chain of half-edges per bucket linked
+//   through queueNext, walked on insertion and removal.
+// A heap needs a total order, which NaN keys do not have, so a call uses the
+// ordered queue until the first NaN key and then moves every queued event,
+// in order, into the chains for the rest of the call. There NaN keys behave
+// as a chain walk treats them: every comparison with NaN is false. Without
+// NaN, a chain walk keeps each chain sorted by (key, x, most recent first),
+// so the two forms take events in the same order.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "sweep_state.hpp"
 
 namespace sweeptri {
 
-extern HalfEdge** bucketHeads;  // first half-edge of each bucket's chain
 extern std::int32_t bucketCount;
 extern std::int32_t eventCount;
 extern std::int32_t minBucket;
-extern bool fineBuckets;  // one bucket per site, until the first NaN key
-// Off: every call uses the 4 x sizeUnit buckets only (for comparisons).
-extern bool fineBucketsAllowed;
+extern bool chainedQueue;  // the chains are in use (after a NaN key)
+extern HalfEdge** bucketHeads;  // first half-edge of each bucket's chain
+// On: every call uses the chained queue from the start (for comparisons).
+extern bool chainedQueueOnly;
 
 struct EventPoint {
     double x;  // x of the event vertex
@@ -45,7 +51,7 @@ EventPoint earliestEvent();
 // Takes out the event that earliestEvent just found. Its vertex stays set.
 HalfEdge* takeEarliest();
 
-// Moves every queued event into the 4 x sizeUnit buckets, keeping the order.
-void useCoarseBuckets();
+// Moves every queued event into the chains, keeping the order.
+void useChainedQueue();
 
 }  // namespace sweeptri

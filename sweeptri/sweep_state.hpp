@@ -4,6 +4,7 @@
 // runs the entry point twice at once, so no locking is needed.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace sweeptri {
@@ -35,7 +36,10 @@ struct HalfEdge {
     std::int32_t side;
     Site* vertex;  // vertex of the queued circle event, or null
     double key;    // event key of the queued circle event
-    HalfEdge* queueNext;
+    union {
+        HalfEdge* queueNext;       // next in the bucket's chain (chained queue)
+        std::size_t heapPosition;  // index of its entry in the heap (ordered queue)
+    };
 };
 
 // Marks a half-edge that has left the beach line. Never dereferenced.

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "data_files.hpp"
+#include "message_text.hpp"
 #include "npy_mapping.hpp"
 #include "number_text.hpp"
 #include "usage_error.hpp"
@@ -18,7 +19,18 @@ const char* const argumentKindsHelp =
     "  text:STRING  1-by-len character array\n"
     "  u8:PATH      1-by-N uint8 array holding the bytes of a file\n"
     "  u8csv:PATH   uint8 matrix from a CSV of whole numbers 0 to 255\n"
-    "  sparse:PATH  sparse matrix from a CSV: first line M,N, then i,j[,v] lines\n";
+    "  sparse:PATH  sparse matrix from a CSV: first line M,N, then i,j[,v] lines\n"
+    "\n"
+    "CSV files (csv:, u8csv:): a first line made only of names is a header. The\n"
+    "separator is ',', ';' or tab, found on the first line; quoted fields may hold\n"
+    "separators and doubled quotes (\"\"). After the path, '#' selects (sparse:\n"
+    "takes only sep=):\n"
+    "  csv:points.csv#x         the column named x, as an M-by-1 matrix\n"
+    "  csv:points.csv#2         the second column\n"
+    "  csv:points.txt#sep=tab   the separator: sep=comma, sep=semicolon or sep=tab\n"
+    "  csv:points.txt#x,sep=semicolon   both\n"
+    "The text after the last '#' is the selector, so a path that holds '#' is\n"
+    "written with a '#' at its end: csv:run#3.csv#\n";
 
 namespace {
 
@@ -30,12 +42,12 @@ ArrayHandle numbers(const std::string& argument, const std::string& list)
         const std::size_t comma = list.find(',', start);
         const std::string field = list.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
         const auto value = parseDouble(field);
-        if (!value) throw UsageError("'" + argument + "': '" + field + "' is not a number");
+        if (!value) throw UsageError(inQuotes(argument) + ": " + inQuotes(field) + " is not a number");
         values.push_back(*value);
         if (comma == std::string::npos) break;
         start = comma + 1;
     }
-    if (values.size() > static_cast<std::size_t>(maxElements)) throw UsageError("'" + argument + "': too many values");
+    if (values.size() > static_cast<std::size_t>(maxElements)) throw UsageError(inQuotes(argument) + ": too many values");
     ArrayHandle array(createDouble(1, static_cast<std::int32_t>(values.size())));
     std::copy(values.begin(), values.end(), static_cast<double*>(array->data));
     return array;
@@ -49,8 +61,8 @@ ArrayHandle zeros(const std::string& argument, const std::string& size)
         m = parseCount(size.substr(0, x), INT32_MAX);
         n = parseCount(size.substr(x + 1), INT32_MAX);
     }
-    if (!m || !n) throw UsageError("'" + argument + "': expected zeros:MxN with whole numbers M and N");
-    if (*m * *n > maxElements) throw UsageError("'" + argument + "': the array would be too large");
+    if (!m || !n) throw UsageError(inQuotes(argument) + ": expected zeros:MxN with whole numbers M and N");
+    if (*m * *n > maxElements) throw UsageError(inQuotes(argument) + ": the array would be too large");
     return ArrayHandle(createDouble(static_cast<std::int32_t>(*m), static_cast<std::int32_t>(*n)));
 }
 
@@ -60,7 +72,7 @@ ArrayHandle parseArgument(const std::string& argument)
 {
     const std::size_t colon = argument.find(':');
     if (colon == std::string::npos)
-        throw UsageError("argument '" + argument + "' must be written KIND:VALUE (see --help)");
+        throw UsageError("argument " + inQuotes(argument) + " must be written KIND:VALUE (see --help)");
     const std::string kind = argument.substr(0, colon);
     const std::string value = argument.substr(colon + 1);
     if (kind == "csv") return readCsvMatrix(value);
@@ -71,8 +83,8 @@ ArrayHandle parseArgument(const std::string& argument)
     if (kind == "u8") return readBytes(value);
     if (kind == "u8csv") return readUint8CsvMatrix(value);
     if (kind == "sparse") return readSparseCsv(value);
-    throw UsageError("unknown argument kind '" + kind + "' in '" + argument +
-                     "' (kinds: csv, npy, num, zeros, text, u8, u8csv, sparse)");
+    throw UsageError("unknown argument kind " + inQuotes(kind) + " in " + inQuotes(argument) +
+                     " (kinds: csv, npy, num, zeros, text, u8, u8csv, sparse)");
 }
 
 }  // namespace ky

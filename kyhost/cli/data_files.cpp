@@ -1,13 +1,20 @@
 #include "data_files.hpp"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
-#include <fstream>
-#include <iostream>
-#include <iterator>
-#include <sstream>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <optional>
 #include <string_view>
 #include <vector>
 
+#include "call_context.hpp"
+#include "csv_records.hpp"
+#include "message_text.hpp"
 #include "number_text.hpp"
 #include "usage_error.hpp"
 
@@ -15,81 +22,190 @@ namespace ky {
 
 namespace {
 
-std::string displayName(const std::string& path) { return path == "-" ? "<stdin>" : path; }
+std::string displayName(const std::string& path) { return path == "-" ? "<stdin>" : escapeControls(path); }
 
-[[noreturn]] void fail(const std::string& path, std::size_t line, const std::string& what)
+std::string readDescriptor(int fd, const std::string& name)
 {
-    throw UsageError(displayName(path) + ":" + std::to_string(line) + ": " + what);
-}
-
-// The file's lines, without line terminators ("\n" or "\r\n"). Trailing
-// empty lines are dropped, so that a final newline is not a row.
-std::vector<std::string_view> splitLines(std::string_view text)
-{
-    std::vector<std::string_view> lines;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string_view::npos) end = text.size();
-        std::string_view line = text.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        lines.push_back(line);
-        start = end + 1;
-    }
-    while (!lines.empty() && trimBlanks(lines.back()).empty()) lines.pop_back();
-    return lines;
-}
-
-std::vector<std::string_view> splitFields(std::string_view line)
-{
-    std::vector<std::string_view> fields;
-    std::size_t start = 0;
+    std::string content;
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) throw UsageError("cannot read " + name + ": " + std::strerror(errno));
+    if (S_ISDIR(info.st_mode)) throw UsageError("cannot read " + name + ": it is a directory");
+    std::size_t chunk = 1 << 16;
+    if (S_ISREG(info.st_mode) && info.st_size > 0) chunk = static_cast<std::size_t>(info.st_size) + 1;
+    std::size_t used = 0;
     while (true) {
-        const std::size_t comma = line.find(',', start);
-        fields.push_back(line.substr(start, comma == std::string_view::npos ? std::string_view::npos : comma - start));
-        if (comma == std::string_view::npos) return fields;
-        start = comma + 1;
+        if (used == content.size()) content.resize(used + chunk);
+        const ssize_t got = ::read(fd, content.data() + used, content.size() - used);
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            throw UsageError("cannot read " + name + ": " + std::strerror(errno));
+        }
+        if (got == 0) break;
+        used += static_cast<std::size_t>(got);
+        chunk = std::max(chunk, used);  // grow geometrically when the size was not known
+    }
+    content.resize(used);
+    return content;
+}
+
+// When PATH#SELECTOR was split but the whole value names a file, the user
+// most likely meant that file.
+std::string hashHint(const TableSource& source)
+{
+    if (source.value == source.path) return {};
+    std::error_code error;
+    if (!std::filesystem::exists(source.value, error)) return {};
+    return " (" + inQuotes(source.value) + " exists: a path that holds '#' is written with a '#' at its end)";
+}
+
+std::string readSource(const TableSource& source)
+{
+    try {
+        return readWholeFile(source.path);
+    } catch (const UsageError& error) {
+        throw UsageError(error.what() + hashHint(source));
     }
 }
 
-// Rows of numbers, each converted by convert(field) -> optional<double>;
-// the result is column-major.
-template <typename Convert>
-std::vector<double> readNumberRows(const std::string& path, const Convert& convert, const char* expected,
-                                   std::int32_t& rows, std::int32_t& cols)
-{
-    const std::string text = readWholeFile(path);
-    const std::vector<std::string_view> lines = splitLines(text);
-    rows = 0;
-    cols = 0;
-    if (lines.empty()) return {};
+// A field that a header may hold: text that is not a number.
+bool isName(std::string_view field) { return !field.empty() && !parseDouble(field); }
+
+struct Table {
+    std::int32_t rows = 0;
+    std::int32_t cols = 0;
     std::vector<double> rowMajor;
-    std::size_t width = 0;
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        if (trimBlanks(lines[i]).empty()) fail(path, i + 1, "empty line inside the data");
-        const std::vector<std::string_view> fields = splitFields(lines[i]);
-        if (i == 0) width = fields.size();
-        if (fields.size() != width)
-            fail(path, i + 1, "expected " + std::to_string(width) + " values, found " + std::to_string(fields.size()));
-        for (std::size_t j = 0; j < fields.size(); ++j) {
-            const std::optional<double> value = convert(fields[j]);
-            if (!value)
-                fail(path, i + 1,
-                     "value " + std::to_string(j + 1) + " '" + std::string(trimBlanks(fields[j])) + "' is not " +
-                         expected);
-            rowMajor.push_back(*value);
-        }
-        if (rowMajor.size() > static_cast<std::size_t>(maxElements)) fail(path, i + 1, "too many values");
+};
+
+// The column a selector names, 0-based, or an error.
+std::size_t selectColumn(const CsvRecords& records, const TableSource& source,
+                         const std::vector<std::string>& header, std::size_t width)
+{
+    const std::string& column = source.column;
+    if (std::all_of(column.begin(), column.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        const auto number = parseCount(column, INT32_MAX);
+        if (!number || *number < 1 || static_cast<std::size_t>(*number) > width)
+            throw UsageError(records.name() + ": there is no column " + column + "; columns are numbered 1 to " +
+                             std::to_string(width));
+        return static_cast<std::size_t>(*number - 1);
     }
-    rows = static_cast<std::int32_t>(lines.size());
-    cols = static_cast<std::int32_t>(width);
-    std::vector<double> columnMajor(rowMajor.size());
-    for (std::size_t i = 0; i < lines.size(); ++i)
-        for (std::size_t j = 0; j < width; ++j) columnMajor[i + j * lines.size()] = rowMajor[i * width + j];
-    return columnMajor;
+    if (header.empty())
+        throw UsageError(records.name() + ": no column named " + inQuotes(column) +
+                         ": the file has no header line (a first line made only of names), so choose "
+                         "the column by number, 1 to " + std::to_string(width) + hashHint(source));
+    std::optional<std::size_t> found;
+    for (std::size_t j = 0; j < header.size(); ++j) {
+        if (header[j] != column) continue;
+        if (found)
+            throw UsageError(records.name() + ": the header names " + inQuotes(column) + " twice (columns " +
+                             std::to_string(*found + 1) + " and " + std::to_string(j + 1) +
+                             "); choose the column by number");
+        found = j;
+    }
+    if (!found) {
+        std::string names;
+        for (const std::string& name : header)
+            if (!name.empty()) names += (names.empty() ? "" : ", ") + inQuotes(name);
+        throw UsageError(records.name() + ": no column named " + inQuotes(column) + "; the header names " + names +
+                         hashHint(source));
+    }
+    return *found;
+}
+
+// Rows of numbers, each field converted by convert(field) -> optional<double>.
+template <typename Convert>
+Table readTable(const TableSource& source, const Convert& convert, const char* expected)
+{
+    CsvRecords records(readSource(source), displayName(source.path), source.separator);
+    Table table;
+    if (!records.next()) {
+        if (!source.column.empty()) throw UsageError(records.name() + ": no column " + inQuotes(source.column) +
+                                                     ": the file is empty");
+        return table;
+    }
+    const std::size_t width = records.fields().size();
+    std::vector<std::string> header;
+    bool hasName = false, onlyNamesOrEmpty = true;
+    for (std::size_t j = 0; j < width; ++j) {
+        const std::string_view field = records.fields()[j];
+        if (isName(field))
+            hasName = true;
+        else if (!field.empty())
+            onlyNamesOrEmpty = false;
+    }
+    const bool headed = hasName && onlyNamesOrEmpty;
+    if (headed) header.assign(records.fields().begin(), records.fields().end());
+    const bool whole = source.column.empty();
+    const std::size_t selected = whole ? 0 : selectColumn(records, source, header, width);
+
+    bool haveRecord = headed ? records.next() : true;
+    const std::size_t perRow = whole ? width : 1;
+    std::size_t rows = 0;
+    for (; haveRecord; haveRecord = records.next()) {
+        const auto& fields = records.fields();
+        if (fields.size() != width) {
+            std::string what = "expected " + std::to_string(width) + (width == 1 ? " value" : " values") +
+                               (headed ? " as in the header" : "") + ", found " + std::to_string(fields.size());
+            if (records.separatorWasFound())
+                what += " (the separator " + separatorName(records.separator()) +
+                        " was found on the first line; choose another with #sep=comma, #sep=semicolon or "
+                        "#sep=tab)";
+            records.fail(0, what);
+        }
+        for (std::size_t j = whole ? 0 : selected; j < (whole ? width : selected + 1); ++j) {
+            const std::optional<double> value = convert(fields[j]);
+            if (!value) {
+                if (fields[j].empty()) records.fail(j + 1, "empty value; expected " + std::string(expected));
+                std::string what = inQuotes(fields[j]) + " is not " + expected;
+                if (rows == 0 && !headed && hasName)
+                    what += " (a header line must hold only names; a name that reads as a number, such as 1 "
+                            "or nan, makes the line data)";
+                records.fail(j + 1, what);
+            }
+            table.rowMajor.push_back(*value);
+        }
+        ++rows;
+        if (table.rowMajor.size() > static_cast<std::size_t>(maxElements)) records.fail(0, "too many values");
+    }
+    table.rows = static_cast<std::int32_t>(rows);
+    table.cols = static_cast<std::int32_t>(perRow);
+    return table;
 }
 
 }  // namespace
+
+TableSource parseTableSource(const std::string& value, bool allowColumn)
+{
+    TableSource source;
+    source.value = value;
+    const std::size_t hash = value.rfind('#');
+    source.path = value.substr(0, hash);
+    if (hash == std::string::npos) return source;
+    std::string_view selector = std::string_view(value).substr(hash + 1);
+    while (!selector.empty()) {
+        const std::size_t comma = selector.find(',');
+        const std::string_view item = trimBlanks(selector.substr(0, comma));
+        selector = comma == std::string_view::npos ? std::string_view() : selector.substr(comma + 1);
+        if (item.empty()) continue;
+        if (item.starts_with("sep=")) {
+            const std::string_view name = item.substr(4);
+            const char separator = name == "comma" ? ',' : name == "semicolon" ? ';' : name == "tab" ? '\t' : 0;
+            if (separator == 0)
+                throw UsageError(inQuotes(value) + ": unknown separator " + inQuotes(name) +
+                                 " (sep=comma, sep=semicolon or sep=tab)");
+            source.separator = separator;
+        } else if (!allowColumn) {
+            throw UsageError(inQuotes(value) + ": " + inQuotes(item) +
+                             " is not sep=comma, sep=semicolon or sep=tab (a path that holds '#' is written with "
+                             "a '#' at its end)");
+        } else if (!source.column.empty()) {
+            throw UsageError(inQuotes(value) + ": choose one column only, not " + inQuotes(source.column) + " and " +
+                             inQuotes(item));
+        } else {
+            source.column = std::string(item);
+        }
+    }
+    return source;
+}
 
 std::string readWholeFile(const std::string& path)
 {
@@ -97,96 +213,121 @@ std::string readWholeFile(const std::string& path)
         static bool used = false;
         if (used) throw UsageError("standard input can be read by only one argument");
         used = true;
-        return std::string(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+        return readDescriptor(STDIN_FILENO, "standard input");
     }
-    std::ifstream file(path, std::ios::binary);
-    if (!file) throw UsageError("cannot open '" + path + "'");
-    std::ostringstream content;
-    content << file.rdbuf();
-    if (file.bad()) throw UsageError("cannot read '" + path + "'");
-    return std::move(content).str();
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) throw UsageError("cannot open " + inQuotes(path) + ": " + std::strerror(errno));
+    std::string content;
+    try {
+        content = readDescriptor(fd, inQuotes(path));
+    } catch (...) {
+        ::close(fd);
+        throw;
+    }
+    if (::close(fd) != 0 && errno != EINTR)
+        throw UsageError("cannot read " + inQuotes(path) + ": " + std::strerror(errno));
+    return content;
 }
 
-ArrayHandle readCsvMatrix(const std::string& path)
+ArrayHandle readCsvMatrix(const std::string& value)
 {
-    std::int32_t rows = 0, cols = 0;
-    const std::vector<double> values = readNumberRows(path, parseDouble, "a number", rows, cols);
-    ArrayHandle array(createDouble(rows, cols));
-    std::copy(values.begin(), values.end(), static_cast<double*>(array->data));
+    const Table table = readTable(parseTableSource(value, true), parseDouble, "a number");
+    ArrayHandle array(createDouble(table.rows, table.cols));
+    auto* values = static_cast<double*>(array->data);
+    const std::size_t m = static_cast<std::size_t>(table.rows), n = static_cast<std::size_t>(table.cols);
+    for (std::size_t i = 0; i < m; ++i)
+        for (std::size_t j = 0; j < n; ++j) values[i + j * m] = table.rowMajor[i * n + j];
     return array;
 }
 
-ArrayHandle readUint8CsvMatrix(const std::string& path)
+ArrayHandle readUint8CsvMatrix(const std::string& value)
 {
     const auto byte = [](std::string_view field) -> std::optional<double> {
-        const auto value = parseCount(field, 255);
-        if (!value) return std::nullopt;
-        return static_cast<double>(*value);
+        const auto parsed = parseCount(field, 255);
+        if (!parsed) return std::nullopt;
+        return static_cast<double>(*parsed);
     };
-    std::int32_t rows = 0, cols = 0;
-    const std::vector<double> values = readNumberRows(path, byte, "a whole number from 0 to 255", rows, cols);
-    ArrayHandle array(createUint8(rows, cols));
+    const Table table = readTable(parseTableSource(value, true), byte, "a whole number from 0 to 255");
+    ArrayHandle array(createUint8(table.rows, table.cols));
     auto* bytes = static_cast<unsigned char*>(array->data);
-    for (std::size_t k = 0; k < values.size(); ++k) bytes[k] = static_cast<unsigned char>(values[k]);
+    const std::size_t m = static_cast<std::size_t>(table.rows), n = static_cast<std::size_t>(table.cols);
+    for (std::size_t i = 0; i < m; ++i)
+        for (std::size_t j = 0; j < n; ++j) bytes[i + j * m] = static_cast<unsigned char>(table.rowMajor[i * n + j]);
     return array;
 }
 
-ArrayHandle readSparseCsv(const std::string& path)
+ArrayHandle readSparseCsv(const std::string& value)
 {
-    const std::string text = readWholeFile(path);
-    const std::vector<std::string_view> lines = splitLines(text);
-    if (lines.empty()) fail(path, 1, "missing the first line \"M,N\"");
-    const std::vector<std::string_view> size = splitFields(lines[0]);
+    const TableSource source = parseTableSource(value, false);
+    CsvRecords records(readSource(source), displayName(source.path), source.separator);
+    if (!records.next()) records.failAt(1, 0, "missing the first line \"M,N\"");
     std::optional<long long> m, n;
-    if (size.size() == 2) {
-        m = parseCount(size[0], INT32_MAX);
-        n = parseCount(size[1], INT32_MAX);
+    if (records.fields().size() == 2) {
+        m = parseCount(records.fields()[0], INT32_MAX);
+        n = parseCount(records.fields()[1], INT32_MAX);
     }
-    if (!m || !n) fail(path, 1, "the first line must be \"M,N\" with two whole numbers");
+    if (!m || !n) records.fail(0, "the first line must be \"M,N\" with two whole numbers");
 
     struct Entry {
         std::int32_t row, col;
         double value;
     };
     std::vector<Entry> entries;
-    std::vector<std::int32_t> perColumn(static_cast<std::size_t>(*n) + 1, 0);
-    for (std::size_t i = 1; i < lines.size(); ++i) {
-        if (trimBlanks(lines[i]).empty()) fail(path, i + 1, "empty line inside the data");
-        const std::vector<std::string_view> fields = splitFields(lines[i]);
-        if (fields.size() != 2 && fields.size() != 3) fail(path, i + 1, "expected \"i,j\" or \"i,j,v\"");
+    bool columnsAscend = true;
+    while (records.next()) {
+        const auto& fields = records.fields();
+        if (fields.size() != 2 && fields.size() != 3) records.fail(0, "expected \"i,j\" or \"i,j,v\"");
         const auto row = parseCount(fields[0], *m);
         const auto col = parseCount(fields[1], *n);
         if (!row || *row < 1 || !col || *col < 1)
-            fail(path, i + 1,
-                 "index (" + std::string(trimBlanks(fields[0])) + "," + std::string(trimBlanks(fields[1])) +
-                     ") is outside the " + std::to_string(*m) + "-by-" + std::to_string(*n) + " matrix");
-        double value = 1.0;
+            records.fail(0, "index (" + escapeControls(fields[0]) + "," + escapeControls(fields[1]) +
+                                ") is outside the " + std::to_string(*m) + "-by-" + std::to_string(*n) + " matrix");
+        double entryValue = 1.0;
         if (fields.size() == 3) {
             const auto parsed = parseDouble(fields[2]);
-            if (!parsed) fail(path, i + 1, "value '" + std::string(trimBlanks(fields[2])) + "' is not a number");
-            value = *parsed;
+            if (!parsed) records.fail(3, inQuotes(fields[2]) + " is not a number");
+            entryValue = *parsed;
         }
-        if (entries.size() >= static_cast<std::size_t>(INT32_MAX)) fail(path, i + 1, "too many entries");
-        entries.push_back({static_cast<std::int32_t>(*row - 1), static_cast<std::int32_t>(*col - 1), value});
-        ++perColumn[static_cast<std::size_t>(*col)];
+        if (entries.size() >= static_cast<std::size_t>(INT32_MAX)) records.fail(0, "too many entries");
+        const auto column = static_cast<std::int32_t>(*col - 1);
+        if (!entries.empty() && column < entries.back().col) columnsAscend = false;
+        entries.push_back({static_cast<std::int32_t>(*row - 1), column, entryValue});
     }
-    ArrayHandle array(createSparse(static_cast<std::int32_t>(*m), static_cast<std::int32_t>(*n), entries.size()));
-    for (std::size_t j = 1; j < perColumn.size(); ++j) perColumn[j] += perColumn[j - 1];
-    std::copy(perColumn.begin(), perColumn.end(), array->jc);
-    std::vector<std::int32_t> next(perColumn.begin(), perColumn.end() - 1);
+    // Column by column, each column in the order of the file.
+    if (!columnsAscend)
+        std::stable_sort(entries.begin(), entries.end(),
+                         [](const Entry& a, const Entry& b) { return a.col < b.col; });
+
+    ArrayHandle array;
+    try {
+        array.reset(createSparse(static_cast<std::int32_t>(*m), static_cast<std::int32_t>(*n), entries.size()));
+    } catch (const CallError&) {
+        throw UsageError(records.name() + ": out of memory for the " + std::to_string(*m) + "-by-" +
+                         std::to_string(*n) + " sparse matrix with " + std::to_string(entries.size()) +
+                         " entries (its column starts alone take " +
+                         std::to_string((static_cast<unsigned long long>(*n) + 1) * 4) + " bytes)");
+    }
+    // Column starts: jc[j] counts the entries in columns before j. The
+    // storage comes zeroed, so columns up to the first entry need no write.
+    std::int32_t* jc = array->jc;
     auto* values = static_cast<double*>(array->data);
-    for (const Entry& entry : entries) {
-        const std::int32_t at = next[static_cast<std::size_t>(entry.col)]++;
-        array->ir[at] = entry.row;
-        values[at] = entry.value;
+    std::size_t nextStart = 1;
+    for (std::size_t k = 0; k < entries.size(); ++k) {
+        const auto col = static_cast<std::size_t>(entries[k].col);
+        while (nextStart <= col) jc[nextStart++] = static_cast<std::int32_t>(k);
+        array->ir[k] = entries[k].row;
+        values[k] = entries[k].value;
     }
+    if (!entries.empty())
+        while (nextStart <= static_cast<std::size_t>(*n)) jc[nextStart++] = static_cast<std::int32_t>(entries.size());
     return array;
 }
 
 ArrayHandle readBytes(const std::string& path)
 {
     const std::string content = readWholeFile(path);
-    if (content.size() > static_cast<std::size_t>(maxElements)) throw UsageError("'" + path + "' is too large");
+    if (content.size() > static_cast<std::size_t>(maxElements))
+        throw UsageError(inQuotes(path) + " is too large");
     ArrayHandle array(createUint8(1, static_cast<std::int32_t>(content.size())));
     std::copy(content.begin(), content.end(), static_cast<char*>(array->data));
     return array;

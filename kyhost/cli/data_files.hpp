@@ -7,21 +7,39 @@
 
 namespace ky {
 
-// Whole file, or standard input for "-". Throws UsageError when unreadable.
+// Whole file, or standard input for "-". Throws UsageError naming the file
+// when it cannot be opened or read in full (a directory, a read error part
+// way through).
 std::string readWholeFile(const std::string& path);
 
-// Real matrix from CSV: one row per line, comma-separated numbers (inf,
-// -inf and nan accepted), every line the same length. An empty file is
-// 0-by-0. Throws UsageError naming file and line.
-ArrayHandle readCsvMatrix(const std::string& path);
+// The CSV kinds take PATH[#SELECTOR]: the text after the last '#' in the
+// value selects, as a comma-separated list, a column (csv: and u8csv:
+// only; its 1-based number or its header name) and the separator
+// (sep=comma, sep=semicolon or sep=tab). A path that holds '#' is written
+// with a '#' at its end. PATH "-" is standard input.
+struct TableSource {
+    std::string path;
+    std::string column;  // empty: the whole matrix
+    char separator = 0;  // 0: found on the first line
+    std::string value;   // the argument's value as written
+};
+TableSource parseTableSource(const std::string& value, bool allowColumn);
 
-// uint8 matrix from a CSV of whole numbers 0 to 255.
-ArrayHandle readUint8CsvMatrix(const std::string& path);
+// Real matrix from CSV: one row per line, every line the same length,
+// numbers with inf, -inf and nan accepted. A first line made only of names
+// is a header. With a column selected, that column as an M-by-1 matrix
+// (other columns may hold text). An empty file is 0-by-0. Throws
+// UsageError naming file and line.
+ArrayHandle readCsvMatrix(const std::string& value);
+
+// uint8 matrix from a CSV of whole numbers 0 to 255, same rules.
+ArrayHandle readUint8CsvMatrix(const std::string& value);
 
 // Sparse matrix from a CSV whose first line is "M,N" and each further line
 // "i,j" or "i,j,v" (1-based, v defaults to 1). Within each column entries
-// keep the order of the file, repeats included.
-ArrayHandle readSparseCsv(const std::string& path);
+// keep the order of the file, repeats included. Memory follows the
+// entries, beyond the N+1 column starts of the result.
+ArrayHandle readSparseCsv(const std::string& value);
 
 // 1-by-N uint8 array holding the bytes of a file.
 ArrayHandle readBytes(const std::string& path);

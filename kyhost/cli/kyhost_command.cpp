@@ -8,11 +8,12 @@
 #include <vector>
 
 #include "argument_kinds.hpp"
-#include "call_runner.hpp"
+#include "call_context.hpp"
 #include "demo_command.hpp"
-#include "host_functions.hpp"
+#include "kyhost_embed.hpp"
 #include "plugin_loader.hpp"
 #include "plugin_strings.hpp"
+#include "output_file.hpp"
 #include "result_output.hpp"
 #include "usage_error.hpp"
 
@@ -20,74 +21,58 @@ namespace ky {
 
 namespace {
 
-// kyhost's own plug-in directory: lib/kyhost/plugins beside the bin/
-// directory that holds the executable.
-std::filesystem::path ownPluginDir()
+// The function by name or path, through the runtime's lookup.
+const kyhostFunction* resolveFunction(const std::string& name)
 {
-    std::error_code error;
-    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (error) return "lib/kyhost/plugins";
-    return self.parent_path().parent_path() / "lib" / "kyhost" / "plugins";
+    const kyhostFunction* function = kyhostFind(name.c_str());
+    if (function == nullptr) throw UsageError(kyhostLastError());
+    return function;
 }
 
-struct Target {
-    kyxFunctionType entry = nullptr;
-    std::filesystem::path library;  // empty for a host function
-};
-
-Target resolveFunction(const std::string& name)
+int printWarning(const char* text, void*)
 {
-    if (looksLikePath(name)) return {loadPlugin(name), name};
-    const auto directories = pluginSearchPath(ownPluginDir());
-    if (const auto library = findPlugin(name, directories)) return {loadPlugin(*library), *library};
-    if (const HostFunction function = findHostFunction(name)) return {function, {}};
-    std::string searched;
-    for (const auto& directory : directories) searched += "\n  " + directory.string();
-    throw UsageError("unknown function '" + name + "': no plug-in " + name + pluginSuffix +
-                     " in the plug-in directories and no host function of that name; searched:" + searched);
+    std::cerr << "warning: " << text << '\n' << std::flush;
+    return 0;
 }
 
 int printStrings(const std::string& name)
 {
-    const Target target = resolveFunction(name);
-    if (target.library.empty()) throw UsageError("'" + name + "' is a host function; it has no string table");
-    for (const auto& [id, text] : readPluginStrings(target.library)) std::cout << id << ' ' << text << '\n';
+    const std::string library = kyhostFunctionLibrary(resolveFunction(name));
+    if (library.empty()) throw UsageError("'" + name + "' is a host function; it has no string table");
+    for (const auto& [id, text] : readPluginStrings(library)) std::cout << id << ' ' << text << '\n';
     return 0;
 }
 
 int callFunction(const std::string& name, const std::vector<std::string>& argumentTexts, int outputCount,
                  const std::string& outPath, bool showTime)
 {
-    const Target target = resolveFunction(name);
+    const kyhostFunction* function = resolveFunction(name);
     std::vector<ArrayHandle> arguments;
     for (const std::string& text : argumentTexts) arguments.push_back(parseArgument(text));
     std::vector<const kyArray*> inputs;
     for (const ArrayHandle& argument : arguments) inputs.push_back(argument.get());
 
-    const CallOutcome outcome = runCall(target.entry, outputCount, inputs, [](const std::string& text) {
-        std::cerr << "warning: " << text << '\n' << std::flush;
-    });
-    if (showTime) std::fprintf(stderr, "time: %.6f s\n", outcome.seconds);
-    if (outcome.error) {
-        std::cerr << "error: " << *outcome.error << '\n';
+    const kyhost::CallRecord call(kyhostRun(function, outputCount, static_cast<int>(inputs.size()), inputs.data(),
+                                            printWarning, nullptr));
+    if (!call) throw CallError(kyhostLastError());
+    if (showTime) std::fprintf(stderr, "time: %.6f s\n", kyhostCallSeconds(call.get()));
+    if (const char* error = kyhostCallError(call.get())) {
+        std::cerr << "error: " << error << '\n';
         return 1;
     }
-    if (outcome.result) {
+    if (const kyArray* result = kyhostCallResult(call.get(), 0)) {
         if (outPath.empty())
-            writeCsv(std::cout, outcome.result.get());
+            writeResultToStandardOutput(result);
         else
-            writeResultFile(outPath, outcome.result.get());
+            writeResultFile(outPath, result);
     } else if (outputCount > 0) {
         std::cerr << "error: " << name << " did not assign its output\n";
         return 1;
     }
-    std::cout.flush();
     return 0;
 }
 
-}  // namespace
-
-int runKyhost(int argc, char** argv)
+int runCommand(int argc, char** argv)
 {
     CLI::App app{"Calls Karvel plug-ins and host functions on data from files and the command line.\n"
                  "The result (output slot 0) is printed as CSV on standard output.",
@@ -131,7 +116,7 @@ int runKyhost(int argc, char** argv)
 
     try {
         if (demoCommand->parsed()) {
-            demo.pluginDir = ownPluginDir();
+            demo.pluginDir = kyhostPluginDirectory();
             return runDemo(demo);
         }
         if (function.empty()) throw UsageError("no FUNCTION given (run kyhost --help for usage)");
@@ -151,6 +136,19 @@ int runKyhost(int argc, char** argv)
         std::cerr << "kyhost: out of memory\n";
         return 2;
     }
+}
+
+}  // namespace
+
+int runKyhost(int argc, char** argv)
+{
+    const int status = runCommand(argc, argv);
+    // Whatever went to standard output must have arrived, or the run failed.
+    if (const std::string problem = checkStandardOutput(); !problem.empty()) {
+        std::cerr << "kyhost: " << problem << '\n';
+        return status == 0 ? 2 : status;
+    }
+    return status;
 }
 
 }  // namespace ky

@@ -2,12 +2,12 @@
 
 #include <algorithm>
 #include <cstring>
-#include <fstream>
 #include <optional>
 #include <string_view>
 #include <vector>
 
 #include "data_files.hpp"
+#include "message_text.hpp"
 #include "number_text.hpp"
 #include "usage_error.hpp"
 
@@ -25,7 +25,7 @@ struct Header {
 
 [[noreturn]] void malformed(const std::string& path, const std::string& what)
 {
-    throw UsageError("'" + path + "' is not a valid .npy file: " + what);
+    throw UsageError(inQuotes(path) + " is not a valid .npy file: " + what);
 }
 
 // The text after "'key':" in the header dictionary, blanks skipped.
@@ -70,7 +70,7 @@ Header parseHeader(const std::string& path, std::string_view dict)
         const std::size_t comma = items.find(',');
         const std::string_view item = items.substr(0, comma);
         const auto size = parseCount(item, INT32_MAX);
-        if (!size) malformed(path, "'shape' holds '" + std::string(trimBlanks(item)) + "'");
+        if (!size) malformed(path, "'shape' holds " + inQuotes(trimBlanks(item)));
         header.shape.push_back(*size);
         if (comma == std::string_view::npos) break;
         items.remove_prefix(comma + 1);
@@ -110,8 +110,8 @@ ArrayHandle readNpy(const std::string& path)
         itemSize = 1;
         arrayClass = ArrayClass::Uint8;
     } else {
-        throw UsageError("'" + path + "' holds dtype '" + header.descr +
-                         "'; only float64 and uint8 arrays are accepted");
+        throw UsageError(inQuotes(path) + " holds dtype " + inQuotes(header.descr) +
+                         "; only float64 and uint8 arrays are accepted");
     }
     long long rows = 1, cols = 1;
     if (header.shape.size() == 1) {
@@ -120,10 +120,10 @@ ArrayHandle readNpy(const std::string& path)
         rows = header.shape[0];
         cols = header.shape[1];
     } else if (header.shape.size() > 2) {
-        throw UsageError("'" + path + "' has " + std::to_string(header.shape.size()) +
+        throw UsageError(inQuotes(path) + " has " + std::to_string(header.shape.size()) +
                          " dimensions; only 0-D, 1-D and 2-D arrays are accepted");
     }
-    if (rows * cols > maxElements) throw UsageError("'" + path + "' holds too many elements");
+    if (rows * cols > maxElements) throw UsageError(inQuotes(path) + " holds too many elements");
     const std::size_t count = static_cast<std::size_t>(rows * cols);
     const std::size_t dataStart = headerStart + headerLength;
     if (file.size() - dataStart != count * itemSize)
@@ -146,11 +146,18 @@ ArrayHandle readNpy(const std::string& path)
     return array;
 }
 
-void writeNpy(const std::string& path, const kyArray* array)
+void checkNpyWritable(const kyArray* array)
 {
     if (array->arrayClass == ArrayClass::Sparse)
         throw UsageError("a sparse result cannot be written as .npy; give --out a .csv path");
+}
+
+void writeNpy(OutputFile& out, const kyArray* array)
+{
+    checkNpyWritable(array);
     const bool isDouble = array->arrayClass == ArrayClass::Double;
+    // The host stores arrays column by column, which is .npy's Fortran
+    // order: the data goes out as it lies, without a copy.
     std::string dict = std::string("{'descr': '") + (isDouble ? "<f8" : "|u1") +
                        "', 'fortran_order': True, 'shape': (" + std::to_string(array->m) + ", " +
                        std::to_string(array->n) + "), }";
@@ -159,18 +166,14 @@ void writeNpy(const std::string& path, const kyArray* array)
     dict.append((64 - unpadded % 64) % 64, ' ');
     dict.push_back('\n');
 
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out) throw UsageError("cannot write '" + path + "'");
-    out.write(magic.data(), static_cast<std::streamsize>(magic.size()));
+    out.write(magic);
     const char version[2] = {1, 0};
-    out.write(version, 2);
+    out.write(std::string_view(version, 2));
     const char length[2] = {static_cast<char>(dict.size() & 0xff), static_cast<char>(dict.size() >> 8)};
-    out.write(length, 2);
-    out << dict;
-    out.write(static_cast<const char*>(array->data),
-              static_cast<std::streamsize>(elementCount(array) * static_cast<std::int64_t>(elementSize(array->arrayClass))));
-    out.close();
-    if (!out) throw UsageError("cannot write '" + path + "'");
+    out.write(std::string_view(length, 2));
+    out.write(dict);
+    out.write(std::string_view(static_cast<const char*>(array->data),
+                               static_cast<std::size_t>(elementCount(array)) * elementSize(array->arrayClass)));
 }
 
 std::optional<NpyHeader> peekNpyHeader(std::string_view bytes)

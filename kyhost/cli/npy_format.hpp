@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "host_array.hpp"
+#include "output_file.hpp"
 
 namespace ky {
 
@@ -17,9 +18,13 @@ namespace ky {
 // are refused with a UsageError.
 ArrayHandle readNpy(const std::string& path);
 
+// Throws UsageError for arrays that .npy cannot hold (sparse matrices).
+void checkNpyWritable(const kyArray* array);
+
 // Writes a real double matrix ('<f8'), or a uint8 or character array
-// ('|u1'), as a 2-D Fortran-order array. Sparse matrices are refused.
-void writeNpy(const std::string& path, const kyArray* array);
+// ('|u1'), as a 2-D Fortran-order array straight from the host's
+// column-major storage. Sparse matrices are refused.
+void writeNpy(OutputFile& out, const kyArray* array);
 
 // What the header at the start of a .npy file says.
 struct NpyHeader {

@@ -114,6 +114,14 @@ ArrayHandle mapInPlace(const std::string& path)
     // go to private copies of the pages, never to the file.
     void* address = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE, file.fd(), 0);
     if (address == MAP_FAILED) return nullptr;
+    // Read every page in now: a page that cannot be read would otherwise
+    // end the process with SIGBUS when first touched. A file that does not
+    // read in whole (or a system that cannot tell) is copied instead, and
+    // the copy reports the error.
+    if (madvise(address, bytes, MADV_POPULATE_READ) != 0) {
+        munmap(address, bytes);
+        return nullptr;
+    }
     const auto* start = static_cast<char*>(address);
     const std::optional<Layout> layout = inPlaceLayout(std::string_view(start, bytes));
     if (!layout) {

@@ -15,8 +15,10 @@ namespace ky {
 // (Fortran order, or C order with one dimension, one row or one column),
 // with its data at an offset aligned to the element size, the array
 // borrows a private mapping of the file: the file is never written, even
-// if the array is. Mappings stay until the process ends. Everything else
-// (and any file that cannot be mapped) is read by readNpy, with its errors.
+// if the array is. The whole file is read in when it is mapped, so that a
+// read error is found then, not on first use. Mappings stay until the
+// process ends. Everything else (and any file that cannot be mapped or read
+// in) is read by readNpy, with its errors.
 ArrayHandle readNpyInPlace(const std::string& path);
 
 }  // namespace ky

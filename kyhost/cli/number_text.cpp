@@ -1,6 +1,7 @@
 #include "number_text.hpp"
 
 #include <charconv>
+#include <cmath>
 #include <cstdlib>
 
 namespace ky {
@@ -10,6 +11,15 @@ std::string formatShortest(double value)
     char text[32];
     const auto result = std::to_chars(text, text + sizeof text, value);
     return std::string(text, result.ptr);
+}
+
+char* formatNumber(char* out, double value)
+{
+    constexpr double wholeLimit = 9007199254740992.0;  // 2^53
+    if (value > -wholeLimit && value < wholeLimit && value == static_cast<double>(static_cast<long long>(value)) &&
+        !(value == 0 && std::signbit(value)))
+        return std::to_chars(out, out + maxNumberText, static_cast<long long>(value)).ptr;
+    return std::to_chars(out, out + maxNumberText, value).ptr;
 }
 
 std::string_view trimBlanks(std::string_view text)

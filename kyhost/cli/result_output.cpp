@@ -1,70 +1,101 @@
 #include "result_output.hpp"
 
-#include <fstream>
+#include <charconv>
 
 #include "npy_format.hpp"
 #include "number_text.hpp"
-#include "usage_error.hpp"
 
 namespace ky {
 
-void writeCsv(std::ostream& out, const kyArray* array)
+namespace {
+
+void writeDoubles(OutputFile& out, const double* values, std::size_t m, std::size_t n)
+{
+    for (std::size_t i = 0; i < m; ++i) {
+        for (std::size_t j = 0; j < n; ++j) {
+            char* at = out.reserve(maxNumberText + 1);
+            char* end = formatNumber(at, values[i + j * m]);
+            *end++ = j + 1 < n ? ',' : '\n';
+            out.commit(static_cast<std::size_t>(end - at));
+        }
+        if (n == 0) out.put('\n');
+    }
+}
+
+void writeBytes(OutputFile& out, const unsigned char* bytes, std::size_t m, std::size_t n)
+{
+    for (std::size_t i = 0; i < m; ++i) {
+        for (std::size_t j = 0; j < n; ++j) {
+            char* at = out.reserve(4);
+            char* end = std::to_chars(at, at + 3, static_cast<unsigned>(bytes[i + j * m])).ptr;
+            *end++ = j + 1 < n ? ',' : '\n';
+            out.commit(static_cast<std::size_t>(end - at));
+        }
+        if (n == 0) out.put('\n');
+    }
+}
+
+void writeSparse(OutputFile& out, const kyArray* array)
+{
+    const auto* values = static_cast<const double*>(array->data);
+    const auto count = [&out](long long value, char after) {
+        char* at = out.reserve(24);
+        char* end = std::to_chars(at, at + 23, value).ptr;
+        *end++ = after;
+        out.commit(static_cast<std::size_t>(end - at));
+    };
+    count(array->m, ',');
+    count(array->n, '\n');
+    const std::size_t n = static_cast<std::size_t>(array->n);
+    for (std::size_t j = 0; j < n; ++j)
+        for (std::int32_t k = array->jc[j]; k < array->jc[j + 1]; ++k) {
+            count(static_cast<long long>(array->ir[k]) + 1, ',');
+            count(static_cast<long long>(j) + 1, ',');
+            char* at = out.reserve(maxNumberText + 1);
+            char* end = formatNumber(at, values[k]);
+            *end++ = '\n';
+            out.commit(static_cast<std::size_t>(end - at));
+        }
+}
+
+}  // namespace
+
+void writeCsv(OutputFile& out, const kyArray* array)
 {
     const std::size_t m = static_cast<std::size_t>(array->m);
     const std::size_t n = static_cast<std::size_t>(array->n);
     switch (array->arrayClass) {
-    case ArrayClass::Double: {
-        const auto* values = static_cast<const double*>(array->data);
-        std::string line;
-        for (std::size_t i = 0; i < m; ++i) {
-            line.clear();
-            for (std::size_t j = 0; j < n; ++j) {
-                if (j > 0) line.push_back(',');
-                line += formatShortest(values[i + j * m]);
-            }
-            line.push_back('\n');
-            out << line;
-        }
-        break;
-    }
-    case ArrayClass::Uint8: {
-        const auto* bytes = static_cast<const unsigned char*>(array->data);
-        for (std::size_t i = 0; i < m; ++i) {
-            for (std::size_t j = 0; j < n; ++j) out << (j > 0 ? "," : "") << static_cast<unsigned>(bytes[i + j * m]);
-            out << '\n';
-        }
-        break;
-    }
+    case ArrayClass::Double: writeDoubles(out, static_cast<const double*>(array->data), m, n); break;
+    case ArrayClass::Uint8: writeBytes(out, static_cast<const unsigned char*>(array->data), m, n); break;
     case ArrayClass::Char: {
         const auto* text = static_cast<const char*>(array->data);
         for (std::size_t i = 0; i < m; ++i) {
             for (std::size_t j = 0; j < n; ++j) out.put(text[i + j * m]);
-            out << '\n';
+            out.put('\n');
         }
         break;
     }
-    case ArrayClass::Sparse: {
-        const auto* values = static_cast<const double*>(array->data);
-        out << array->m << ',' << array->n << '\n';
-        for (std::size_t j = 0; j < n; ++j)
-            for (std::int32_t k = array->jc[j]; k < array->jc[j + 1]; ++k)
-                out << array->ir[k] + 1 << ',' << j + 1 << ',' << formatShortest(values[k]) << '\n';
-        break;
-    }
+    case ArrayClass::Sparse: writeSparse(out, array); break;
     }
 }
 
 void writeResultFile(const std::string& path, const kyArray* array)
 {
-    if (path.size() >= 4 && path.compare(path.size() - 4, 4, ".npy") == 0) {
-        writeNpy(path, array);
-        return;
-    }
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out) throw UsageError("cannot write '" + path + "'");
+    const bool npy = path.size() >= 4 && path.compare(path.size() - 4, 4, ".npy") == 0;
+    if (npy) checkNpyWritable(array);
+    OutputFile out = OutputFile::create(path);
+    if (npy)
+        writeNpy(out, array);
+    else
+        writeCsv(out, array);
+    out.finish();
+}
+
+void writeResultToStandardOutput(const kyArray* array)
+{
+    OutputFile out = OutputFile::standardOutput();
     writeCsv(out, array);
-    out.close();
-    if (!out) throw UsageError("cannot write '" + path + "'");
+    out.finish();
 }
 
 }  // namespace ky

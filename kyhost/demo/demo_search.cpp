@@ -5,20 +5,11 @@
 #include <random>
 #include <ostream>
 
-#include "call_runner.hpp"
-#include "host_array.hpp"
-#include "plugin_loader.hpp"
+#include "demo_calls.hpp"
 
 namespace ky {
 
 namespace {
-
-ArrayHandle columnMajor(std::int32_t m, std::int32_t n, const std::vector<double>& values)
-{
-    ArrayHandle array(createDouble(m, n));
-    std::copy(values.begin(), values.end(), static_cast<double*>(array->data));
-    return array;
-}
 
 double squaredDistance(const DemoPoints& points, std::size_t k, double qx, double qy)
 {
@@ -75,19 +66,14 @@ SearchRun runNearwalk(const std::filesystem::path& pluginDir, const DemoPoints& 
     std::vector<double> tri(3 * triangles.size());
     for (std::size_t r = 0; r < triangles.size(); ++r)
         for (std::size_t c = 0; c < 3; ++c) tri[c * triangles.size() + r] = triangles[r][c] + 1.0;
-    const ArrayHandle x = columnMajor(1, n, points.x), y = columnMajor(1, n, points.y);
-    const ArrayHandle t = columnMajor(m, 3, tri);
-    const ArrayHandle xi = columnMajor(gridSide, gridSide, run.queryX);
-    const ArrayHandle yi = columnMajor(gridSide, gridSide, run.queryY);
-
-    const kyxFunctionType nearwalk = loadPlugin(pluginDir / (std::string("nearwalk") + pluginSuffix));
-    const kyArray* inputs[] = {x.get(), y.get(), t.get(), xi.get(), yi.get()};
-    CallOutcome outcome = runCall(nearwalk, 1, inputs);
-    run.warnings = std::move(outcome.warnings);
-    run.error = std::move(outcome.error);
-    run.seconds = outcome.seconds;
-    if (outcome.result) {
-        const auto* values = static_cast<const double*>(outcome.result->data);
+    const kyhost::CallRecord record = callDemoPlugin(
+        pluginDir, "nearwalk",
+        {{1, n, &points.x}, {1, n, &points.y}, {m, 3, &tri}, {gridSide, gridSide, &run.queryX}, {gridSide, gridSide, &run.queryY}},
+        run.error);
+    if (!record) return run;
+    readCallRecord(record.get(), run.warnings, run.error, run.seconds);
+    if (const kyArray* result = kyhostCallResult(record.get(), 0)) {
+        const auto* values = static_cast<const double*>(kyhostArrayData(result));
         for (std::size_t q = 0; q < run.queryX.size(); ++q) run.found.push_back(static_cast<std::int32_t>(values[q]) - 1);
     }
     return run;

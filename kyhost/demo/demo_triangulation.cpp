@@ -3,10 +3,8 @@
 #include <algorithm>
 #include <string>
 
-#include "call_runner.hpp"
+#include "demo_calls.hpp"
 #include "demo_predicates.hpp"
-#include "host_array.hpp"
-#include "plugin_loader.hpp"
 
 namespace ky {
 
@@ -86,23 +84,16 @@ EdgeIndex indexEdges(std::size_t n, const std::vector<Triangle>& triangles)
 
 TriangulationRun runSweeptri(const std::filesystem::path& pluginDir, const DemoPoints& points)
 {
-    const kyxFunctionType sweeptri = loadPlugin(pluginDir / (std::string("sweeptri") + pluginSuffix));
-    const auto n = static_cast<std::int32_t>(points.size());
-    ArrayHandle x(createDouble(1, n));
-    ArrayHandle y(createDouble(1, n));
-    std::copy(points.x.begin(), points.x.end(), static_cast<double*>(x->data));
-    std::copy(points.y.begin(), points.y.end(), static_cast<double*>(y->data));
-    const kyArray* inputs[] = {x.get(), y.get()};
-    CallOutcome outcome = runCall(sweeptri, 1, inputs);
-
     TriangulationRun run;
-    run.warnings = std::move(outcome.warnings);
-    run.error = std::move(outcome.error);
-    run.seconds = outcome.seconds;
-    run.peakBytes = outcome.peakBytes;
-    if (outcome.result) {
-        const auto* values = static_cast<const double*>(outcome.result->data);
-        const auto rows = static_cast<std::size_t>(outcome.result->m);
+    const auto n = static_cast<std::int32_t>(points.size());
+    const kyhost::CallRecord record = callDemoPlugin(pluginDir, "sweeptri", {{1, n, &points.x}, {1, n, &points.y}}, run.error);
+    const kyhostCall* call = record.get();
+    if (call == nullptr) return run;
+    readCallRecord(call, run.warnings, run.error, run.seconds);
+    run.peakBytes = kyhostCallPeakBytes(call);
+    if (const kyArray* result = kyhostCallResult(call, 0)) {
+        const auto* values = static_cast<const double*>(kyhostArrayData(result));
+        const auto rows = static_cast<std::size_t>(kyhostArrayRows(result));
         run.triangles.resize(rows);
         for (std::size_t r = 0; r < rows; ++r)
             for (std::size_t c = 0; c < 3; ++c)

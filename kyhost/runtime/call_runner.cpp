@@ -7,13 +7,16 @@ namespace ky {
 
 namespace {
 
-// Takes slot 0 from the finished call: an array the call created becomes the
-// host's; an input handed back is copied, since the input stays the caller's.
-ArrayHandle takeResult(CallScope& scope, kyArray* slot)
+// Takes a slot from the finished call: an array the call created becomes the
+// host's; an input handed back, or an array already taken from an earlier
+// slot, is copied, since each result has a single owner.
+ArrayHandle takeResult(CallScope& scope, kyArray* slot, const CallOutcome& taken)
 {
     if (slot == nullptr) return nullptr;
     if (scope.owns(slot)) return ArrayHandle(scope.keep(slot));
-    if (scope.context().inputs.count(slot) != 0) return ArrayHandle(scope.keep(duplicate(slot)));
+    bool earlier = taken.result.get() == slot;
+    for (const ArrayHandle& other : taken.moreResults) earlier = earlier || other.get() == slot;
+    if (earlier || scope.context().inputs.count(slot) != 0) return ArrayHandle(scope.keep(duplicate(slot)));
     raiseError("The plug-in returned an array that does not belong to the call.");
 }
 
@@ -31,7 +34,9 @@ CallOutcome runCall(kyxFunctionType entry, int outputCount, std::span<const kyAr
         try {
             scope.context().inputs.insert(arguments.begin(), arguments.end());
             entry(outputCount, slots.data(), static_cast<int>(arguments.size()), arguments.data());
-            outcome.result = takeResult(scope, slots[0]);
+            outcome.result = takeResult(scope, slots[0], outcome);
+            for (std::size_t k = 1; k < static_cast<std::size_t>(outputCount); ++k)
+                outcome.moreResults.push_back(takeResult(scope, slots[k], outcome));
         } catch (const CallError& error) {
             outcome.error = error.what();
         } catch (const std::bad_alloc&) {
@@ -40,6 +45,10 @@ CallOutcome runCall(kyxFunctionType entry, int outputCount, std::span<const kyAr
             outcome.error = std::string("The call ended with an unexpected exception: ") + error.what();
         } catch (...) {
             outcome.error = "The call ended with an unexpected exception.";
+        }
+        if (outcome.error) {
+            outcome.result.reset();
+            outcome.moreResults.clear();
         }
         outcome.warnings = std::move(scope.context().warnings);
         outcome.peakBytes = scope.context().peakBytes;

@@ -15,6 +15,7 @@ namespace ky {
 
 struct CallOutcome {
     ArrayHandle result;                 // output slot 0, now host-owned (may be empty)
+    std::vector<ArrayHandle> moreResults;  // slots 1 to outputCount-1 (entries may be empty)
     std::vector<std::string> warnings;  // in the order issued
     std::optional<std::string> error;   // set when the call ended in an error
     double seconds = 0;                 // wall time of the call
@@ -24,7 +25,7 @@ struct CallOutcome {
 // Calls entry with outputCount requested outputs (at least one slot is
 // always given) and the inputs, which stay the caller's. Warnings are also
 // passed to onWarning as they are issued. Nothing the call allocated
-// outlives it except the result in slot 0. An exception of any kind that
+// outlives it except the results in the slots. An exception of any kind that
 // leaves the entry point ends the call as an error; it never reaches the
 // caller.
 CallOutcome runCall(kyxFunctionType entry, int outputCount, std::span<const kyArray* const> inputs,

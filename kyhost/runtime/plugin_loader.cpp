@@ -6,9 +6,22 @@
 #include <map>
 #include <system_error>
 
+#include "host_functions.hpp"
+
 namespace ky {
 
 const char* const pluginSuffix = ".so";
+
+std::filesystem::path hostPluginDir()
+{
+    Dl_info self{};
+    if (dladdr(reinterpret_cast<void*>(&hostPluginDir), &self) == 0 || self.dli_fname == nullptr)
+        return "lib/kyhost/plugins";
+    std::error_code error;
+    const std::filesystem::path library = std::filesystem::canonical(self.dli_fname, error);
+    if (error) return "lib/kyhost/plugins";
+    return library.parent_path() / "kyhost" / "plugins";
+}
 
 std::vector<std::filesystem::path> pluginSearchPath(const std::filesystem::path& ownPluginDir)
 {
@@ -72,6 +85,18 @@ kyxFunctionType loadPlugin(const std::filesystem::path& library)
     auto entry = reinterpret_cast<kyxFunctionType>(symbol);
     loaded.emplace(key, entry);
     return entry;
+}
+
+FoundFunction findFunction(const std::string& name)
+{
+    if (looksLikePath(name)) return {loadPlugin(name), name};
+    const auto directories = pluginSearchPath(hostPluginDir());
+    if (const auto library = findPlugin(name, directories)) return {loadPlugin(*library), *library};
+    if (const HostFunction function = findHostFunction(name)) return {function, {}};
+    std::string searched;
+    for (const auto& directory : directories) searched += "\n  " + directory.string();
+    throw LoadError("unknown function '" + name + "': no plug-in " + name + pluginSuffix +
+                    " in the plug-in directories and no host function of that name; searched:" + searched);
 }
 
 }  // namespace ky

@@ -19,6 +19,11 @@ public:
 // File name suffix of plug-in libraries on this platform (".so").
 extern const char* const pluginSuffix;
 
+// The host's own plug-in directory: kyhost/plugins inside the directory
+// that holds the runtime library (lib/kyhost/plugins in the build tree and
+// under the install prefix).
+std::filesystem::path hostPluginDir();
+
 // Directories searched for a plug-in name: kyhost's own plug-in directory,
 // then each directory of the KYHOST_PATH environment variable.
 std::vector<std::filesystem::path> pluginSearchPath(const std::filesystem::path& ownPluginDir);
@@ -36,5 +41,16 @@ bool looksLikePath(const std::string& text);
 // reason when the file is missing, is not a loadable library, or does not
 // export kyxFunction. Libraries stay loaded for the life of the process.
 kyxFunctionType loadPlugin(const std::filesystem::path& library);
+
+struct FoundFunction {
+    kyxFunctionType entry = nullptr;
+    std::filesystem::path library;  // empty for a host function
+};
+
+// A function by name as every front end looks it up: a path is loaded as
+// it is; otherwise NAME + suffix in the host's plug-in directory, then in
+// each directory of KYHOST_PATH, then the host function of that name.
+// Throws LoadError naming the directories searched when nothing matches.
+FoundFunction findFunction(const std::string& name);
 
 }  // namespace ky

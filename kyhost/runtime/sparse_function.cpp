@@ -98,6 +98,29 @@ WorkBuffer<T> workBuffer(std::size_t count)
 // 0-based index of a checked 1-based index.
 std::uint32_t zeroBased(double index) { return static_cast<std::uint32_t>(index - 1.0); }
 
+// Pairs looked ahead when counting and placing them: the column counts and
+// the grouped rows are touched in no useful order, so their cache lines are
+// fetched this many pairs before they are needed.
+constexpr std::size_t lookAhead = 16;
+
+// 0-based index of a column index that has not been checked yet, for
+// fetching ahead only: any value outside 1..colCount gives 0.
+std::uint32_t columnAhead(double index, double colTop)
+{
+    return index >= 1.0 && index <= colTop ? static_cast<std::uint32_t>(index - 1.0) : 0;
+}
+
+// Reports the first bad row index, or if all rows are good the first bad
+// column index: one of them is bad.
+[[noreturn]] __attribute__((noinline)) void reportBadIndex(const double* rowValues, const double* colValues,
+                                                           std::size_t count, std::int32_t rowCount,
+                                                           std::int32_t colCount)
+{
+    checkIndices(rowValues, count, rowCount, "row");
+    checkIndices(colValues, count, colCount, "column");
+    raiseError("sparse: an index is not a whole number in range.");
+}
+
 // Checks every index and counts each column's pairs into segment[c + 1], in
 // one read of both index arrays. At the first bad index of either kind the
 // arrays are checked one after the other instead, so that, as there, a bad
@@ -107,14 +130,28 @@ void checkAndCountColumns(const double* rowValues, const double* colValues, std:
 {
     const double rowTop = static_cast<double>(rowCount), colTop = static_cast<double>(colCount);
     for (std::size_t k = 0; k < count; ++k) {
+        if (k + lookAhead < count) __builtin_prefetch(&segment[columnAhead(colValues[k + lookAhead], colTop) + 1], 1);
         const double row = rowValues[k], col = colValues[k];
         if (!(row >= 1.0 && row <= rowTop && col >= 1.0 && col <= colTop) ||
             static_cast<double>(static_cast<std::int32_t>(row)) != row ||
-            static_cast<double>(static_cast<std::int32_t>(col)) != col) {
-            checkIndices(rowValues, count, rowCount, "row");
-            checkIndices(colValues, count, colCount, "column");
-        }
+            static_cast<double>(static_cast<std::int32_t>(col)) != col)
+            reportBadIndex(rowValues, colValues, count, rowCount, colCount);
         ++segment[zeroBased(col) + 1];
+    }
+}
+
+// Drops every row into its column's segment; segment[c] is column c's fill
+// position and ends where column c + 1 starts.
+void groupRows(const double* rowValues, const double* colValues, std::size_t count, std::uint32_t* segment,
+               std::uint32_t* grouped)
+{
+    for (std::size_t k = 0; k < count; ++k) {
+        if (k + lookAhead < count) {
+            const std::uint32_t ahead = zeroBased(colValues[k + lookAhead]);
+            __builtin_prefetch(&segment[ahead], 1);
+            if (k + lookAhead / 2 < count) __builtin_prefetch(&grouped[segment[zeroBased(colValues[k + lookAhead / 2])]], 1);
+        }
+        grouped[segment[zeroBased(colValues[k])]++] = zeroBased(rowValues[k]);
     }
 }
 
@@ -213,7 +250,7 @@ void sparseFunction(int outputCount, kyArray* outputs[], int inputCount, const k
     checkAndCountColumns(rowValues, colValues, nnz, rowCount, colCount, segment.get());
     for (std::size_t c = 1; c <= cols; ++c) segment[c] += segment[c - 1];
     WorkBuffer<std::uint32_t> grouped = workBuffer<std::uint32_t>(nnz);
-    for (std::size_t k = 0; k < nnz; ++k) grouped[segment[zeroBased(colValues[k])]++] = zeroBased(rowValues[k]);
+    groupRows(rowValues, colValues, nnz, segment.get(), grouped.get());
 
     // Each column's rows ascending, each distinct pair once with its value
     // summed one repeat after another. The rows move to the front of their

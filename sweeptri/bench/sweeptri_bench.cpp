@@ -1,12 +1,20 @@
 // Times sweeptri through the stand-in host and CGAL's
 // Delaunay_triangulation_2 (exact predicates, inexact constructions, range
 // insert, triangles copied out to an index array) on the same points, and
-// prints the medians and their ratio, and the peak host memory of the
-// largest sweeptri call.
+// prints for each point set the medians, their ratio, the peak host memory
+// of a sweeptri call per point, and the memory CGAL's triangulation holds
+// per point once built. The point sets are uniform and clustered points,
+// and the structured sets on which a sweep's queue and beach line are
+// tested hardest: a shuffled integer grid, points on one circle, concentric
+// rings, a parabola and two parallel lines.
 //
-// Usage: sweeptri_bench [REPEATS]   (default: 15, 7 and 5 runs per size)
+// Usage: sweeptri_bench [REPEATS [SET ...]]   (default: 7 runs, 3 for 10^6
+//        points; every set)
 #include <algorithm>
 #include <chrono>
+#include <cmath>
+#include <malloc.h>
+#include <numbers>
 #include <cstdio>
 #include <cstdlib>
 #include <random>
@@ -31,6 +39,17 @@ using Delaunay = CGAL::Delaunay_triangulation_2<Kernel, CGAL::Triangulation_data
 struct PointSet {
     std::vector<double> x, y;
 };
+
+PointSet shuffled(PointSet points, std::uint64_t seed)
+{
+    std::mt19937_64 random(seed);
+    for (std::size_t i = points.x.size(); i > 1; --i) {
+        const std::size_t j = random() % i;
+        std::swap(points.x[i - 1], points.x[j]);
+        std::swap(points.y[i - 1], points.y[j]);
+    }
+    return points;
+}
 
 PointSet uniformPoints(int n, std::uint64_t seed)
 {
@@ -64,6 +83,57 @@ PointSet clusteredPoints(int n, std::uint64_t seed)
         points.y.push_back(cy[c] + spread[c] * normal(random));
     }
     return points;
+}
+
+// An integer grid of side x side points in random order.
+PointSet shuffledGrid(int side, std::uint64_t seed)
+{
+    std::vector<int> order(static_cast<std::size_t>(side) * side);
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = static_cast<int>(i);
+    std::mt19937_64 random(seed);
+    std::shuffle(order.begin(), order.end(), random);
+    PointSet points;
+    for (int i : order) {
+        points.x.push_back(i % side);
+        points.y.push_back(i / side);
+    }
+    return points;
+}
+
+// rings concentric circles of perRing evenly spaced points each, shuffled.
+PointSet rings(int count, int perRing, std::uint64_t seed)
+{
+    PointSet points;
+    for (int r = 1; r <= count; ++r)
+        for (int k = 0; k < perRing; ++k) {
+            const double t = 2 * std::numbers::pi * k / perRing;
+            points.x.push_back(r * std::cos(t));
+            points.y.push_back(r * std::sin(t));
+        }
+    return shuffled(std::move(points), seed);
+}
+
+PointSet parabola(int n, std::uint64_t seed)
+{
+    PointSet points;
+    for (int i = 0; i < n; ++i) {
+        const double x = static_cast<double>(i - n / 2) / n;
+        points.x.push_back(x);
+        points.y.push_back(x * x);
+    }
+    return shuffled(std::move(points), seed);
+}
+
+// Two horizontal lines of n / 2 evenly spaced points each.
+PointSet twoLines(int n, std::uint64_t seed)
+{
+    PointSet points;
+    for (int line = 0; line < 2; ++line)
+        for (int i = 0; i < n / 2; ++i) {
+            points.x.push_back(static_cast<double>(i) / (n / 2));
+            points.y.push_back(line);
+        }
+    return shuffled(std::move(points), seed);
 }
 
 double median(std::vector<double> values)
@@ -101,45 +171,76 @@ SweeptriTiming timeSweeptri(kyxFunctionType sweeptri, const PointSet& points, in
     return timing;
 }
 
-double timeCgal(const PointSet& points, int repeats, std::size_t& rows)
+struct CgalTiming {
+    double seconds;
+    std::size_t heldBytes;  // heap memory the built triangulation holds
+    std::size_t rows;
+};
+
+CgalTiming timeCgal(const PointSet& points, int repeats)
 {
+    CgalTiming timing{};
     std::vector<std::pair<Kernel::Point_2, int>> input;
     for (std::size_t i = 0; i < points.x.size(); ++i) input.emplace_back(Kernel::Point_2(points.x[i], points.y[i]), static_cast<int>(i));
     std::vector<double> seconds;
     for (int r = 0; r < repeats; ++r) {
+        const std::size_t before = mallinfo2().uordblks;
         const auto start = std::chrono::steady_clock::now();
         Delaunay triangulation;
         triangulation.insert(input.begin(), input.end());
+        timing.heldBytes = mallinfo2().uordblks - before;
         std::vector<int> triangles;
         triangles.reserve(3 * static_cast<std::size_t>(triangulation.number_of_faces()));
         for (auto face = triangulation.finite_faces_begin(); face != triangulation.finite_faces_end(); ++face)
             for (int k = 0; k < 3; ++k) triangles.push_back(face->vertex(k)->info());
         seconds.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
-        rows = triangles.size() / 3;
+        timing.rows = triangles.size() / 3;
     }
-    return median(seconds);
+    timing.seconds = median(seconds);
+    return timing;
 }
+
+struct NamedSet {
+    const char* name;
+    int n;
+    PointSet (*make)(int n);
+};
+
+const NamedSet pointSets[] = {
+    {"uniform", 100000, [](int n) { return uniformPoints(n, 1); }},
+    {"uniform", 1000000, [](int n) { return uniformPoints(n, 1); }},
+    {"clusters", 100000, [](int n) { return clusteredPoints(n, 2); }},
+    {"clusters", 1000000, [](int n) { return clusteredPoints(n, 2); }},
+    {"grid", 1000000, [](int) { return shuffledGrid(1000, 3); }},
+    {"circle", 20000, [](int n) { return rings(1, n, 4); }},
+    {"circle", 100000, [](int n) { return rings(1, n, 4); }},
+    {"rings", 20000, [](int n) { return rings(50, n / 50, 5); }},
+    {"parabola", 100000, [](int n) { return parabola(n, 6); }},
+    {"two-lines", 100000, [](int n) { return twoLines(n, 7); }},
+};
 
 }  // namespace
 
 int main(int argc, char** argv)
 {
     const int repeatOverride = argc > 1 ? std::atoi(argv[1]) : 0;
+    const std::vector<std::string> chosen(argv + std::min(argc, 2), argv + argc);
     const kyxFunctionType sweeptri = ky::loadPlugin(std::string(SWEEPTRI_PLUGIN_DIR) + "/sweeptri" + ky::pluginSuffix);
-    std::printf("%-10s %9s %12s %12s %8s %10s\n", "points", "n", "sweeptri s", "CGAL s", "ratio", "B/point");
-    for (const char* distribution : {"uniform", "clusters"}) {
-        for (int n : {10000, 100000, 1000000}) {
-            const int repeats = repeatOverride > 0 ? repeatOverride : (n == 10000 ? 15 : n == 100000 ? 7 : 5);
-            const PointSet points = std::string(distribution) == "uniform" ? uniformPoints(n, 1) : clusteredPoints(n, 2);
-            const SweeptriTiming ours = timeSweeptri(sweeptri, points, repeats);
-            std::size_t cgalRows = 0;
-            const double cgal = timeCgal(points, repeats, cgalRows);
-            if (static_cast<std::size_t>(ours.rows) != cgalRows)
-                std::printf("note: %d rows from sweeptri, %zu from CGAL\n", ours.rows, cgalRows);
-            std::printf("%-10s %9d %12.4f %12.4f %8.2f %10.1f\n", distribution, n, ours.seconds, cgal,
-                        ours.seconds / cgal, static_cast<double>(ours.peakBytes) / n);
-            std::fflush(stdout);
-        }
+    std::printf("%-10s %9s %12s %12s %8s %12s %12s\n", "points", "n", "sweeptri s", "CGAL s", "ratio", "sweeptri B/p",
+                "CGAL B/p");
+    for (const NamedSet& set : pointSets) {
+        if (!chosen.empty() && std::find(chosen.begin(), chosen.end(), set.name) == chosen.end()) continue;
+        const int repeats = repeatOverride > 0 ? repeatOverride : (set.n >= 1000000 ? 3 : 7);
+        const PointSet points = set.make(set.n);
+        const int n = static_cast<int>(points.x.size());
+        const SweeptriTiming ours = timeSweeptri(sweeptri, points, repeats);
+        const CgalTiming cgal = timeCgal(points, repeats);
+        if (static_cast<std::size_t>(ours.rows) != cgal.rows)
+            std::printf("note: %d rows from sweeptri, %zu from CGAL\n", ours.rows, cgal.rows);
+        std::printf("%-10s %9d %12.4f %12.4f %8.2f %12.1f %12.1f\n", set.name, n, ours.seconds, cgal.seconds,
+                    ours.seconds / cgal.seconds, static_cast<double>(ours.peakBytes) / n,
+                    static_cast<double>(cgal.heldBytes) / n);
+        std::fflush(stdout);
     }
     return 0;
 }

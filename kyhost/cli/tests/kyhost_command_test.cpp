@@ -6,7 +6,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "run_process.hpp"
+#include "kyhost_fixture.hpp"
 
 namespace {
 
@@ -15,38 +15,7 @@ using ky::testing::runProcess;
 
 namespace fs = std::filesystem;
 
-class KyhostCommand : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        dir = fs::temp_directory_path() / ("kyhost-cli-" + std::to_string(::getpid()) + "-" +
-                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(dir);
-    }
-    void TearDown() override { fs::remove_all(dir); }
-
-    std::string file(const std::string& name, const std::string& content)
-    {
-        const fs::path path = dir / name;
-        std::ofstream(path, std::ios::binary) << content;
-        return path.string();
-    }
-
-    static ProcessResult kyhost(std::vector<std::string> args, const std::string& input = "",
-                                const std::vector<std::pair<std::string, std::string>>& env = {})
-    {
-        args.insert(args.begin(), KY_KYHOST);
-        return runProcess(args, input, env);
-    }
-
-    // Calls the probe plug-in's echo action, which hands its input back.
-    static ProcessResult echo(const std::string& argument)
-    {
-        return kyhost({KY_PROBE_PLUGIN, "text:echo", argument});
-    }
-
-    fs::path dir;
-};
+using KyhostCommand = ky::testing::KyhostTest;
 
 TEST_F(KyhostCommand, CsvKeepsShapeAndPrintsShortestExactDoubles)
 {

@@ -6,7 +6,7 @@
 
 #include "kyx.h"
 
-extern "C" KYX_EXPORT void kyxFunction(int, kyArray* outputs[], int inputCount, const kyArray* inputs[])
+extern "C" KYX_EXPORT void kyxFunction(int outputCount, kyArray* outputs[], int inputCount, const kyArray* inputs[])
 {
     char action[64] = "";
     if (inputCount < 1 || kyGetString(inputs[0], action, sizeof action) != 0) kyxErrMsgTxt("probe: no action");
@@ -60,6 +60,10 @@ extern "C" KYX_EXPORT void kyxFunction(int, kyArray* outputs[], int inputCount, 
     } else if (what == "set-rows") {  // 4-by-2, then kySetM to the second input's value
         outputs[0] = kyCreateDoubleMatrix(4, 2, kyREAL);
         kySetM(outputs[0], static_cast<int32_t>(kyGetPr(inputs[1])[0]));
+    } else if (what == "same-array-twice") {  // one 1-by-1 array in slots 0 and 1
+        outputs[0] = kyCreateDoubleMatrix(1, 1, kyREAL);
+        kyGetPr(outputs[0])[0] = 7;
+        if (outputCount > 1) outputs[1] = outputs[0];
     } else {
         kyxErrMsgTxt(("probe: unknown action " + what).c_str());
     }

@@ -1,0 +1,161 @@
+#include "python_inputs.hpp"
+
+#include <pybind11/numpy.h>
+
+#include <cstdint>
+#include <string>
+
+namespace py = pybind11;
+
+namespace kyhost_python {
+
+namespace {
+
+constexpr py::ssize_t maxCount = INT32_MAX;
+
+std::int32_t checkedCount(py::ssize_t count, const char* what)
+{
+    if (count > maxCount)
+        throw py::value_error(std::string("kyhost: the array's ") + what + " exceeds the host's limit of 2^31-1");
+    return static_cast<std::int32_t>(count);
+}
+
+kyhost::OwnedArray checked(kyArray* array)
+{
+    if (array == nullptr) throw py::value_error(std::string("kyhost: ") + kyhostLastError());
+    return kyhost::OwnedArray(array);
+}
+
+bool isNative(const py::dtype& type, char kind, py::ssize_t size)
+{
+    return type.kind() == kind && type.itemsize() == size && type.attr("isnative").cast<bool>();
+}
+
+bool isSparse(py::handle value)
+{
+    if (!py::hasattr(value, "tocsc") || !py::hasattr(value, "nnz")) return false;
+    return py::module_::import("scipy.sparse").attr("issparse")(value).cast<bool>();
+}
+
+// A numpy array of float64 or uint8 as the host's m-by-n array.
+void addNumpyArray(CallInputs& inputs, py::array array)
+{
+    const py::dtype type = array.dtype();
+    const char kind = type.kind();
+    const bool isDouble = kind == 'f' && type.itemsize() == 8;
+    const bool isByte = kind == 'u' && type.itemsize() == 1;
+    if (!isDouble && !isByte)
+        throw py::type_error("kyhost: arrays must be float64 or uint8, not " + type.attr("name").cast<std::string>() +
+                             " (convert with .astype(float) or .astype(numpy.uint8))");
+    const py::object numpy = py::module_::import("numpy");
+    if (isDouble && !isNative(type, 'f', 8))
+        array = array.attr("astype")(numpy.attr("float64"));
+
+    const py::ssize_t ndim = array.ndim();
+    if (ndim > 2) {
+        py::tuple shape = py::make_tuple(array.shape(0), -1);
+        array = array.attr("reshape")(shape, py::arg("order") = "F");
+    }
+    const std::int32_t m = ndim == 2 || ndim > 2 ? checkedCount(array.shape(0), "row count") : 1;
+    const std::int32_t n = ndim == 0 ? 1 : checkedCount(ndim == 1 ? array.shape(0) : array.shape(1), "column count");
+    const auto flags = array.flags();
+    const bool inPlace = (flags & py::detail::npy_api::NPY_ARRAY_F_CONTIGUOUS_) != 0 &&
+                         (flags & py::detail::npy_api::NPY_ARRAY_ALIGNED_) != 0;
+    const void* data = array.data();
+    if (inPlace) {
+        inputs.arrays.push_back(checked(isDouble ? kyhostBorrowDouble(m, n, static_cast<const double*>(data))
+                                                 : kyhostBorrowUint8(m, n, static_cast<const std::uint8_t*>(data))));
+        inputs.keptAlive.push_back(array);
+        return;
+    }
+    const std::ptrdiff_t rowStride = ndim == 2 || ndim > 2 ? array.strides(0) : 0;
+    const std::ptrdiff_t columnStride = ndim == 0 ? 0 : (ndim == 1 ? array.strides(0) : array.strides(1));
+    inputs.arrays.push_back(
+        checked(isDouble ? kyhostCopyDouble(m, n, static_cast<const double*>(data), rowStride, columnStride)
+                         : kyhostCopyUint8(m, n, static_cast<const std::uint8_t*>(data), rowStride, columnStride)));
+}
+
+// A 1-D numpy array of int32 entries, read in place where it already is
+// one; otherwise converted.
+py::array int32Vector(const py::object& numpy, py::handle values, py::ssize_t limit, const char* what)
+{
+    py::array array = py::reinterpret_borrow<py::array>(values);
+    if (!isNative(array.dtype(), 'i', 4)) {
+        if (array.size() > 0 && numpy.attr("max")(array).cast<py::ssize_t>() > limit)
+            throw py::value_error(std::string("kyhost: the sparse matrix's ") + what +
+                                  " exceed the host's limit of 2^31-1");
+        array = array.attr("astype")(numpy.attr("int32"));
+    }
+    return numpy.attr("ascontiguousarray")(array);
+}
+
+// A scipy.sparse matrix in compressed-column form, canonical (rows
+// ascending, no repeated entries), with float64 values.
+void addSparse(CallInputs& inputs, py::handle value)
+{
+    const py::object numpy = py::module_::import("numpy");
+    py::object csc = value.attr("tocsc")();
+    if (!csc.attr("has_canonical_format").cast<bool>()) {
+        csc = csc.attr("copy")();
+        csc.attr("sum_duplicates")();
+    }
+    const py::dtype valueType = csc.attr("dtype").cast<py::dtype>();
+    if (valueType.kind() == 'c') throw py::type_error("kyhost: complex sparse matrices are not supported");
+    if (!isNative(valueType, 'f', 8)) csc = csc.attr("astype")(numpy.attr("float64"));
+    const py::tuple shape = csc.attr("shape");
+    const std::int32_t m = checkedCount(shape[0].cast<py::ssize_t>(), "row count");
+    const std::int32_t n = checkedCount(shape[1].cast<py::ssize_t>(), "column count");
+    const py::array columnStarts = int32Vector(numpy, csc.attr("indptr"), maxCount, "entries");
+    const py::array rowIndices = int32Vector(numpy, csc.attr("indices"), maxCount, "row indices");
+    const py::array values = numpy.attr("ascontiguousarray")(csc.attr("data"));
+    inputs.arrays.push_back(checked(kyhostBorrowSparse(m, n, static_cast<const std::int32_t*>(columnStarts.data()),
+                                                       static_cast<const std::int32_t*>(rowIndices.data()),
+                                                       static_cast<const double*>(values.data()))));
+    inputs.keptAlive.insert(inputs.keptAlive.end(), {csc, columnStarts, rowIndices, values});
+}
+
+}  // namespace
+
+std::vector<const kyArray*> CallInputs::handles() const
+{
+    std::vector<const kyArray*> result;
+    for (const kyhost::OwnedArray& array : arrays) result.push_back(array.get());
+    return result;
+}
+
+void addInput(CallInputs& inputs, py::handle value)
+{
+    if (py::isinstance<py::str>(value)) {
+        // Encoded as the file system does, so that any file name reaches
+        // byteappend unchanged.
+        const py::bytes encoded = py::reinterpret_steal<py::bytes>(
+            PyUnicode_AsEncodedString(value.ptr(), "utf-8", "surrogateescape"));
+        if (!encoded) throw py::error_already_set();
+        char* bytes = nullptr;
+        Py_ssize_t length = 0;
+        PyBytes_AsStringAndSize(encoded.ptr(), &bytes, &length);
+        inputs.arrays.push_back(checked(kyhostCopyText(bytes, static_cast<std::size_t>(length))));
+        return;
+    }
+    if (py::isinstance<py::array>(value)) {
+        addNumpyArray(inputs, py::reinterpret_borrow<py::array>(value));
+        return;
+    }
+    if (isSparse(value)) {
+        addSparse(inputs, value);
+        return;
+    }
+    if (py::isinstance<py::bytes>(value) || value.is_none())
+        throw py::type_error("kyhost: cannot pass " + py::str(py::type::handle_of(value)).cast<std::string>() +
+                             " (use numpy arrays, str or scipy.sparse matrices)");
+    // Numbers and (nested) lists of numbers, as float64.
+    const py::object numpy = py::module_::import("numpy");
+    const py::array array = numpy.attr("asarray")(value);
+    const char kind = array.dtype().kind();
+    if (kind != 'f' && kind != 'i' && kind != 'u')
+        throw py::type_error("kyhost: cannot pass " + py::str(py::type::handle_of(value)).cast<std::string>() +
+                             " (use numpy arrays, str or scipy.sparse matrices)");
+    addNumpyArray(inputs, array.attr("astype")(numpy.attr("float64")));
+}
+
+}  // namespace kyhost_python

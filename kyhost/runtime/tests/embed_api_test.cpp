@@ -1,0 +1,218 @@
+// The embedding interface (kyhost_embed.h) through a real plug-in library:
+// lookup, caller arrays read in place, ownership of results, warnings in
+// order, error texts. The sanitizer build also shows that nothing leaks.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "kyhost_embed.hpp"
+
+extern "C" int embedSessionFromC(const char* probePath);
+
+namespace {
+
+using kyhost::CallRecord;
+using kyhost::OwnedArray;
+
+const kyhostFunction* probe()
+{
+    const kyhostFunction* function = kyhostLoad(KY_PROBE_PLUGIN);
+    EXPECT_NE(function, nullptr) << kyhostLastError();
+    return function;
+}
+
+OwnedArray text(const std::string& value) { return OwnedArray(kyhostCopyText(value.data(), value.size())); }
+
+CallRecord runProbe(const std::string& action, const kyArray* second = nullptr, int outputs = 1,
+                    kyhostWarningCallback onWarning = nullptr, void* userData = nullptr)
+{
+    const OwnedArray name = text(action);
+    std::vector<const kyArray*> inputs{name.get()};
+    if (second != nullptr) inputs.push_back(second);
+    return CallRecord(kyhostRun(probe(), outputs, static_cast<int>(inputs.size()), inputs.data(), onWarning, userData));
+}
+
+TEST(EmbedApi, WorksFromC) { EXPECT_EQ(embedSessionFromC(KY_PROBE_PLUGIN), 0); }
+
+TEST(EmbedApi, FindsPluginsAndHostFunctionsOrSaysWhyNot)
+{
+    EXPECT_EQ(kyhostLoad(KY_PROBE_PLUGIN), kyhostLoad(KY_PROBE_PLUGIN));  // one handle per library
+    EXPECT_STREQ(kyhostFunctionLibrary(kyhostLoad(KY_PROBE_PLUGIN)), KY_PROBE_PLUGIN);
+
+    const kyhostFunction* sparse = kyhostFind("sparse");
+    ASSERT_NE(sparse, nullptr);
+    EXPECT_EQ(sparse, kyhostHostFunction("sparse"));
+    EXPECT_STREQ(kyhostFunctionLibrary(sparse), "");
+    EXPECT_NE(kyhostFind("sweeptri"), nullptr) << kyhostLastError();  // from the host's plug-in directory
+    EXPECT_NE(std::string(kyhostFunctionLibrary(kyhostFind("sweeptri"))).find(kyhostPluginDirectory()),
+              std::string::npos);
+
+    EXPECT_EQ(kyhostFind("nosuchplugin"), nullptr);
+    EXPECT_EQ(std::string(kyhostLastError()).rfind("unknown function 'nosuchplugin'", 0), 0u);
+    EXPECT_EQ(kyhostLoad(KY_NOT_A_PLUGIN), nullptr);
+    EXPECT_NE(std::string(kyhostLastError()).find("does not export kyxFunction"), std::string::npos);
+    EXPECT_EQ(kyhostHostFunction("nosuchfunction"), nullptr);
+    EXPECT_EQ(kyhostFind(nullptr), nullptr);
+}
+
+TEST(EmbedApi, BorrowedInputsAreReadInPlaceAndCopiesAreColumnMajor)
+{
+    const std::vector<double> values{1, 2, 3, 4, 5, 6};
+    const OwnedArray borrowed(kyhostBorrowDouble(2, 3, values.data()));
+    ASSERT_TRUE(borrowed);
+    EXPECT_EQ(kyhostArrayData(borrowed.get()), values.data());
+
+    // A row-major 2-by-3 (rows 1 2 3 / 4 5 6) becomes column-major storage.
+    const double rowMajor[] = {1, 2, 3, 4, 5, 6};
+    const OwnedArray copied(kyhostCopyDouble(2, 3, rowMajor, 3 * sizeof(double), sizeof(double)));
+    ASSERT_TRUE(copied);
+    EXPECT_NE(kyhostArrayData(copied.get()), static_cast<const void*>(rowMajor));
+    const auto* data = static_cast<const double*>(kyhostArrayData(copied.get()));
+    EXPECT_EQ(std::vector<double>(data, data + 6), (std::vector<double>{1, 4, 2, 5, 3, 6}));
+
+    const std::uint8_t bytes[] = {9, 8, 7, 6};
+    const OwnedArray u8(kyhostBorrowUint8(1, 4, bytes));
+    EXPECT_EQ(kyhostArrayClass(u8.get()), KYHOST_UINT8);
+    EXPECT_EQ(kyhostArrayData(u8.get()), bytes);
+
+    const OwnedArray empty(kyhostBorrowDouble(0, 5, nullptr));  // no elements: nothing to read
+    ASSERT_TRUE(empty);
+    EXPECT_EQ(kyhostArrayColumns(empty.get()), 5);
+
+    EXPECT_EQ(kyhostBorrowDouble(-1, 2, values.data()), nullptr);
+    EXPECT_NE(std::string(kyhostLastError()).find("non-negative"), std::string::npos);
+    EXPECT_EQ(kyhostBorrowDouble(65536, 65536, values.data()), nullptr);
+    EXPECT_EQ(kyhostBorrowDouble(2, 3, nullptr), nullptr);
+}
+
+TEST(EmbedApi, SparseInputsAreCheckedAndReadInPlace)
+{
+    const std::int32_t jc[] = {0, 1, 3};
+    const std::int32_t ir[] = {2, 0, 1};
+    const double v[] = {1, 1, 1};
+    const OwnedArray s(kyhostBorrowSparse(3, 2, jc, ir, v));
+    ASSERT_TRUE(s) << kyhostLastError();
+    EXPECT_EQ(kyhostArrayColumnStarts(s.get()), jc);
+    EXPECT_EQ(kyhostArrayRowIndices(s.get()), ir);
+    EXPECT_EQ(kyhostArrayClass(s.get()), KYHOST_SPARSE);
+
+    const std::int32_t badStarts[] = {0, 2, 1};
+    EXPECT_EQ(kyhostBorrowSparse(3, 2, badStarts, ir, v), nullptr);
+    EXPECT_NE(std::string(kyhostLastError()).find("must not decrease"), std::string::npos);
+    const std::int32_t rowOutside[] = {2, 0, 3};
+    EXPECT_EQ(kyhostBorrowSparse(3, 2, jc, rowOutside, v), nullptr);
+    EXPECT_NE(std::string(kyhostLastError()).find("outside"), std::string::npos);
+    const std::int32_t rowsDescending[] = {2, 1, 0};
+    EXPECT_EQ(kyhostBorrowSparse(3, 2, jc, rowsDescending, v), nullptr);
+    EXPECT_NE(std::string(kyhostLastError()).find("ascend"), std::string::npos);
+}
+
+TEST(EmbedApi, ResultsBelongToTheCallUntilTaken)
+{
+    const double value = 5;
+    const OwnedArray input(kyhostBorrowDouble(1, 1, &value));
+    CallRecord call = runProbe("echo", input.get(), 2);
+    ASSERT_TRUE(call) << kyhostLastError();
+    EXPECT_EQ(kyhostCallError(call.get()), nullptr);
+    const kyArray* viewed = kyhostCallResult(call.get(), 0);
+    ASSERT_NE(viewed, nullptr);
+    EXPECT_NE(kyhostArrayData(viewed), &value);  // the input handed back is copied
+    EXPECT_EQ(kyhostCallResult(call.get(), 1), nullptr);  // the probe filled one slot
+    EXPECT_EQ(kyhostCallResult(call.get(), 2), nullptr);  // past the slots
+
+    const OwnedArray taken(kyhostCallTakeResult(call.get(), 0));
+    EXPECT_EQ(taken.get(), viewed);
+    EXPECT_EQ(kyhostCallTakeResult(call.get(), 0), nullptr);
+    call.reset();  // the taken result outlives the call record
+    EXPECT_EQ(*static_cast<const double*>(kyhostArrayData(taken.get())), 5);
+}
+
+TEST(EmbedApi, OneArrayInTwoSlotsGivesTwoResults)
+{
+    const CallRecord call = runProbe("same-array-twice", nullptr, 2);
+    ASSERT_TRUE(call);
+    const kyArray* first = kyhostCallResult(call.get(), 0);
+    const kyArray* second = kyhostCallResult(call.get(), 1);
+    ASSERT_NE(first, nullptr);
+    ASSERT_NE(second, nullptr);
+    EXPECT_NE(first, second);
+    EXPECT_EQ(*static_cast<const double*>(kyhostArrayData(second)), 7);
+}
+
+struct Heard {
+    std::vector<std::string> texts;
+    int stopAt = -1;  // index of the warning that ends the call
+};
+
+int listen(const char* text, void* userData)
+{
+    auto* heard = static_cast<Heard*>(userData);
+    heard->texts.emplace_back(text);
+    return static_cast<int>(heard->texts.size()) - 1 == heard->stopAt ? 1 : 0;
+}
+
+TEST(EmbedApi, WarningsArriveInOrderAsIssuedAndInTheRecord)
+{
+    Heard heard;
+    const CallRecord call = runProbe("warn-twice", nullptr, 1, listen, &heard);
+    ASSERT_TRUE(call);
+    EXPECT_EQ(heard.texts, (std::vector<std::string>{"first", "second"}));
+    ASSERT_EQ(kyhostCallWarningCount(call.get()), 2);
+    EXPECT_STREQ(kyhostCallWarning(call.get(), 0), "first");
+    EXPECT_STREQ(kyhostCallWarning(call.get(), 1), "second");
+    EXPECT_EQ(kyhostCallWarning(call.get(), 2), nullptr);
+    EXPECT_EQ(*static_cast<const double*>(kyhostArrayData(kyhostCallResult(call.get(), 0))), 42);
+}
+
+TEST(EmbedApi, ACallbackCanStopTheCallAtAWarning)
+{
+    Heard heard;
+    heard.stopAt = 0;
+    const CallRecord call = runProbe("warn-twice", nullptr, 1, listen, &heard);
+    ASSERT_TRUE(call);
+    EXPECT_EQ(heard.texts, (std::vector<std::string>{"first"}));
+    EXPECT_STREQ(kyhostCallError(call.get()), "Call stopped by the caller at a warning: first");
+    EXPECT_EQ(kyhostCallResult(call.get(), 0), nullptr);
+}
+
+TEST(EmbedApi, AFailingCallFreesEverythingAndGivesTheExactText)
+{
+    for (const auto& [action, message] :
+         {std::pair<std::string, std::string>{"fail-after-allocating", "probe: failed on purpose"},
+          {"throw-std", "The call ended with an unexpected exception: plain C++ exception"},
+          {"call-unknown", "Undefined host function 'nosuchfunction'."}}) {
+        const CallRecord call = runProbe(action);
+        ASSERT_TRUE(call);
+        EXPECT_STREQ(kyhostCallError(call.get()), message.c_str());
+        EXPECT_EQ(kyhostCallResult(call.get(), 0), nullptr);
+        EXPECT_EQ(kyhostCallTakeResult(call.get(), 0), nullptr);
+    }
+}
+
+int callFromInside(const char*, void* userData)
+{
+    const kyArray* none[] = {nullptr};
+    *static_cast<kyhostCall**>(userData) = kyhostRun(kyhostFind("sparse"), 1, 0, none, nullptr, nullptr);
+    return 0;
+}
+
+TEST(EmbedApi, MistakesInARunAreReportedNotThrown)
+{
+    EXPECT_EQ(kyhostRun(nullptr, 1, 0, nullptr, nullptr, nullptr), nullptr);
+    EXPECT_STREQ(kyhostLastError(), "No function given.");
+    EXPECT_EQ(kyhostRun(probe(), 65, 0, nullptr, nullptr, nullptr), nullptr);
+    const kyArray* holes[] = {nullptr};
+    EXPECT_EQ(kyhostRun(probe(), 1, 1, holes, nullptr, nullptr), nullptr);
+    EXPECT_STREQ(kyhostLastError(), "Input 1 is null.");
+
+    kyhostCall* inner = reinterpret_cast<kyhostCall*>(1);
+    const CallRecord outer = runProbe("warn-twice", nullptr, 1, callFromInside, &inner);
+    ASSERT_TRUE(outer);
+    EXPECT_EQ(inner, nullptr);  // one call at a time
+    EXPECT_NE(std::string(kyhostLastError()).find("one call at a time"), std::string::npos);
+}
+
+}  // namespace
