@@ -101,7 +101,7 @@ std::uint32_t zeroBased(double index) { return static_cast<std::uint32_t>(index 
 // Pairs looked ahead when counting and placing them: the column counts and
 // the grouped rows are touched in no useful order, so their cache lines are
 // fetched this many pairs before they are needed.
-constexpr std::size_t lookAhead = 16;
+constexpr std::size_t lookAhead = 32;
 
 // 0-based index of a column index that has not been checked yet, for
 // fetching ahead only: any value outside 1..colCount gives 0.
@@ -149,7 +149,7 @@ void groupRows(const double* rowValues, const double* colValues, std::size_t cou
         if (k + lookAhead < count) {
             const std::uint32_t ahead = zeroBased(colValues[k + lookAhead]);
             __builtin_prefetch(&segment[ahead], 1);
-            if (k + lookAhead / 2 < count) __builtin_prefetch(&grouped[segment[zeroBased(colValues[k + lookAhead / 2])]], 1);
+            if (k + lookAhead / 4 < count) __builtin_prefetch(&grouped[segment[zeroBased(colValues[k + lookAhead / 4])]], 1);
         }
         grouped[segment[zeroBased(colValues[k])]++] = zeroBased(rowValues[k]);
     }
