@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
   libcgal-dev libgmp-dev libmpfr-dev libnanoflann-dev
   libcairo2-dev libexpat1-dev
+  time python3-numpy
   g++-mingw-w64-x86-64 wine wine64
   python3 pybind11-dev python3-dev python3-numpy python3-scipy python3-pytest
   clang-14 libclang-rt-14-dev

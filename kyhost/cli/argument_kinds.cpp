@@ -4,7 +4,7 @@
 
 #include "data_files.hpp"
 #include "message_text.hpp"
-#include "npy_format.hpp"
+#include "npy_mapping.hpp"
 #include "number_text.hpp"
 #include "usage_error.hpp"
 
@@ -76,7 +76,7 @@ ArrayHandle parseArgument(const std::string& argument)
     const std::string kind = argument.substr(0, colon);
     const std::string value = argument.substr(colon + 1);
     if (kind == "csv") return readCsvMatrix(value);
-    if (kind == "npy") return readNpy(value);
+    if (kind == "npy") return readNpyInPlace(value);
     if (kind == "num") return numbers(argument, value);
     if (kind == "zeros") return zeros(argument, value);
     if (kind == "text") return ArrayHandle(createChar(value));

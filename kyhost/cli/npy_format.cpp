@@ -176,4 +176,29 @@ void writeNpy(OutputFile& out, const kyArray* array)
                                static_cast<std::size_t>(elementCount(array)) * elementSize(array->arrayClass)));
 }
 
+std::optional<NpyHeader> peekNpyHeader(std::string_view bytes)
+{
+    if (bytes.size() < 10 || bytes.substr(0, 6) != magic) return std::nullopt;
+    const auto major = static_cast<unsigned char>(bytes[6]);
+    std::size_t headerLength = 0, headerStart = 0;
+    if (major == 1) {
+        headerLength = static_cast<unsigned char>(bytes[8]) | (static_cast<std::size_t>(static_cast<unsigned char>(bytes[9])) << 8);
+        headerStart = 10;
+    } else if ((major == 2 || major == 3) && bytes.size() >= 12) {
+        for (int i = 0; i < 4; ++i)
+            headerLength |= static_cast<std::size_t>(static_cast<unsigned char>(bytes[8 + i])) << (8 * i);
+        headerStart = 12;
+    } else {
+        return std::nullopt;
+    }
+    if (headerLength > bytes.size() - headerStart) return std::nullopt;
+    try {
+        Header header = parseHeader({}, bytes.substr(headerStart, headerLength));
+        return NpyHeader{std::move(header.descr), header.fortranOrder, std::move(header.shape),
+                         headerStart + headerLength};
+    } catch (const UsageError&) {
+        return std::nullopt;
+    }
+}
+
 }  // namespace ky

@@ -2,7 +2,11 @@
 // unsigned 8-bit arrays.
 #pragma once
 
+#include <cstddef>
+#include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "host_array.hpp"
 #include "output_file.hpp"
@@ -21,5 +25,18 @@ void checkNpyWritable(const kyArray* array);
 // ('|u1'), as a 2-D Fortran-order array straight from the host's
 // column-major storage. Sparse matrices are refused.
 void writeNpy(OutputFile& out, const kyArray* array);
+
+// What the header at the start of a .npy file says.
+struct NpyHeader {
+    std::string descr;
+    bool fortranOrder = false;
+    std::vector<long long> shape;
+    std::size_t dataOffset = 0;  // where the data starts, in bytes from the file's start
+};
+
+// The header at the start of bytes, or nothing when bytes do not start with
+// a complete header that reads as one (readNpy then says what is wrong).
+// The dtype, the shape and the data are not checked.
+std::optional<NpyHeader> peekNpyHeader(std::string_view bytes);
 
 }  // namespace ky

@@ -106,6 +106,28 @@ kyArray* createSparse(std::int32_t m, std::int32_t n, std::size_t capacity)
     return array;
 }
 
+kyArray* createSparseFrom(std::int32_t m, std::int32_t n, std::int32_t* jc, std::int32_t* ir, double* values)
+{
+    auto* array = static_cast<kyArray*>(std::calloc(1, sizeof(kyArray)));
+    if (array == nullptr || m < 0 || n < 0 || jc[n] < 0) {
+        std::free(array);
+        releaseBlock(jc);
+        releaseBlock(ir);
+        releaseBlock(values);
+        if (array == nullptr) raiseError("Out of memory: cannot allocate a sparse matrix.");
+        raiseError("Sparse matrix dimensions and column starts must be non-negative.");
+    }
+    array->arrayClass = ArrayClass::Sparse;
+    array->m = m;
+    array->n = n;
+    array->capacity = static_cast<std::size_t>(jc[n]);
+    array->data = values;
+    array->ir = ir;
+    array->jc = jc;
+    adoptArray(array);
+    return array;
+}
+
 kyArray* duplicate(const kyArray* source)
 {
     if (source->arrayClass == ArrayClass::Sparse) {

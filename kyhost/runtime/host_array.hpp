@@ -57,6 +57,12 @@ kyArray* createBorrowed(ArrayClass c, std::int32_t m, std::int32_t n, void* data
 kyArray* createBorrowedSparse(std::int32_t m, std::int32_t n, std::int32_t* jc, std::int32_t* ir,
                               double* values);
 
+// A sparse array that takes over storage from allocateZeroed or
+// allocateUninitialised (host_memory.hpp): jc with n+1 column starts, ir and
+// values with at least jc[n] entries each, freed with the array (also when
+// the creator throws). The caller vouches for the layout.
+kyArray* createSparseFrom(std::int32_t m, std::int32_t n, std::int32_t* jc, std::int32_t* ir, double* values);
+
 // Frees an array and its storage, with no ownership check.
 void freeArray(kyArray* array) noexcept;
 

@@ -1,18 +1,16 @@
 #include "host_memory.hpp"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <mutex>
 #include <unordered_map>
 
 #ifdef __linux__
 #include <sys/mman.h>
 #endif
-
-namespace ky {
-
-namespace {
 
 // g++ defines __SANITIZE_ADDRESS__ under AddressSanitizer, clang answers
 // __has_feature(address_sanitizer).
@@ -21,14 +19,22 @@ namespace {
 #define KY_ADDRESS_SANITIZER 1
 #endif
 #endif
-#if defined(__SANITIZE_ADDRESS__) || defined(KY_ADDRESS_SANITIZER)
+#if defined(__SANITIZE_ADDRESS__)
+#define KY_ADDRESS_SANITIZER 1
+#endif
+
+namespace ky {
+
+namespace {
+
+#if defined(KY_ADDRESS_SANITIZER) || !defined(__linux__)
 constexpr bool reuseMemory = false;
 #else
 constexpr bool reuseMemory = true;
 #endif
 
 constexpr std::size_t hugePageSize = std::size_t(2) << 20;
-// Blocks from this size on are aligned, advised and cached.
+// Blocks from this size on are mapped, aligned, advised and cached.
 constexpr std::size_t largeBlock = 2 * hugePageSize;
 // Released large blocks kept for reuse, at most this many bytes in all.
 constexpr std::size_t cacheLimit = std::size_t(1) << 30;
@@ -40,9 +46,11 @@ constexpr std::size_t carveAlignment = 16;
 
 struct LargeBlocks {
     std::mutex lock;
-    std::unordered_map<void*, std::size_t> live;     // block -> capacity
-    std::unordered_multimap<std::size_t, void*> free;  // capacity -> block
-    std::size_t freeBytes = 0;
+    std::unordered_map<void*, std::size_t> live;  // block -> capacity
+    std::multimap<std::size_t, void*> cached;     // capacity -> block
+    std::size_t liveBytes = 0;
+    std::size_t cachedBytes = 0;
+    std::size_t peakLiveBytes = 0;
 };
 
 LargeBlocks& largeBlocks()
@@ -53,39 +61,107 @@ LargeBlocks& largeBlocks()
 
 std::size_t roundToHugePages(std::size_t bytes) { return (bytes + hugePageSize - 1) / hugePageSize * hugePageSize; }
 
-void* mapLarge(std::size_t capacity) noexcept
+#ifdef __linux__
+
+// capacity bytes (a multiple of the huge page size) of fresh zero pages at a
+// huge-page boundary; null when the system refuses.
+void* mapFresh(std::size_t capacity) noexcept
 {
-    void* block = std::aligned_alloc(hugePageSize, capacity);
-#if defined(__linux__) && defined(MADV_HUGEPAGE)
+    if (capacity > SIZE_MAX - hugePageSize) return nullptr;
+    const std::size_t span = capacity + hugePageSize;
+    void* raw = mmap(nullptr, span, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (raw == MAP_FAILED) return nullptr;
+    const auto start = reinterpret_cast<std::uintptr_t>(raw);
+    const std::uintptr_t aligned = (start + hugePageSize - 1) / hugePageSize * hugePageSize;
+    const std::size_t head = aligned - start;
+    const std::size_t tail = span - head - capacity;
+    if (head != 0) munmap(raw, head);
+    if (tail != 0) munmap(reinterpret_cast<void*>(aligned + capacity), tail);
+    void* block = reinterpret_cast<void*>(aligned);
+#ifdef MADV_HUGEPAGE
     // Only a hint: without huge pages the block works the same.
-    if (block != nullptr) madvise(block, capacity, MADV_HUGEPAGE);
+    madvise(block, capacity, MADV_HUGEPAGE);
 #endif
     return block;
 }
 
-// A large block of at least bytes, reused from the cache when one of the
-// same rounded capacity is there.
-void* allocateLarge(std::size_t bytes) noexcept
+void unmap(void* block, std::size_t capacity) noexcept { munmap(block, capacity); }
+
+#else
+
+void* mapFresh(std::size_t) noexcept { return nullptr; }
+void unmap(void*, std::size_t) noexcept {}
+
+#endif
+
+// Gives cached blocks back to the system, smallest first, until at most
+// keep bytes stay cached. The caller holds the lock.
+void shrinkCache(LargeBlocks& blocks, std::size_t keep) noexcept
 {
-    const std::size_t capacity = roundToHugePages(bytes);
-    if (!reuseMemory) return mapLarge(capacity);
-    LargeBlocks& blocks = largeBlocks();
-    try {
-        std::lock_guard<std::mutex> guard(blocks.lock);
-        void* block = nullptr;
-        if (auto cached = blocks.free.find(capacity); cached != blocks.free.end()) {
-            block = cached->second;
-            blocks.free.erase(cached);
-            blocks.freeBytes -= capacity;
-        } else {
-            block = mapLarge(capacity);
-            if (block == nullptr) return nullptr;
+    while (blocks.cachedBytes > keep && !blocks.cached.empty()) {
+        const auto smallest = blocks.cached.begin();
+        unmap(smallest->second, smallest->first);
+        blocks.cachedBytes -= smallest->first;
+        blocks.cached.erase(smallest);
+    }
+}
+
+// A cached block of at least capacity bytes, its unused end put back into
+// the cache as a block of its own; null when no cached block is that large.
+// The caller holds the lock.
+void* takeCached(LargeBlocks& blocks, std::size_t capacity) noexcept
+{
+    const auto found = blocks.cached.lower_bound(capacity);
+    if (found == blocks.cached.end()) return nullptr;
+    void* block = found->second;
+    const std::size_t have = found->first;
+    blocks.cached.erase(found);
+    blocks.cachedBytes -= have;
+    if (have > capacity) {
+        void* rest = static_cast<char*>(block) + capacity;
+        try {
+            blocks.cached.emplace(have - capacity, rest);
+            blocks.cachedBytes += have - capacity;
+        } catch (...) {
+            unmap(rest, have - capacity);
         }
+    }
+    return block;
+}
+
+// A large block of at least bytes, rounded up to whole huge pages. fresh
+// tells whether it was just mapped (and so reads as zeros) or reused.
+void* allocateLarge(std::size_t bytes, bool& fresh) noexcept
+{
+    if (bytes > SIZE_MAX - hugePageSize) return nullptr;
+    const std::size_t capacity = roundToHugePages(bytes);
+    LargeBlocks& blocks = largeBlocks();
+    std::lock_guard<std::mutex> guard(blocks.lock);
+    void* block = takeCached(blocks, capacity);
+    fresh = block == nullptr;
+    if (block == nullptr) {
+        // Fresh pages join those already held: keep the cache small enough
+        // that live and cached blocks together stay within the most ever
+        // live at once (or the new live total, when that is more).
+        const std::size_t liveAfter = blocks.liveBytes + capacity;
+        const std::size_t ceiling = std::max(blocks.peakLiveBytes, liveAfter);
+        shrinkCache(blocks, ceiling - liveAfter);
+        block = mapFresh(capacity);
+        if (block == nullptr && blocks.cachedBytes != 0) {
+            shrinkCache(blocks, 0);
+            block = mapFresh(capacity);
+        }
+        if (block == nullptr) return nullptr;
+    }
+    try {
         blocks.live.emplace(block, capacity);
-        return block;
     } catch (...) {
+        unmap(block, capacity);
         return nullptr;
     }
+    blocks.liveBytes += capacity;
+    blocks.peakLiveBytes = std::max(blocks.peakLiveBytes, blocks.liveBytes);
+    return block;
 }
 
 }  // namespace
@@ -93,7 +169,9 @@ void* allocateLarge(std::size_t bytes) noexcept
 void* allocateUninitialised(std::size_t bytes) noexcept
 {
     if (bytes == 0) bytes = 1;
-    return bytes >= largeBlock ? allocateLarge(bytes) : std::malloc(bytes);
+    if (!reuseMemory || bytes < largeBlock) return std::malloc(bytes);
+    bool fresh = false;
+    return allocateLarge(bytes, fresh);
 }
 
 void* allocateZeroed(std::size_t count, std::size_t size) noexcept
@@ -102,9 +180,10 @@ void* allocateZeroed(std::size_t count, std::size_t size) noexcept
     if (size == 0) size = 1;
     if (count > SIZE_MAX / size) return nullptr;
     const std::size_t bytes = count * size;
-    if (bytes < largeBlock) return std::calloc(count, size);
-    void* block = allocateLarge(bytes);
-    if (block != nullptr) std::memset(block, 0, bytes);
+    if (!reuseMemory || bytes < largeBlock) return std::calloc(count, size);
+    bool fresh = false;
+    void* block = allocateLarge(bytes, fresh);
+    if (block != nullptr && !fresh) std::memset(block, 0, bytes);
     return block;
 }
 
@@ -117,18 +196,41 @@ void releaseBlock(void* block) noexcept
         if (auto live = blocks.live.find(block); live != blocks.live.end()) {
             const std::size_t capacity = live->second;
             blocks.live.erase(live);
-            if (blocks.freeBytes + capacity <= cacheLimit) {
+            blocks.liveBytes -= capacity;
+            if (blocks.cachedBytes + capacity <= cacheLimit) {
                 try {
-                    blocks.free.emplace(capacity, block);
-                    blocks.freeBytes += capacity;
+                    blocks.cached.emplace(capacity, block);
+                    blocks.cachedBytes += capacity;
                     return;
                 } catch (...) {
                     // No room to remember it: give it back instead.
                 }
             }
+            unmap(block, capacity);
+            return;
         }
     }
     std::free(block);
+}
+
+void shrinkBlock(void* block, std::size_t bytes) noexcept
+{
+    if (!reuseMemory || block == nullptr) return;
+    const std::size_t capacity = roundToHugePages(bytes == 0 ? 1 : bytes);
+    LargeBlocks& blocks = largeBlocks();
+    std::lock_guard<std::mutex> guard(blocks.lock);
+    const auto live = blocks.live.find(block);
+    if (live == blocks.live.end() || live->second <= capacity) return;
+    unmap(static_cast<char*>(block) + capacity, live->second - capacity);
+    blocks.liveBytes -= live->second - capacity;
+    live->second = capacity;
+}
+
+LargeBlockUsage largeBlockUsage() noexcept
+{
+    LargeBlocks& blocks = largeBlocks();
+    std::lock_guard<std::mutex> guard(blocks.lock);
+    return {blocks.liveBytes, blocks.cachedBytes, blocks.peakLiveBytes};
 }
 
 bool CallArena::serves(std::size_t bytes) noexcept { return reuseMemory && bytes <= largestCarved; }
@@ -138,7 +240,8 @@ void* CallArena::allocateZeroed(std::size_t bytes) noexcept
     if (bytes == 0) bytes = 1;
     bytes = (bytes + carveAlignment - 1) / carveAlignment * carveAlignment;
     if (bytes > left_) {
-        void* chunk = allocateLarge(chunkSize);
+        bool fresh = false;
+        void* chunk = allocateLarge(chunkSize, fresh);
         if (chunk == nullptr) return nullptr;
         try {
             chunks_.push_back(chunk);
@@ -148,11 +251,14 @@ void* CallArena::allocateZeroed(std::size_t bytes) noexcept
         }
         next_ = static_cast<char*>(chunk);
         left_ = chunkSize;
+        freshChunk_ = fresh;
     }
     void* block = next_;
     next_ += bytes;
     left_ -= bytes;
-    std::memset(block, 0, bytes);
+    // Carving never returns to a part of a chunk handed out before, so a
+    // fresh chunk's remainder is still untouched zero pages.
+    if (!freshChunk_) std::memset(block, 0, bytes);
     return block;
 }
 

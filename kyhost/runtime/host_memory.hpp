@@ -1,12 +1,22 @@
 // Storage for the host's arrays, kyCalloc blocks and working buffers.
 //
 // Fresh memory is expensive on first touch: every page the system hands out
-// costs a fault and a zeroing, which on virtual machines dominates large
-// calls (a million-point triangulation touches some 300 MB). So:
-//  - large blocks are aligned to 2 MB and backed by transparent huge pages
-//    where the system offers them (one fault per 2 MB instead of per 4 KB);
-//  - released large blocks are kept in a bounded cache and handed out again,
-//    so that repeated calls reuse memory that is already mapped;
+// costs a fault and a zeroing by the kernel, which on virtual machines
+// dominates large calls (a million-point triangulation touches some 300 MB).
+// So:
+//  - large blocks are mapped straight from the system, aligned to 2 MB and
+//    backed by transparent huge pages where the system offers them (one
+//    fault per 2 MB instead of per 4 KB). Fresh mappings read as zeros, so a
+//    zeroed block that is fresh is not cleared again: its pages are only
+//    touched when the caller first uses them, and pages it never uses are
+//    never made resident;
+//  - released large blocks are kept in a cache and handed out again (split
+//    when larger than asked for), so that repeated calls and the blocks of
+//    one call reuse memory that is already mapped. The cache never lets the
+//    large blocks held, in use and cached together, grow past the most
+//    that was ever in use at once: before fresh memory is mapped, cached
+//    blocks are given back to the system as far as needed. Keeping freed
+//    memory thus never raises a process's peak;
 //  - a call's small kyCalloc blocks are carved from large chunks (CallArena)
 //    that go back to the cache when the call ends.
 // Sanitizer builds bypass the cache and the arena, so that every block is
@@ -28,6 +38,20 @@ void* allocateUninitialised(std::size_t bytes) noexcept;
 // Releases a block from either function above (null is ignored).
 void releaseBlock(void* block) noexcept;
 
+// Gives back to the system what a large block holds beyond its first bytes,
+// in whole huge pages; the block stays valid for those bytes. Other blocks
+// are left as they are.
+void shrinkBlock(void* block, std::size_t bytes) noexcept;
+
+// Bytes of large blocks in use and cached now, and the most ever in use at
+// once (zero in sanitizer builds, which do not track blocks).
+struct LargeBlockUsage {
+    std::size_t liveBytes = 0;
+    std::size_t cachedBytes = 0;
+    std::size_t peakLiveBytes = 0;
+};
+LargeBlockUsage largeBlockUsage() noexcept;
+
 // Small zeroed blocks for one call, carved from large chunks; everything is
 // released at once when the arena is destroyed.
 class CallArena {
@@ -46,6 +70,9 @@ private:
     std::vector<void*> chunks_;
     char* next_ = nullptr;
     std::size_t left_ = 0;
+    // The current chunk was freshly mapped: what is left of it reads as
+    // zeros without being cleared.
+    bool freshChunk_ = false;
 };
 
 }  // namespace ky

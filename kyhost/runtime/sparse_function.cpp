@@ -3,25 +3,19 @@
 // Builds an NR-by-NC sparse matrix with a stored entry at (I(k), J(k)) for
 // every k, each with value V. Within each column the row indices are stored
 // in ascending order; a pair that occurs several times is stored once, its
-// values summed in input order. The build is counting sorts only, O(nnz + NR
-// + NC) with no comparison sort, since it is fed the twelve index pairs per
-// triangle of large triangulations: every pair becomes one integer key,
-// column above row, and a least-significant-digit radix sort by bytes puts
-// the keys in column order with rows ascending and repeats side by side.
-// Byte digits keep each scatter pass within 256 output streams, which stays
-// friendly to the caches and the TLB where one scatter over a million
-// buckets would not.
-#include <array>
-#include <bit>
+// values summed in input order. It is fed the twelve index pairs per
+// triangle of large triangulations, so the build is one counting sort by
+// column, which drops each row index (4 bytes) into its column's segment,
+// and then a sort of each column's few rows. The buffer of grouped rows and
+// the column starts become the result's own storage, so that besides the
+// result only one column array is needed.
+#include <algorithm>
 #include <charconv>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
-#include <utility>
-#include <vector>
-#include <algorithm>
 
 #include "call_context.hpp"
 #include "host_array.hpp"
@@ -101,31 +95,120 @@ WorkBuffer<T> workBuffer(std::size_t count)
     return WorkBuffer<T>(static_cast<T*>(block));
 }
 
-constexpr unsigned digitBits = 8;
-constexpr std::size_t digitValues = std::size_t(1) << digitBits;
+// 0-based index of a checked 1-based index.
+std::uint32_t zeroBased(double index) { return static_cast<std::uint32_t>(index - 1.0); }
 
-// Sorts keys (stable, ascending) on their low keyBits bits, ping-ponging
-// between keys and spare; returns the buffer that holds the result.
-std::uint64_t* radixSort(std::uint64_t* keys, std::uint64_t* spare, std::size_t count, unsigned keyBits)
+// Pairs looked ahead when counting and placing them: the column counts and
+// the grouped rows are touched in no useful order, so their cache lines are
+// fetched this many pairs before they are needed.
+constexpr std::size_t lookAhead = 32;
+
+// 0-based index of a column index that has not been checked yet, for
+// fetching ahead only: any value outside 1..colCount gives 0.
+std::uint32_t columnAhead(double index, double colTop)
 {
-    const unsigned passes = (keyBits + digitBits - 1) / digitBits;
-    // All digit histograms in one read of the keys.
-    std::vector<std::array<std::size_t, digitValues>> histograms(passes);
-    for (auto& histogram : histograms) histogram.fill(0);
-    for (std::size_t k = 0; k < count; ++k)
-        for (unsigned pass = 0; pass < passes; ++pass) ++histograms[pass][(keys[k] >> (pass * digitBits)) & 0xff];
+    return index >= 1.0 && index <= colTop ? static_cast<std::uint32_t>(index - 1.0) : 0;
+}
 
-    for (unsigned pass = 0; pass < passes; ++pass) {
-        auto& next = histograms[pass];
-        // A digit that is the same in every key orders nothing.
-        if (std::find(next.begin(), next.end(), count) != next.end()) continue;
-        std::size_t start = 0;
-        for (std::size_t& bucket : next) start += std::exchange(bucket, start);
-        const unsigned shift = pass * digitBits;
-        for (std::size_t k = 0; k < count; ++k) spare[next[(keys[k] >> shift) & 0xff]++] = keys[k];
-        std::swap(keys, spare);
+// Reports the first bad row index, or if all rows are good the first bad
+// column index: one of them is bad.
+[[noreturn]] __attribute__((noinline)) void reportBadIndex(const double* rowValues, const double* colValues,
+                                                           std::size_t count, std::int32_t rowCount,
+                                                           std::int32_t colCount)
+{
+    checkIndices(rowValues, count, rowCount, "row");
+    checkIndices(colValues, count, colCount, "column");
+    raiseError("sparse: an index is not a whole number in range.");
+}
+
+// Checks every index and counts each column's pairs into segment[c + 1], in
+// one read of both index arrays. At the first bad index of either kind the
+// arrays are checked one after the other instead, so that, as there, a bad
+// row is reported before any bad column.
+void checkAndCountColumns(const double* rowValues, const double* colValues, std::size_t count, std::int32_t rowCount,
+                          std::int32_t colCount, std::uint32_t* segment)
+{
+    const double rowTop = static_cast<double>(rowCount), colTop = static_cast<double>(colCount);
+    for (std::size_t k = 0; k < count; ++k) {
+        if (k + lookAhead < count) __builtin_prefetch(&segment[columnAhead(colValues[k + lookAhead], colTop) + 1], 1);
+        const double row = rowValues[k], col = colValues[k];
+        if (!(row >= 1.0 && row <= rowTop && col >= 1.0 && col <= colTop) ||
+            static_cast<double>(static_cast<std::int32_t>(row)) != row ||
+            static_cast<double>(static_cast<std::int32_t>(col)) != col)
+            reportBadIndex(rowValues, colValues, count, rowCount, colCount);
+        ++segment[zeroBased(col) + 1];
     }
-    return keys;
+}
+
+// Drops every row into its column's segment; segment[c] is column c's fill
+// position and ends where column c + 1 starts.
+void groupRows(const double* rowValues, const double* colValues, std::size_t count, std::uint32_t* segment,
+               std::uint32_t* grouped)
+{
+    for (std::size_t k = 0; k < count; ++k) {
+        if (k + lookAhead < count) {
+            const std::uint32_t ahead = zeroBased(colValues[k + lookAhead]);
+            __builtin_prefetch(&segment[ahead], 1);
+            if (k + lookAhead / 4 < count) __builtin_prefetch(&grouped[segment[zeroBased(colValues[k + lookAhead / 4])]], 1);
+        }
+        grouped[segment[zeroBased(colValues[k])]++] = zeroBased(rowValues[k]);
+    }
+}
+
+// value added to itself until it has been counted repeats times, one
+// addition after another.
+double summed(double value, std::uint32_t repeats)
+{
+    double sum = value;
+    for (std::uint32_t r = 1; r < repeats; ++r) sum += value;
+    return sum;
+}
+
+// Columns of up to this many pairs are sorted in registers.
+constexpr std::size_t shortColumn = 24;
+
+// Stores one column: its rows grouped[begin, end) ascending, each distinct
+// row once at grouped[at], grouped[at + 1], ... with its repeats' values
+// summed into values at the same places. at never passes begin, so no row is
+// overwritten before it is read. Returns the next free place.
+std::size_t storeColumn(std::uint32_t* grouped, std::size_t begin, std::size_t end, std::size_t at, double* values,
+                        double value)
+{
+    if (end - begin <= shortColumn) {
+        // Insertion sort that keeps one entry per row and counts repeats.
+        std::uint32_t rows[shortColumn], repeats[shortColumn];
+        std::size_t distinct = 0;
+        for (std::size_t k = begin; k < end; ++k) {
+            const std::uint32_t row = grouped[k];
+            std::size_t place = distinct;
+            while (place > 0 && rows[place - 1] > row) --place;
+            if (place > 0 && rows[place - 1] == row) {
+                ++repeats[place - 1];
+                continue;
+            }
+            for (std::size_t d = distinct; d > place; --d) {
+                rows[d] = rows[d - 1];
+                repeats[d] = repeats[d - 1];
+            }
+            rows[place] = row;
+            repeats[place] = 1;
+            ++distinct;
+        }
+        for (std::size_t d = 0; d < distinct; ++d, ++at) {
+            grouped[at] = rows[d];
+            values[at] = summed(value, repeats[d]);
+        }
+        return at;
+    }
+    std::sort(grouped + begin, grouped + end);
+    for (std::size_t k = begin; k < end; ++at) {
+        const std::uint32_t row = grouped[k];
+        std::uint32_t repeats = 1;
+        for (++k; k < end && grouped[k] == row; ++k) ++repeats;
+        grouped[at] = row;
+        values[at] = summed(value, repeats);
+    }
+    return at;
 }
 
 }  // namespace
@@ -146,50 +229,50 @@ void sparseFunction(int outputCount, kyArray* outputs[], int inputCount, const k
     const std::int32_t colCount = dimension(inputs[4], "the column count NC");
 
     const std::size_t nnz = static_cast<std::size_t>(count);
-    const auto rows = static_cast<std::size_t>(rowCount);
     const auto cols = static_cast<std::size_t>(colCount);
     const double* rowValues = static_cast<const double*>(rowsIn->data);
     const double* colValues = static_cast<const double*>(colsIn->data);
 
-    checkIndices(rowValues, nnz, rowCount, "row");
-    checkIndices(colValues, nnz, colCount, "column");
+    // Group the row indices by column: count each column's pairs, turn the
+    // counts into segment starts, and drop every row into its column's
+    // segment. segment[c] serves as column c's fill position, so once all
+    // rows are placed it has moved on to where column c + 1 starts.
+    auto* counts = static_cast<std::uint32_t*>(allocateUninitialised((cols + 1) * sizeof(std::uint32_t)));
+    if (counts == nullptr) {
+        // Bad indices are reported first, whatever else goes wrong.
+        checkIndices(rowValues, nnz, rowCount, "row");
+        checkIndices(colValues, nnz, colCount, "column");
+        raiseError("Out of memory: sparse cannot allocate " + std::to_string((cols + 1) * sizeof(std::uint32_t)) +
+                   " bytes.");
+    }
+    const WorkBuffer<std::uint32_t> segment(counts);
+    std::fill(segment.get(), segment.get() + cols + 1, 0u);
+    checkAndCountColumns(rowValues, colValues, nnz, rowCount, colCount, segment.get());
+    for (std::size_t c = 1; c <= cols; ++c) segment[c] += segment[c - 1];
+    WorkBuffer<std::uint32_t> grouped = workBuffer<std::uint32_t>(nnz);
+    groupRows(rowValues, colValues, nnz, segment.get(), grouped.get());
 
-    // Key of a pair: its 0-based column above its 0-based row.
-    const unsigned rowBits = static_cast<unsigned>(std::bit_width(rows > 0 ? rows - 1 : 0));
-    const unsigned colBits = static_cast<unsigned>(std::bit_width(cols > 0 ? cols - 1 : 0));
-    const std::uint64_t rowMask = (std::uint64_t(1) << rowBits) - 1;
-    WorkBuffer<std::uint64_t> keys = workBuffer<std::uint64_t>(nnz);
-    WorkBuffer<std::uint64_t> spare = workBuffer<std::uint64_t>(nnz);
-    for (std::size_t k = 0; k < nnz; ++k)
-        keys[k] = (static_cast<std::uint64_t>(colValues[k] - 1.0) << rowBits) |
-                  static_cast<std::uint64_t>(rowValues[k] - 1.0);
-    const std::uint64_t* sorted = radixSort(keys.get(), spare.get(), nnz, rowBits + colBits);
-
-    // Repeats of a pair are now neighbours: count the distinct pairs and
-    // the entries of each column.
+    // Each column's rows ascending, each distinct pair once with its value
+    // summed one repeat after another. The rows move to the front of their
+    // buffer, which becomes the result's row indices; the values go to a
+    // block with room for every pair, whose unused end is never touched.
+    // Both ends are given back, and the column starts are the result's too.
     WorkBuffer<std::int32_t> colStart = workBuffer<std::int32_t>(cols + 1);
-    std::fill(colStart.get(), colStart.get() + cols + 1, 0);
+    WorkBuffer<double> values = workBuffer<double>(nnz);
+    colStart[0] = 0;
     std::size_t stored = 0;
-    for (std::size_t k = 0; k < nnz; ++k) {
-        if (k > 0 && sorted[k] == sorted[k - 1]) continue;
-        ++stored;
-        ++colStart[(sorted[k] >> rowBits) + 1];
+    std::size_t begin = 0;
+    for (std::size_t c = 0; c < cols; ++c) {
+        const std::size_t end = segment[c];
+        stored = storeColumn(grouped.get(), begin, end, stored, values.get(), value);
+        colStart[c + 1] = static_cast<std::int32_t>(stored);
+        begin = end;
     }
-    for (std::size_t c = 1; c <= cols; ++c) colStart[c] += colStart[c - 1];
-
-    // Each distinct pair once, its value summed one repeat after another.
-    kyArray* result = createSparse(rowCount, colCount, stored);
-    std::memcpy(result->jc, colStart.get(), (cols + 1) * sizeof(std::int32_t));
-    std::int32_t* ir = result->ir;
-    double* values = static_cast<double*>(result->data);
-    std::size_t at = 0;
-    for (std::size_t k = 0; k < nnz; ++at) {
-        const std::uint64_t key = sorted[k];
-        double sum = value;
-        for (++k; k < nnz && sorted[k] == key; ++k) sum += value;
-        ir[at] = static_cast<std::int32_t>(key & rowMask);
-        values[at] = sum;
-    }
+    const std::size_t kept = stored == 0 ? 1 : stored;
+    shrinkBlock(grouped.get(), kept * sizeof(std::uint32_t));
+    shrinkBlock(values.get(), kept * sizeof(double));
+    kyArray* result = createSparseFrom(rowCount, colCount, colStart.release(),
+                                       reinterpret_cast<std::int32_t*>(grouped.release()), values.release());
     outputs[0] = result;
 }
 

@@ -5,13 +5,14 @@
 #include <nanoflann.hpp>
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 namespace nearwalk::bench {
 
 struct PlanarPoints {
-    const std::vector<double>& x;
-    const std::vector<double>& y;
+    std::span<const double> x;
+    std::span<const double> y;
 
     std::size_t kdtree_get_point_count() const { return x.size(); }
     double kdtree_get_pt(std::size_t k, std::size_t dimension) const { return dimension == 0 ? x[k] : y[k]; }
@@ -29,7 +30,7 @@ inline KdTree buildKdTree(const PlanarPoints& points)
 }
 
 // 0-based index of a nearest data point for every query.
-inline void answerQueries(const KdTree& tree, const std::vector<double>& qx, const std::vector<double>& qy,
+inline void answerQueries(const KdTree& tree, std::span<const double> qx, std::span<const double> qy,
                           std::vector<std::uint32_t>& found)
 {
     found.resize(qx.size());

@@ -20,13 +20,15 @@ protected:
 };
 
 // A .npy file of two float64 zeros.
+// A 2-by-2 matrix in C order: a layout that is copied, not mapped, so that
+// it is read through read() and its faults reach the reader.
 std::string npyOfTwoZeros()
 {
-    std::string header = "{'descr': '<f8', 'fortran_order': False, 'shape': (2,), }";
+    std::string header = "{'descr': '<f8', 'fortran_order': False, 'shape': (2, 2), }";
     header.append((64 - (10 + header.size() + 1) % 64) % 64, ' ');
     header.push_back('\n');
     return std::string("\x93NUMPY\x01\x00", 8) + static_cast<char>(header.size()) + '\0' + header +
-           std::string(16, '\0');
+           std::string(32, '\0');
 }
 
 const char* const fileKinds[] = {"csv:", "npy:", "u8:", "u8csv:", "sparse:"};

@@ -77,6 +77,26 @@ TEST(Sparse, MatchesAPairCountOnRandomPairsOfAnyWidth)
     }
 }
 
+TEST(Sparse, EqualRowsOfNeighbouringColumnsStaySeparateAndLongColumnsSort)
+{
+    // Row 2 ends column 1 and starts column 2: two entries, not one. Column
+    // 3 holds 60 pairs, rows descending with every row twice.
+    std::vector<double> i{2, 1, 2, 2}, j{1, 1, 2, 2};
+    for (int k = 60; k >= 1; --k) i.push_back((k + 1) / 2), j.push_back(3);
+    const ky::CallOutcome outcome = sparse(i, j, 1.0, 30, 3);
+    ASSERT_FALSE(outcome.error) << *outcome.error;
+    const Stored s = stored(outcome.result.get());
+    ASSERT_EQ(s.jc, (std::vector<int32_t>{0, 2, 3, 33}));
+    EXPECT_EQ(s.ir[0], 0);
+    EXPECT_EQ(s.ir[1], 1);
+    EXPECT_EQ(s.ir[2], 1);
+    EXPECT_EQ(s.values[2], 2.0);
+    for (int32_t r = 0; r < 30; ++r) {
+        ASSERT_EQ(s.ir[3 + r], r);
+        ASSERT_EQ(s.values[3 + r], 2.0);
+    }
+}
+
 TEST(Sparse, EmptyIndicesGiveAnEmptyMatrixOfTheGivenSize)
 {
     const ky::CallOutcome outcome = sparse({}, {}, 1, 5, 2);
@@ -98,6 +118,10 @@ TEST(Sparse, RefusesBadIndicesWithAMessageThatNamesThem)
         {{1.5}, {1}, 3, 3, "row index 1.5"},
         {{1}, {std::nan("")}, 3, 3, "column index nan"},
         {{1}, {-1}, 3, 3, "column index -1"},
+        // A bad row is reported before any bad column, wherever each lies,
+        // and the first bad one of its kind is named.
+        {{1, 1, 9, 7}, {1, 0, 1, 1}, 3, 3, "row index 9 (element 3)"},
+        {{1, 2, 3, 1}, {1, 2, 1e300, 5}, 3, 3, "column index 1e+300 (element 3)"},
         {{1}, {1}, -1, 3, "row count NR must be a non-negative whole number"},
         {{1}, {1}, 3, 2.5, "column count NC must be a non-negative whole number"},
         {{1}, {1}, 3e10, 3, "row count NR"},
