@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <random>
+#include <set>
 
 #include "cgal_triangles.hpp"
 #include "search_calls.hpp"
@@ -86,45 +87,6 @@ TEST(NearwalkPlateau, ThePlateauSearchSpendsTheWalksBudget)
     EXPECT_EQ(spent.warnings, std::vector<std::string>{notConverged});
 }
 
-// 96 random points and a twin of the one nearest the middle, one unit in
-// the last place to its right (about 1e-16): every query is exactly as far
-// from one twin as from the other, and the twins' Delaunay neighbours
-// differ. Queries: a 50 x 50 grid over the unit square and the data points.
-TEST(NearwalkPlateau, TwinsARoundingErrorApartNoLongerTrapTheWalk)
-{
-    std::mt19937_64 random(97);
-    std::uniform_real_distribution<double> unit(0.0, 1.0);
-    std::vector<double> x, y;
-    for (int k = 0; k < 96; ++k) x.push_back(unit(random)), y.push_back(unit(random));
-    std::size_t middle = 0;
-    for (std::size_t k = 1; k < x.size(); ++k)
-        if (std::hypot(x[k] - 0.5, y[k] - 0.5) < std::hypot(x[middle] - 0.5, y[middle] - 0.5)) middle = k;
-    x.push_back(std::nextafter(x[middle], 2.0));
-    y.push_back(y[middle]);
-
-    const std::vector<double> tri = nearwalk::testing::cgalTriangles(x, y);
-    std::vector<double> qx, qy;
-    for (int i = 0; i < 50; ++i)
-        for (int j = 0; j < 50; ++j) qx.push_back(i / 49.0), qy.push_back(j / 49.0);
-    qx.insert(qx.end(), x.begin(), x.end());
-    qy.insert(qy.end(), y.begin(), y.end());
-    ASSERT_EQ(qx.size(), 2597u);
-
-    ky::ArrayHandle xs = row(x), ys = row(y), t = matrix(static_cast<std::int32_t>(tri.size() / 3), 3, tri);
-    ky::ArrayHandle xi = row(qx), yi = row(qy);
-    const ky::CallOutcome outcome = search(xs.get(), ys.get(), t.get(), xi.get(), yi.get());
-    EXPECT_TRUE(outcome.warnings.empty());
-    const std::vector<double> found = answers(outcome);
-    ASSERT_EQ(found.size(), qx.size());
-    int wrong = 0;
-    for (std::size_t q = 0; q < found.size(); ++q) {
-        const std::size_t k = static_cast<std::size_t>(found[q]) - 1;
-        const double dx = x[k] - qx[q], dy = y[k] - qy[q];
-        if (dy * dy + dx * dx != nearestSquaredDistance(x, y, qx[q], qy[q])) ++wrong;
-    }
-    EXPECT_EQ(wrong, 0) << "of " << found.size() << " queries";
-}
-
 // The walk without the plateau search: on inputs without ties the plug-in
 // must give exactly its answers and warnings.
 struct PlainWalk {
@@ -160,6 +122,66 @@ struct PlainWalk {
         }
     }
 };
+
+// The neighbour columns that "sparse" builds from TRI: every other corner
+// of every triangle, each once, in ascending order.
+std::vector<std::vector<std::int32_t>> triangleColumns(const std::vector<double>& tri, std::size_t n)
+{
+    const std::size_t m = tri.size() / 3;
+    std::vector<std::set<std::int32_t>> sets(n);
+    for (std::size_t r = 0; r < m; ++r)
+        for (std::size_t a = 0; a < 3; ++a)
+            for (std::size_t b = 0; b < 3; ++b)
+                if (a != b) sets[std::size_t(tri[b * m + r]) - 1].insert(std::int32_t(tri[a * m + r]) - 1);
+    std::vector<std::vector<std::int32_t>> columns;
+    for (const auto& set : sets) columns.emplace_back(set.begin(), set.end());
+    return columns;
+}
+
+// 96 random points and a twin of one of them, one unit in the last place
+// above it (about 1e-16): every query is exactly as far from one twin as
+// from the other, and the twins' Delaunay neighbours differ, so the plain
+// walk stops at a twin while a strictly closer point is a neighbour of the
+// other one. Queries: a 50 x 50 grid over the unit square, then the data
+// points.
+TEST(NearwalkPlateau, TwinsARoundingErrorApartNoLongerTrapTheWalk)
+{
+    std::mt19937_64 random(2);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    std::vector<double> x, y;
+    for (int k = 0; k < 96; ++k) x.push_back(unit(random)), y.push_back(unit(random));
+    x.push_back(x[59]);
+    y.push_back(std::nextafter(y[59], 2.0));
+    std::vector<double> qx, qy;
+    for (int i = 0; i < 50; ++i)
+        for (int j = 0; j < 50; ++j) qx.push_back(i / 49.0), qy.push_back(j / 49.0);
+    qx.insert(qx.end(), x.begin(), x.end());
+    qy.insert(qy.end(), y.begin(), y.end());
+    const std::vector<double> tri = nearwalk::testing::cgalTriangles(x, y);
+
+    const auto wrongAnswers = [&](const std::vector<double>& found) {
+        int wrong = 0;
+        for (std::size_t q = 0; q < found.size(); ++q) {
+            const std::size_t k = static_cast<std::size_t>(found[q]) - 1;
+            const double dx = x[k] - qx[q], dy = y[k] - qy[q];
+            if (dy * dy + dx * dx != nearestSquaredDistance(x, y, qx[q], qy[q])) ++wrong;
+        }
+        return wrong;
+    };
+    PlainWalk plain{x, y, triangleColumns(tri, x.size())};
+    std::vector<double> trapped;
+    std::int32_t start = static_cast<std::int32_t>(tri[0]) - 1;
+    for (std::size_t q = 0; q < qx.size(); ++q) trapped.push_back((start = plain.walk(qx[q], qy[q], start)) + 1.0);
+    EXPECT_EQ(wrongAnswers(trapped), 27);  // the set does set the trap
+
+    ky::ArrayHandle xs = row(x), ys = row(y), t = matrix(static_cast<std::int32_t>(tri.size() / 3), 3, tri);
+    ky::ArrayHandle xi = row(qx), yi = row(qy);
+    const ky::CallOutcome outcome = search(xs.get(), ys.get(), t.get(), xi.get(), yi.get());
+    EXPECT_TRUE(outcome.warnings.empty());
+    const std::vector<double> found = answers(outcome);
+    ASSERT_EQ(found.size(), 2597u);
+    EXPECT_EQ(wrongAnswers(found), 0) << "of " << found.size() << " queries";
+}
 
 TEST(NearwalkPlateau, WithoutTiesEveryAnswerIsThePlainWalks)
 {
