@@ -23,10 +23,11 @@ namespace sweeptri {
 // -safeExponent .. safeExponent are triangulated as they are. The sweep's
 // largest intermediate results are squared distances to circle centres
 // that lie up to 2^38 times the largest magnitude away (the determinant of
-// a crossing is at least 1e-10): below 2^(2*128 + 80). Its smallest are
-// products of up to four coordinate differences and normalised slopes,
-// each at least 2^-52 times the smallest magnitude over 4 times the
-// largest: above 2^(4*(-128) - 2*128 - 212) = 2^-980, still normal.
+// a crossing is at least 1e-10): below 2^(2*128 + 80). Its smallest
+// non-zero ones are products of up to two coordinate differences and two
+// normalised slopes; a non-zero difference is at least 2^-52 times the
+// smallest magnitude and a slope at least that over 4 times the largest,
+// which keeps them above 2^(4*(-128) - 2*128 - 212) = 2^-980, still normal.
 inline constexpr int safeExponent = 128;
 
 // The power of two by which the coordinates of sites[0 .. n-1] are to be
