@@ -6,9 +6,11 @@
 #include <cstdint>
 
 #include "argument_checks.hpp"
+#include "coordinate_scaling.hpp"
 #include "greedy_walk.hpp"
 #include "kyx.h"
 #include "neighbour_matrix.hpp"
+#include "plateau_search.hpp"
 #include "search_state.hpp"
 
 namespace {
@@ -23,6 +25,22 @@ std::int32_t startFromCorner(double corner)
 {
     if (!(corner > -2147483648.0 && corner < 2147483648.0)) return -1;
     return static_cast<std::int32_t>(corner) - 1;
+}
+
+// Points whose magnitudes would make squared distances over- or underflow
+// are searched in copies scaled by one power of two into the safe range;
+// the answers are the same, and the call's arrays are never modified.
+void scaleIntoSafeRange(std::int32_t queryCount)
+{
+    if (queryCount == 0) return;
+    const std::int64_t n = searchState.pointCount;
+    const int exponent =
+        nearwalk::searchScaleExponent(searchState.x, searchState.y, n, searchState.xi, searchState.yi, queryCount);
+    if (exponent == 0) return;
+    searchState.x = nearwalk::scaledCopy(searchState.x, n, exponent);
+    searchState.y = nearwalk::scaledCopy(searchState.y, n, exponent);
+    searchState.xi = nearwalk::scaledCopy(searchState.xi, queryCount, exponent);
+    searchState.yi = nearwalk::scaledCopy(searchState.yi, queryCount, exponent);
 }
 
 }  // namespace
@@ -50,9 +68,11 @@ extern "C" KYX_EXPORT void kyxFunction(int outputCount, kyArray* outputs[], int 
     searchState.rowIndex = kyGetIr(neighbours);
     searchState.columnStart = kyGetJc(neighbours);
     searchState.warned = false;
+    nearwalk::resetPlateauSearch();
 
     if (searchState.triangleCount == 0 && queryCount > 0) kyxErrMsgTxt("No data to search.");
     if (searchState.triangleCount > 0) {
+        scaleIntoSafeRange(queryCount);
         // Each query starts from the answer to the one before it in
         // column-major order: neighbouring queries have nearby answers.
         std::int32_t start = startFromCorner(searchState.tri[0]);

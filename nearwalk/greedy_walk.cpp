@@ -1,6 +1,7 @@
 #include "greedy_walk.hpp"
 
 #include "kyx.h"
+#include "plateau_search.hpp"
 #include "search_state.hpp"
 
 namespace nearwalk {
@@ -40,6 +41,9 @@ std::int32_t walkNearest(std::int32_t q, std::int32_t start)
         // A later neighbour must beat the current point and every neighbour
         // scanned before it; a tie never replaces best, so among equally
         // close neighbours the one stored first wins.
+        // tied: a neighbour other than the current point itself is exactly
+        // as far as the closest seen (read only when nothing was closer).
+        bool tied = false;
         const std::int32_t end = columnStart[current + 1];
         for (std::int32_t p = columnStart[current]; p < end; ++p) {
             if (budget <= 0) break;
@@ -54,6 +58,8 @@ std::int32_t walkNearest(std::int32_t q, std::int32_t start)
                 bestDistance = d;
                 best = k;
                 __builtin_prefetch(rowIndex + columnStart[k]);
+            } else if (d == bestDistance && k != current) {
+                tied = true;
             }
             --budget;
         }
@@ -66,7 +72,15 @@ std::int32_t walkNearest(std::int32_t q, std::int32_t start)
             }
             return best;
         }
-        if (best == current) return best;
+        if (best == current) {
+            if (!tied) return best;
+            // Converged on a plateau: move on only if a point strictly
+            // closer than the plateau lies beyond it.
+            const PlateauExit exit = searchPlateau(qx, qy, current, bestDistance, budget);
+            if (exit.point < 0) return best;
+            best = exit.point;
+            bestDistance = exit.distance;
+        }
     }
 }
 

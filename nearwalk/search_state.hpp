@@ -1,7 +1,8 @@
 // The state of the running search call, held at module level: the entry
 // point fills it before the first walk and the walks read it. It borrows the
-// host's storage of the call's arguments and of the neighbour matrix and
-// owns nothing; between calls its fields are stale.
+// host's storage of the call's arguments and of the neighbour matrix (or,
+// for coordinates scaled into the safe range, copies from kyCalloc that the
+// call's end reclaims) and owns nothing; between calls its fields are stale.
 #pragma once
 
 #include <cstdint>

@@ -79,6 +79,15 @@ bool allFinite(const double* values, std::int64_t count)
     return finite;
 }
 
+bool inSweepOrder(const double* x, const double* y, std::int64_t count)
+{
+    for (std::int64_t i = 1; i < count; ++i) {
+        if (y[i] < y[i - 1]) return false;
+        if (y[i] == y[i - 1] && x[i] < x[i - 1]) return false;
+    }
+    return true;
+}
+
 void copySites(const double* x, const double* y, Site* sites, std::int32_t n)
 {
     for (std::int32_t i = 0; i < n; ++i) sites[i] = Site{x[i], y[i], i, 0};

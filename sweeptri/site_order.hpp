@@ -14,6 +14,12 @@ int compareSites(const Site& a, const Site& b);
 // True when every value is finite (no NaN, no infinity).
 bool allFinite(const double* values, std::int64_t count);
 
+// True when the points are in sweep order as given: y never decreases, and
+// x never decreases among equal y. Compared as the sort compares, so -0.0
+// and 0.0 are equal; equal neighbours pass (the duplicate check reports
+// them). The coordinates must be finite.
+bool inSweepOrder(const double* x, const double* y, std::int64_t count);
+
 // Fills sites[0 .. n-1] from the coordinates in their given order.
 void copySites(const double* x, const double* y, Site* sites, std::int32_t n);
 

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "coordinate_scaling.hpp"
 #include "kyx.h"
 #include "record_pool.hpp"
 #include "site_order.hpp"
@@ -44,6 +45,14 @@ void computeExtents()
 
 }  // namespace
 
+void sweepSiteArray()
+{
+    computeExtents();
+    readPosition = 0;
+    sweepSetup();
+    runSweep(nextSite);
+}
+
 void triangulateCall(int outputCount, kyArray* outputs[], int inputCount, const kyArray* inputs[])
 {
     collinearWarned = false;
@@ -79,6 +88,10 @@ void triangulateCall(int outputCount, kyArray* outputs[], int inputCount, const 
     const double* y = kyGetPr(yArray);
     // NaN breaks the ordering of the sites and infinities the geometry.
     if (!allFinite(x, n) || !allFinite(y, n)) kyxErrMsgTxt("X and Y must contain only finite values.");
+    // Points out of order would be swept as given, and the sweep would
+    // return a wrong triangulation as a success.
+    if (sortedOption && !inSweepOrder(x, y, n))
+        kyxErrMsgTxt("Points are not sorted: with 'sorted', Y must ascend, and X within equal Y.");
 
     siteArray = static_cast<Site*>(kyCalloc(static_cast<std::size_t>(n) * sizeof(Site), 1));
     if (sortedOption)
@@ -87,10 +100,10 @@ void triangulateCall(int outputCount, kyArray* outputs[], int inputCount, const 
         orderSites(x, y, siteArray, siteCount);
     if (findRepeatedSite(siteArray, siteCount) >= 0) kyxErrMsgTxt("x-y data must be unique");
 
-    computeExtents();
-    readPosition = 0;
-    sweepSetup();
-    runSweep(nextSite);
+    // Magnitudes that would over- or underflow the sweep's arithmetic are
+    // moved into its safe range by one power of two; the rows stay the same.
+    scaleSites(siteArray, siteCount, siteScaleExponent(siteArray, siteCount));
+    sweepSiteArray();
     trimTriangleBuffer(outputs[0], triangleCapacity, triangleCount);
 }
 

@@ -1,7 +1,11 @@
 // Degenerate and arbitrary input must never crash, hang or touch memory out
 // of bounds (the sanitizer build runs these too): the only signals are the
-// collinear-points warning, the repeated-points error and the capacity
-// error, and every row names three input points.
+// collinear-points warning, the repeated-points error, the capacity error
+// and, for "sorted" input out of order, the not-sorted error; every row
+// names three input points. Since the plug-in refuses "sorted" input out of
+// order, the sweep itself is also driven directly with sites in arbitrary
+// order: whatever order it is handed, it must end cleanly.
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <numbers>
@@ -11,10 +15,18 @@
 
 #include <gtest/gtest.h>
 
+#include "call_context.hpp"
+#include "record_pool.hpp"
+#include "site_order.hpp"
+#include "sweep_state.hpp"
+#include "triangle_buffer.hpp"
+#include "triangulate_call.hpp"
 #include "triangulation_checks.hpp"
 
 namespace sweeptri::testing {
 namespace {
+
+const char* const notSorted = "Points are not sorted: with 'sorted', Y must ascend, and X within equal Y.";
 
 // SWEEPTRI_FUZZ_SCALE=k runs k times as many random rounds, with other seeds.
 int fuzzScale()
@@ -23,19 +35,71 @@ int fuzzScale()
     return scale != nullptr && std::atoi(scale) > 0 ? std::atoi(scale) : 1;
 }
 
-void expectWellFormed(const std::vector<double>& x, const std::vector<double>& y, bool sorted)
+bool inGivenOrder(const std::vector<double>& x, const std::vector<double>& y)
 {
-    const Triangulation result = triangulate(x, y, sorted);
+    for (std::size_t i = 1; i < x.size(); ++i)
+        if (y[i] < y[i - 1] || (y[i] == y[i - 1] && x[i] < x[i - 1])) return false;
+    return true;
+}
+
+// The sweep on the sites in exactly the given order, inside a host call,
+// set up as the entry point sets it up (neighbouring repeats refused).
+Triangulation sweepInGivenOrder(const std::vector<double>& x, const std::vector<double>& y)
+{
+    Triangulation result;
+    ky::CallScope call([&](const std::string& text) { result.warnings.push_back(text); });
+    try {
+        const auto n = static_cast<std::int32_t>(x.size());
+        collinearWarned = false;
+        triangleCount = 0;
+        siteCount = n;
+        triangleCapacity = 2 * n + 100;
+        kyArray* buffer = createTriangleBuffer(triangleCapacity);
+        initPool(sitePool, sizeof(Site));
+        siteArray = static_cast<Site*>(kyCalloc(x.size(), sizeof(Site)));
+        copySites(x.data(), y.data(), siteArray, n);
+        if (findRepeatedSite(siteArray, n) >= 0) {
+            result.error = "x-y data must be unique";
+            return result;
+        }
+        sweepSiteArray();
+        trimTriangleBuffer(buffer, triangleCapacity, triangleCount);
+        const double* rows = kyGetPr(buffer);
+        for (std::int32_t i = 0; i < triangleCount; ++i)
+            result.rows.push_back(Row{static_cast<int>(rows[i]), static_cast<int>(rows[triangleCount + i]),
+                                      static_cast<int>(rows[2 * triangleCount + i])});
+    } catch (const ky::CallError& error) {
+        result.error = error.what();
+    }
+    return result;
+}
+
+void expectWellFormedResult(const Triangulation& result, int n)
+{
     if (result.error) {
         EXPECT_TRUE(*result.error == "x-y data must be unique" || *result.error == "Not enough triangles allocated.")
             << *result.error;
         return;
     }
     EXPECT_LE(result.warnings.size(), 1u);
-    const int n = static_cast<int>(x.size());
     EXPECT_LE(static_cast<int>(result.rows.size()), 2 * n + 100);
     for (const Row& row : result.rows)
         for (int k : row) ASSERT_TRUE(k >= 1 && k <= n);
+}
+
+// Through the plug-in; with "sorted" and input out of order the call must
+// refuse it, and the sweep is then driven directly in that order.
+void expectWellFormed(const std::vector<double>& x, const std::vector<double>& y, bool sorted)
+{
+    const int n = static_cast<int>(x.size());
+    const Triangulation result = triangulate(x, y, sorted);
+    if (sorted && !inGivenOrder(x, y)) {
+        EXPECT_EQ(result.error, notSorted);
+        EXPECT_TRUE(result.warnings.empty());
+        expectWellFormedResult(sweepInGivenOrder(x, y), n);
+        return;
+    }
+    expectWellFormedResult(result, n);
 }
 
 TEST(SweeptriFuzz, RandomSmallInputsWithRepeatedCoordinates)
