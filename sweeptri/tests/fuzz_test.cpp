@@ -21,6 +21,7 @@
 #include "sweep_state.hpp"
 #include "triangle_buffer.hpp"
 #include "triangulate_call.hpp"
+#include "sweep_core_calls.hpp"
 #include "triangulation_checks.hpp"
 
 namespace sweeptri::testing {
@@ -42,37 +43,6 @@ bool inGivenOrder(const std::vector<double>& x, const std::vector<double>& y)
     return true;
 }
 
-// The sweep on the sites in exactly the given order, inside a host call,
-// set up as the entry point sets it up (neighbouring repeats refused).
-Triangulation sweepInGivenOrder(const std::vector<double>& x, const std::vector<double>& y)
-{
-    Triangulation result;
-    ky::CallScope call([&](const std::string& text) { result.warnings.push_back(text); });
-    try {
-        const auto n = static_cast<std::int32_t>(x.size());
-        collinearWarned = false;
-        triangleCount = 0;
-        siteCount = n;
-        triangleCapacity = 2 * n + 100;
-        kyArray* buffer = createTriangleBuffer(triangleCapacity);
-        initPool(sitePool, sizeof(Site));
-        siteArray = static_cast<Site*>(kyCalloc(x.size(), sizeof(Site)));
-        copySites(x.data(), y.data(), siteArray, n);
-        if (findRepeatedSite(siteArray, n) >= 0) {
-            result.error = "x-y data must be unique";
-            return result;
-        }
-        sweepSiteArray();
-        trimTriangleBuffer(buffer, triangleCapacity, triangleCount);
-        const double* rows = kyGetPr(buffer);
-        for (std::int32_t i = 0; i < triangleCount; ++i)
-            result.rows.push_back(Row{static_cast<int>(rows[i]), static_cast<int>(rows[triangleCount + i]),
-                                      static_cast<int>(rows[2 * triangleCount + i])});
-    } catch (const ky::CallError& error) {
-        result.error = error.what();
-    }
-    return result;
-}
 
 void expectWellFormedResult(const Triangulation& result, int n)
 {

@@ -1,0 +1,42 @@
+#include "sweep_core_calls.hpp"
+
+#include "call_context.hpp"
+#include "record_pool.hpp"
+#include "site_order.hpp"
+#include "sweep_state.hpp"
+#include "triangle_buffer.hpp"
+#include "triangulate_call.hpp"
+
+namespace sweeptri::testing {
+
+Triangulation sweepInGivenOrder(const std::vector<double>& x, const std::vector<double>& y)
+{
+    Triangulation result;
+    ky::CallScope call([&](const std::string& text) { result.warnings.push_back(text); });
+    try {
+        const auto n = static_cast<std::int32_t>(x.size());
+        collinearWarned = false;
+        triangleCount = 0;
+        siteCount = n;
+        triangleCapacity = 2 * n + 100;
+        kyArray* buffer = createTriangleBuffer(triangleCapacity);
+        initPool(sitePool, sizeof(Site));
+        siteArray = static_cast<Site*>(kyCalloc(x.size(), sizeof(Site)));
+        copySites(x.data(), y.data(), siteArray, n);
+        if (findRepeatedSite(siteArray, n) >= 0) {
+            result.error = "x-y data must be unique";
+            return result;
+        }
+        sweepSiteArray();
+        trimTriangleBuffer(buffer, triangleCapacity, triangleCount);
+        const double* rows = kyGetPr(buffer);
+        for (std::int32_t i = 0; i < triangleCount; ++i)
+            result.rows.push_back(Row{static_cast<int>(rows[i]), static_cast<int>(rows[triangleCount + i]),
+                                      static_cast<int>(rows[2 * triangleCount + i])});
+    } catch (const ky::CallError& error) {
+        result.error = error.what();
+    }
+    return result;
+}
+
+}  // namespace sweeptri::testing

@@ -1,0 +1,16 @@
+// The sweep core driven directly, without the entry point's checks, sort
+// and scaling: for inputs the plug-in refuses or changes first ("sorted"
+// sites out of order, coordinates whose geometry overflows).
+#pragma once
+
+#include <vector>
+
+#include "triangulation_checks.hpp"
+
+namespace sweeptri::testing {
+
+// The sweep on the sites in exactly the given order, inside a host call,
+// set up as the entry point sets it up (neighbouring repeats refused).
+Triangulation sweepInGivenOrder(const std::vector<double>& x, const std::vector<double>& y);
+
+}  // namespace sweeptri::testing
