@@ -62,4 +62,17 @@ double nearestSquaredDistance(const std::vector<double>& x, const std::vector<do
     return best;
 }
 
+Line::Line(const std::vector<double>& xs)
+    : x(ky::testing::row(xs)), y(ky::testing::row(std::vector<double>(xs.size(), 0.0)))
+{
+}
+
+ky::CallOutcome Line::walk(double startCorner, const std::vector<double>& queryX, const kyArray* s) const
+{
+    ky::ArrayHandle tri = ky::testing::matrix(1, 3, {startCorner, 1, 1});
+    ky::ArrayHandle xi = ky::testing::row(queryX);
+    ky::ArrayHandle yi = ky::testing::row(std::vector<double>(queryX.size(), 0.0));
+    return search(x.get(), y.get(), tri.get(), xi.get(), yi.get(), s);
+}
+
 }  // namespace nearwalk::testing

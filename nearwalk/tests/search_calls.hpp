@@ -31,4 +31,14 @@ std::string errorOf(const ky::CallOutcome& outcome);
 // Smallest squared distance from (qx, qy) to the data points.
 double nearestSquaredDistance(const std::vector<double>& x, const std::vector<double>& y, double qx, double qy);
 
+// Data points on the x axis, queries on it too; every walk starts at the
+// point named by the first element of the one-row TRI.
+struct Line {
+    ky::ArrayHandle x;
+    ky::ArrayHandle y;
+    explicit Line(const std::vector<double>& xs);
+
+    ky::CallOutcome walk(double startCorner, const std::vector<double>& queryX, const kyArray* s) const;
+};
+
 }  // namespace nearwalk::testing

@@ -15,26 +15,11 @@ using ky::testing::row;
 using nearwalk::testing::answers;
 using nearwalk::testing::errorOf;
 using nearwalk::testing::neighbourMatrix;
+using nearwalk::testing::Line;
 using nearwalk::testing::search;
 
 const char* const outOfRange = "TRI or S array contains values outside the range of X and Y.";
 const char* const notConverged = "One or more points did not converge.";
-
-// Data points on the x axis; every walk starts at the point named by the
-// first element of the one-row TRI.
-struct Line {
-    ky::ArrayHandle x;
-    ky::ArrayHandle y;
-    explicit Line(const std::vector<double>& xs) : x(row(xs)), y(row(std::vector<double>(xs.size(), 0.0))) {}
-
-    ky::CallOutcome walk(double startCorner, const std::vector<double>& queryX, const kyArray* s) const
-    {
-        ky::ArrayHandle tri = matrix(1, 3, {startCorner, 1, 1});
-        ky::ArrayHandle xi = row(queryX);
-        ky::ArrayHandle yi = row(std::vector<double>(queryX.size(), 0.0));
-        return search(x.get(), y.get(), tri.get(), xi.get(), yi.get(), s);
-    }
-};
 
 TEST(NearwalkWalk, OneScanMovesToTheClosestNeighbourNotTheFirstCloserOne)
 {
