@@ -29,7 +29,7 @@ TEST(NearwalkBandLimit, CoversEveryPointAsCloseExactly)
     // are subnormal or underflow to 0.
     for (const int exponent : {0, 500, -300, -520, -537, -545}) {
         int nearTies = 0, beyond = 0;
-        for (int trial = 0; trial < 20000; ++trial) {
+        for (int trial = 0; trial < 8000; ++trial) {
             // Two points on one circle about the query point, each rounded
             // to doubles: exactly, either may be the closer one.
             const double qx = std::ldexp(unit(random), exponent), qy = std::ldexp(unit(random), exponent);
@@ -45,7 +45,7 @@ TEST(NearwalkBandLimit, CoversEveryPointAsCloseExactly)
             beyond += !(dk <= nearwalk::bandLimit(dp));
         }
         EXPECT_EQ(beyond, 0) << "2^" << exponent;
-        EXPECT_GT(nearTies, 1000) << "2^" << exponent;  // rounding hides the order often
+        EXPECT_GT(nearTies, 300) << "2^" << exponent;  // rounding hides the order often
     }
 }
 
