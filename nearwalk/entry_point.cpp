@@ -8,11 +8,11 @@
 #include <limits>
 
 #include "argument_checks.hpp"
+#include "band_search.hpp"
 #include "coordinate_scaling.hpp"
 #include "greedy_walk.hpp"
 #include "kyx.h"
 #include "neighbour_matrix.hpp"
-#include "band_search.hpp"
 #include "search_state.hpp"
 
 namespace {
@@ -74,8 +74,7 @@ extern "C" KYX_EXPORT void kyxFunction(int outputCount, kyArray* outputs[], int 
 
     if (searchState.triangleCount == 0 && queryCount > 0) kyxErrMsgTxt("No data to search.");
     if (searchState.triangleCount > 0) {
-        // Tested on the caller's values: the scaled copies keep NaN and
-        // infinities as they are.
+        // Finiteness is judged on the caller's values, before any scaling.
         const double* const queryX = searchState.xi;
         const double* const queryY = searchState.yi;
         scaleIntoSafeRange(queryCount);
