@@ -30,6 +30,17 @@ struct MagnitudeRange {
             if (m != 0.0 && m < smallest) smallest = m;
         }
     }
+
+    // Query points count only when both their coordinates are finite: the
+    // others are never searched.
+    void includeQueries(const double* xi, const double* yi, std::int64_t count)
+    {
+        for (std::int64_t i = 0; i < count; ++i)
+            if (std::isfinite(xi[i]) && std::isfinite(yi[i])) {
+                include(xi + i, 1);
+                include(yi + i, 1);
+            }
+    }
 };
 
 }  // namespace
@@ -40,13 +51,17 @@ int searchScaleExponent(const double* x, const double* y, std::int64_t n, const 
     MagnitudeRange range;
     range.include(x, n);
     range.include(y, n);
-    range.include(xi, nq);
-    range.include(yi, nq);
+    range.includeQueries(xi, yi, nq);
     if (range.largest == 0.0) return 0;  // only zeros: nothing to scale
     const int smallest = std::ilogb(range.smallest);
     const int largest = std::ilogb(range.largest);
     if (smallest >= -safeExponent && largest <= safeExponent) return 0;
     int k = -((smallest + largest) >> 1);  // the range's middle exponent moves to 0
+    // A range wider than the safe one cannot lie inside it. Then the largest
+    // magnitudes are kept inside, since an overflowing square would make
+    // every distance infinite and every comparison false; only the squares
+    // of the tiniest differences may underflow, as they would unscaled.
+    k = std::min(k, safeExponent - largest);
     if (k < 0) k = std::max(k, minNormalExponent - smallest);
     return std::min(k, maxFiniteExponent - largest);
 }

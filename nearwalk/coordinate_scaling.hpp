@@ -21,8 +21,11 @@ inline constexpr int safeExponent = 448;
 // The power of two by which the data and query coordinates (x[0 .. n-1],
 // y[0 .. n-1], xi[0 .. nq-1], yi[0 .. nq-1]) are to be multiplied: 0 when
 // they lie within the safe range, otherwise the exponent that centres their
-// exponents on 0, limited so that the scaled values stay exact. NaN and
-// infinities take no part (scaling leaves them as they are).
+// exponents on 0, lowered where needed so that the largest magnitude stays
+// within the safe range, and limited so that the scaled values stay exact.
+// Data coordinates that are NaN or infinite take no part, nor do query
+// points with a coordinate that is (scaling leaves such values as they
+// are, and such queries are not searched).
 int searchScaleExponent(const double* x, const double* y, std::int64_t n, const double* xi, const double* yi,
                         std::int64_t nq);
 

@@ -3,14 +3,16 @@
 // (X(k), Y(k)) by greedy descent over the neighbour graph of the
 // triangulation TRI (or over the sparse neighbour matrix S), and returns the
 // 1-based indices k in a matrix of XI's shape.
+#include <cmath>
 #include <cstdint>
+#include <limits>
 
 #include "argument_checks.hpp"
+#include "band_search.hpp"
 #include "coordinate_scaling.hpp"
 #include "greedy_walk.hpp"
 #include "kyx.h"
 #include "neighbour_matrix.hpp"
-#include "plateau_search.hpp"
 #include "search_state.hpp"
 
 namespace {
@@ -68,15 +70,25 @@ extern "C" KYX_EXPORT void kyxFunction(int outputCount, kyArray* outputs[], int 
     searchState.rowIndex = kyGetIr(neighbours);
     searchState.columnStart = kyGetJc(neighbours);
     searchState.warned = false;
-    nearwalk::resetPlateauSearch();
+    nearwalk::resetBandSearch();
 
     if (searchState.triangleCount == 0 && queryCount > 0) kyxErrMsgTxt("No data to search.");
     if (searchState.triangleCount > 0) {
+        // Finiteness is judged on the caller's values, before any scaling.
+        const double* const queryX = searchState.xi;
+        const double* const queryY = searchState.yi;
         scaleIntoSafeRange(queryCount);
         // Each query starts from the answer to the one before it in
         // column-major order: neighbouring queries have nearby answers.
         std::int32_t start = startFromCorner(searchState.tri[0]);
         for (std::int32_t q = 0; q < queryCount; ++q) {
+            // A query point with a NaN or infinite coordinate has no nearest
+            // point: it gets NaN, no walk is made, and the next query starts
+            // from the last real answer.
+            if (!std::isfinite(queryX[q]) || !std::isfinite(queryY[q])) [[unlikely]] {
+                found[q] = std::numeric_limits<double>::quiet_NaN();
+                continue;
+            }
             const std::int32_t answer = nearwalk::walkNearest(q, start);
             found[q] = static_cast<double>(answer) + 1.0;
             start = answer;

@@ -1,7 +1,7 @@
 #include "greedy_walk.hpp"
 
 #include "kyx.h"
-#include "plateau_search.hpp"
+#include "band_search.hpp"
 #include "search_state.hpp"
 
 namespace nearwalk {
@@ -11,6 +11,14 @@ namespace {
 [[noreturn]] [[gnu::cold]] void raiseOutOfRange()
 {
     kyxErrMsgTxt("TRI or S array contains values outside the range of X and Y.");
+}
+
+void warnNotConverged()
+{
+    if (!searchState.warned) {
+        kyxWarnMsgTxt("One or more points did not converge.");
+        searchState.warned = true;
+    }
 }
 
 }  // namespace
@@ -41,9 +49,12 @@ std::int32_t walkNearest(std::int32_t q, std::int32_t start)
         // A later neighbour must beat the current point and every neighbour
         // scanned before it; a tie never replaces best, so among equally
         // close neighbours the one stored first wins.
-        // tied: a neighbour other than the current point itself is exactly
-        // as far as the closest seen (read only when nothing was closer).
-        bool tied = false;
+        // inBand: a neighbour other than the current point itself is no
+        // closer, but close enough that rounding may hide a closer point
+        // behind it (read only when nothing was closer, so the limit of
+        // the current point's distance is the one that counts).
+        bool inBand = false;
+        const double limit = bandLimit(bestDistance);
         const std::int32_t end = columnStart[current + 1];
         for (std::int32_t p = columnStart[current]; p < end; ++p) {
             if (budget <= 0) break;
@@ -58,26 +69,28 @@ std::int32_t walkNearest(std::int32_t q, std::int32_t start)
                 bestDistance = d;
                 best = k;
                 __builtin_prefetch(rowIndex + columnStart[k]);
-            } else if (d == bestDistance && k != current) {
-                tied = true;
+            } else if (d <= limit && k != current) {
+                inBand = true;
             }
             --budget;
         }
         // The budget is tested first: a walk that spends its last evaluation
         // in a scan that finds nothing closer has still not converged.
         if (budget == 0) {
-            if (!searchState.warned) {
-                kyxWarnMsgTxt("One or more points did not converge.");
-                searchState.warned = true;
-            }
+            warnNotConverged();
             return best;
         }
         if (best == current) {
-            if (!tied) return best;
-            // Converged on a plateau: move on only if a point strictly
-            // closer than the plateau lies beyond it.
-            const PlateauExit exit = searchPlateau(qx, qy, current, bestDistance, budget);
-            if (exit.point < 0) return best;
+            // Nothing can be closer than a distance of 0.
+            if (!inBand || bestDistance == 0.0) return best;
+            // Stopped beside a neighbour within the rounding band: move on
+            // only if a point strictly closer lies beyond the band's points.
+            const BandExit exit = searchBand(qx, qy, current, bestDistance, budget);
+            if (exit.point < 0) {
+                // A search cut short may have missed a closer point.
+                if (exit.cut) warnNotConverged();
+                return best;
+            }
             best = exit.point;
             bestDistance = exit.distance;
         }

@@ -2,7 +2,8 @@
 // mutated TRI (corners out of range, NaN, fractions, repeated corners),
 // query shapes, and hand-built neighbour matrices S of any size with any
 // (well-formed) sparse layout. A call ends with one of the plug-in's own
-// errors or returns, in XI's shape, whole point numbers from 1 to n.
+// errors or returns, in XI's shape, whole point numbers from 1 to n, and
+// NaN for query points with a NaN or infinite coordinate.
 #include <algorithm>
 #include <cmath>
 
@@ -93,7 +94,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const kyArray* xi = arrays[3].get();
     if (found->m != xi->m || found->n != xi->n) fault("K does not have XI's shape");
     const auto* k = static_cast<const double*>(found->data);
-    for (std::int64_t q = 0; q < elementCount(found); ++q)
-        if (!(k[q] >= 1 && k[q] <= n && k[q] == std::floor(k[q]))) fault("an answer that is not a point number");
+    const auto* qx = static_cast<const double*>(xi->data);
+    const auto* qy = static_cast<const double*>(arrays[4]->data);
+    for (std::int64_t q = 0; q < elementCount(found); ++q) {
+        if (!std::isfinite(qx[q]) || !std::isfinite(qy[q])) {
+            if (!std::isnan(k[q])) fault("a query with a non-finite coordinate got an answer");
+        } else if (!(k[q] >= 1 && k[q] <= n && k[q] == std::floor(k[q]))) {
+            fault("an answer that is not a point number");
+        }
+    }
     return 0;
 }

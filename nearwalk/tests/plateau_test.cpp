@@ -1,11 +1,11 @@
 // Walks that converge on a plateau (neighbours exactly as far from the query
 // point as the current point) look beyond it and move on only to a strictly
-// closer point, within the walk's budget; without ties nothing changes.
+// closer point, within the walk's budget; without ties or near ties nothing
+// changes.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <random>
-#include <set>
 
 #include "cgal_triangles.hpp"
 #include "search_calls.hpp"
@@ -20,6 +20,7 @@ using nearwalk::testing::nearestSquaredDistance;
 using nearwalk::testing::neighbourMatrix;
 using nearwalk::testing::Line;
 using nearwalk::testing::search;
+using nearwalk::testing::triangleColumns;
 
 const char* const notConverged = "One or more points did not converge.";
 
@@ -52,28 +53,36 @@ TEST(NearwalkPlateau, APlateauWithoutACloserPointGivesTheAnswerOfThePlainWalk)
     EXPECT_TRUE(round.warnings.empty());
 }
 
-TEST(NearwalkPlateau, ThePlateauSearchSpendsTheWalksBudget)
+TEST(NearwalkPlateau, TheSearchBeyondAPlateauSpendsTheWalksBudgetOncePerPoint)
 {
-    // Six points: 12 evaluations per walk. Five from point 1 and two from
-    // point 2 leave five for the plateau of points 2 to 5 (point 2's tied
-    // neighbour is known from the walk's scan), which needs six to reach
-    // point 6: the search ends and the plain walk's answer stands, without a
-    // warning, since the plain walk converged.
+    // Six points: 12 evaluations per walk. `padding` evaluations from point
+    // 1, two from point 2; the search past point 2 then pays once for each
+    // new point (4, 5, 6): points it has seen already are passed over free.
     const Line line({10, 5, 5, 5, 5, 1});
-    ky::ArrayHandle padded = neighbourMatrix(6, {{1, 1, 1, 1, 1}, {0, 2}, {1, 3}, {2, 4}, {3, 5}, {4}});
-    const ky::CallOutcome cut = line.walk(1, {0}, padded.get());
-    EXPECT_EQ(answers(cut), std::vector<double>{2});
-    EXPECT_TRUE(cut.warnings.empty());
-    // One evaluation fewer from point 1: point 6 is reached with the last
-    // evaluation, and the walk that moves there has spent its budget.
-    ky::ArrayHandle s = neighbourMatrix(6, {{1, 1, 1, 1}, {0, 2}, {1, 3}, {2, 4}, {3, 5}, {4}});
-    const ky::CallOutcome spent = line.walk(1, {0}, s.get());
+    const auto walkWith = [&](std::size_t padding) {
+        ky::ArrayHandle s = neighbourMatrix(
+            6, {std::vector<std::int32_t>(padding, 1), {0, 2}, {1, 3}, {2, 4}, {3, 5}, {4}});
+        return line.walk(1, {0}, s.get());
+    };
+    // Five: the search reaches point 6 with budget to spare.
+    const ky::CallOutcome spare = walkWith(5);
+    EXPECT_EQ(answers(spare), std::vector<double>{6});
+    EXPECT_TRUE(spare.warnings.empty());
+    // Seven: point 6 is found with the last evaluation; the walk that moves
+    // there has spent its budget.
+    const ky::CallOutcome spent = walkWith(7);
     EXPECT_EQ(answers(spent), std::vector<double>{6});
     EXPECT_EQ(spent.warnings, std::vector<std::string>{notConverged});
+    // Eight: the budget runs out before point 6; the point where the walk
+    // stopped stands, with the warning, since a closer point may have been
+    // missed.
+    const ky::CallOutcome cut = walkWith(8);
+    EXPECT_EQ(answers(cut), std::vector<double>{2});
+    EXPECT_EQ(cut.warnings, std::vector<std::string>{notConverged});
 }
 
-// The walk without the plateau search: on inputs without ties the plug-in
-// must give exactly its answers and warnings.
+// The walk without the search past its stopping point: on inputs without
+// ties or near ties the plug-in must give exactly its answers and warnings.
 struct PlainWalk {
     const std::vector<double>& x;
     const std::vector<double>& y;
@@ -107,21 +116,6 @@ struct PlainWalk {
         }
     }
 };
-
-// The neighbour columns that "sparse" builds from TRI: every other corner
-// of every triangle, each once, in ascending order.
-std::vector<std::vector<std::int32_t>> triangleColumns(const std::vector<double>& tri, std::size_t n)
-{
-    const std::size_t m = tri.size() / 3;
-    std::vector<std::set<std::int32_t>> sets(n);
-    for (std::size_t r = 0; r < m; ++r)
-        for (std::size_t a = 0; a < 3; ++a)
-            for (std::size_t b = 0; b < 3; ++b)
-                if (a != b) sets[std::size_t(tri[b * m + r]) - 1].insert(std::int32_t(tri[a * m + r]) - 1);
-    std::vector<std::vector<std::int32_t>> columns;
-    for (const auto& set : sets) columns.emplace_back(set.begin(), set.end());
-    return columns;
-}
 
 // 96 random points and a twin of one of them, one unit in the last place
 // above it (about 1e-16): every query is exactly as far from one twin as

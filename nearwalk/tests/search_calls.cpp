@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <set>
 
 namespace nearwalk::testing {
 
@@ -48,6 +49,19 @@ std::string errorOf(const ky::CallOutcome& outcome)
 {
     EXPECT_TRUE(outcome.error) << "the call succeeded";
     return outcome.error.value_or("");
+}
+
+std::vector<std::vector<std::int32_t>> triangleColumns(const std::vector<double>& tri, std::size_t n)
+{
+    const std::size_t m = tri.size() / 3;
+    std::vector<std::set<std::int32_t>> sets(n);
+    for (std::size_t r = 0; r < m; ++r)
+        for (std::size_t a = 0; a < 3; ++a)
+            for (std::size_t b = 0; b < 3; ++b)
+                if (a != b) sets[std::size_t(tri[b * m + r]) - 1].insert(std::int32_t(tri[a * m + r]) - 1);
+    std::vector<std::vector<std::int32_t>> columns;
+    for (const auto& set : sets) columns.emplace_back(set.begin(), set.end());
+    return columns;
 }
 
 double nearestSquaredDistance(const std::vector<double>& x, const std::vector<double>& y, double qx, double qy)

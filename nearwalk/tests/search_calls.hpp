@@ -28,6 +28,11 @@ std::vector<double> answers(const ky::CallOutcome& outcome);
 // The error text of a call that must fail.
 std::string errorOf(const ky::CallOutcome& outcome);
 
+// The neighbour columns that "sparse" builds from a triangle matrix (M-by-3,
+// 1-based, column-major) of n points: every other corner of every triangle,
+// each once, in ascending order, 0-based.
+std::vector<std::vector<std::int32_t>> triangleColumns(const std::vector<double>& tri, std::size_t n);
+
 // Smallest squared distance from (qx, qy) to the data points.
 double nearestSquaredDistance(const std::vector<double>& x, const std::vector<double>& y, double qx, double qy);
 

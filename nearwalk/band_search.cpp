@@ -1,4 +1,4 @@
-#include "plateau_search.hpp"
+#include "band_search.hpp"
 
 #include <cstddef>
 #include <cstring>
@@ -12,9 +12,9 @@ namespace nearwalk {
 namespace {
 
 // Working memory of the running call, taken from the host on the first
-// plateau: a mark per data point (equal to the current stamp once the
-// point has joined the running search's plateau) and the plateau points
-// waiting for their scan. Each point joins a plateau at most once, so n
+// band search: a mark per data point (equal to the current stamp once the
+// running search has evaluated the point) and the points in the band
+// waiting for their scan. Each point joins a search at most once, so n
 // places suffice.
 std::uint32_t* marks = nullptr;
 std::int32_t* waiting = nullptr;
@@ -36,42 +36,53 @@ void prepareWorkingMemory()
 
 }  // namespace
 
-void resetPlateauSearch()
+void resetBandSearch()
 {
     marks = nullptr;
     waiting = nullptr;
     stamp = 0;
 }
 
-PlateauExit searchPlateau(double qx, double qy, std::int32_t start, double plateau, std::int64_t& budget)
+BandExit searchBand(double qx, double qy, std::int32_t start, double distance, std::int64_t& budget)
 {
     prepareWorkingMemory();
     const std::int32_t* const rowIndex = searchState.rowIndex;
     const std::int32_t* const columnStart = searchState.columnStart;
+    const double limit = bandLimit(distance);
     std::int32_t head = 0, tail = 0;
+    // A point is evaluated at most once per search: marked points have been
+    // evaluated (and found no closer than `distance`) and are passed over
+    // free of charge, so a search costs at most one evaluation per point.
     marks[start] = stamp;
     // The walk's last scan has evaluated and paid for every neighbour of
-    // the start: finding the tied ones again costs nothing.
+    // the start, and found none strictly closer: finding those in the band
+    // again costs nothing.
     for (std::int32_t e = columnStart[start]; e < columnStart[start + 1]; ++e) {
         const std::int32_t k = rowIndex[e];
-        if (marks[k] != stamp && squaredDistance(qx, qy, k) == plateau) {
-            marks[k] = stamp;
-            waiting[tail++] = k;
-        }
+        if (marks[k] == stamp) continue;
+        marks[k] = stamp;
+        if (squaredDistance(qx, qy, k) <= limit) waiting[tail++] = k;
     }
-    PlateauExit exit{-1, plateau};
+    BandExit exit{-1, distance, false};
     while (head < tail) {
         const std::int32_t p = waiting[head++];
         const std::int32_t end = columnStart[p + 1];
         for (std::int32_t e = columnStart[p]; e < end; ++e) {
-            if (budget <= 0) return exit;
             const std::int32_t k = rowIndex[e];
+            // Only indices of data points are ever marked; any other index
+            // goes on to squaredDistance, which raises the range error.
+            if (k >= 0 && k < searchState.pointCount && marks[k] == stamp) continue;
+            if (budget <= 0) {
+                exit.cut = exit.point < 0;
+                return exit;
+            }
             const double d = squaredDistance(qx, qy, k);  // checks k
             --budget;
+            marks[k] = stamp;
             if (d < exit.distance) {
-                exit = {k, d};
-            } else if (d == plateau && marks[k] != stamp) {
-                marks[k] = stamp;
+                exit.point = k;
+                exit.distance = d;
+            } else if (d <= limit) {
                 waiting[tail++] = k;
             }
         }
