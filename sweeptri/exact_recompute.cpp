@@ -47,8 +47,14 @@ OrderedRow orderedRow(const Delaunay::Face& face)
     row.row = clockwise;
     row.sorted = clockwise;
     std::sort(row.sorted.begin(), row.sorted.end());
-    const ExactPoint& p = face.vertex(0)->point();
-    const ExactPoint centre = CGAL::circumcenter(p, face.vertex(1)->point(), face.vertex(2)->point());
+    // The keys are computed from the corners in column order.
+    const auto corner = [&](std::int32_t number) -> const ExactPoint& {
+        for (int k = 0; k < 3; ++k)
+            if (face.vertex(k)->info() == number) return face.vertex(k)->point();
+        return face.vertex(0)->point();
+    };
+    const ExactPoint& p = corner(clockwise[0]);
+    const ExactPoint centre = CGAL::circumcenter(p, corner(clockwise[1]), corner(clockwise[2]));
     row.centreX = centre.x();
     row.top = centre.y() + std::sqrt(CGAL::squared_distance(centre, p));
     row.finite = std::isfinite(row.top) && std::isfinite(row.centreX);

@@ -4,7 +4,9 @@
 //
 // Rows are strictly clockwise and 1-based. Their order is total: ascending
 // top of the circumcircle (centre y + radius), then ascending centre x,
-// both computed in double from the (scaled) coordinates; rows whose key is
+// both computed in double from the (scaled) coordinates of the corners in
+// column order (CGAL's circumcentre, then the square root of the squared
+// distance to the column-1 corner); rows whose key is
 // not finite come last; ties go by the row's corners sorted ascending. The
 // corner in column 1 is the row's smallest point number, followed by the
 // other two in clockwise order. The points are inserted in one fixed order
