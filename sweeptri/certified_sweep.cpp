@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "delaunay_repair.hpp"
 #include "exact_recompute.hpp"
 #include "hull_cycle.hpp"
 #include "kyx.h"
@@ -25,22 +26,24 @@ struct CertifyingScope {
     CertifyingScope& operator=(const CertifyingScope&) = delete;
 };
 
-// The sweep under the certificate; false when it does not hold.
-bool sweepAndCertify()
+enum class Outcome { Certified, Written, Overflowed };
+
+// The sweep under the certificate. The hull's boundary comes first: the
+// sweep hands finished sites back to the Site pool, which overwrites their
+// coordinates.
+Outcome sweepAndCertify(HullCycle& hull)
 {
-    // The boundary comes first: the sweep hands finished sites back to the
-    // Site pool, which overwrites their coordinates.
-    const HullCycle hull = findHullCycle(siteArray, siteCount);
+    hull = findHullCycle(siteArray, siteCount);
     beginCertificate();
     {
         CertifyingScope scope;
         try {
             sweepSiteArray();
         } catch (const SweepOverflow&) {
-            return false;
+            return Outcome::Overflowed;
         }
     }
-    return certificateHolds(hull, triangleCount);
+    return certificateHolds(hull, triangleCount) ? Outcome::Certified : Outcome::Written;
 }
 
 }  // namespace
@@ -52,16 +55,21 @@ void sweepCertified(kyArray* result, const double* x, const double* y, int scale
         trimTriangleBuffer(result, triangleCapacity, triangleCount);
         return;
     }
-    bool holds = false;
+    HullCycle hull;
+    Outcome outcome = Outcome::Overflowed;
+    bool repaired = false;
     try {
-        holds = sweepAndCertify();
+        outcome = sweepAndCertify(hull);
+        if (outcome != Outcome::Overflowed) trimTriangleBuffer(result, triangleCapacity, triangleCount);
+        // Rows that form a triangulation with some sides not locally
+        // Delaunay are flipped into shape; this also keeps rows that are
+        // right but whose sweep bookkeeping did not add up.
+        if (outcome == Outcome::Written)
+            repaired = repairByFlips(kyGetPr(result), triangleCount, x, y, siteCount, scaleExponent, hull);
     } catch (const std::bad_alloc&) {
         kyxErrMsgTxt("Out of memory.");
     }
-    if (holds) {
-        trimTriangleBuffer(result, triangleCapacity, triangleCount);
-        return;
-    }
+    if (outcome == Outcome::Certified || repaired) return;
     triangleCount = recomputeExactly(x, y, siteCount, scaleExponent, kyGetPr(result));
     kySetM(result, triangleCount);
 }

@@ -1,7 +1,9 @@
 // The sweep with its result certified: rows that form the Delaunay
 // triangulation of the (scaled) sites are returned exactly as the sweep
-// wrote them; any other result, and a sweep that would overflow the
-// triangle capacity, is replaced by the exact recomputation.
+// wrote them; rows that form a triangulation with some sides not locally
+// Delaunay are repaired by exact flips; any other result, and a sweep that
+// would overflow the triangle capacity, is replaced by the exact
+// recomputation.
 #pragma once
 
 #include "ky.h"

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <map>
 #include <numbers>
+#include <random>
 #include <string>
 #include <utility>
 #include <vector>
@@ -14,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include "beach_line.hpp"
+#include "delaunay_repair.hpp"
 #include "call_context.hpp"
 #include "exact_predicates.hpp"
 #include "hull_cycle.hpp"
@@ -22,6 +24,7 @@
 #include "site_order.hpp"
 #include "sweep_driver.hpp"
 #include "sweep_geometry.hpp"
+#include "triangulation_check.hpp"
 #include "triangulation_checks.hpp"
 
 namespace sweeptri {
@@ -120,6 +123,77 @@ TEST_F(CertificateVerdict, EachFaultFails)
     const std::vector<std::array<double, 2>> line = {{0, 0}, {1, 1}, {2, 2}};
     EXPECT_FALSE(verdict(line, {{0, 2, 1}}, Fault::None));
     EXPECT_TRUE(verdict(line, {}, Fault::None));
+}
+
+// Rows as the repair takes them: column-major, 1-based doubles.
+std::vector<double> tableOf(const std::vector<std::array<int, 3>>& rows)
+{
+    std::vector<double> values(3 * rows.size());
+    for (std::size_t r = 0; r < rows.size(); ++r)
+        for (int c = 0; c < 3; ++c) values[static_cast<std::size_t>(c) * rows.size() + r] = rows[r][c] + 1.0;
+    return values;
+}
+
+HullCycle hullOf(const std::vector<double>& x, const std::vector<double>& y)
+{
+    std::vector<Site> sites;
+    for (std::size_t i = 0; i < x.size(); ++i) sites.push_back(Site{x[i], y[i], static_cast<std::int32_t>(i), 0});
+    std::sort(sites.begin(), sites.end(), [](const Site& a, const Site& b) { return compareSites(a, b) < 0; });
+    return findHullCycle(sites.data(), static_cast<std::int32_t>(sites.size()));
+}
+
+TEST(SweeptriRepair, FlippedPairKeepsItsPositionsWithTheFarCornerFirst)
+{
+    ky::CallScope call{[](const std::string&) {}};
+    const std::vector<double> x = {0, 10, 20, 10}, y = {10, 0, 10, 100};
+    std::vector<double> rows = tableOf(kiteOtherDiagonal);  // [1 0 3], [1 3 2]
+    ASSERT_TRUE(repairByFlips(rows.data(), 2, x.data(), y.data(), 4, 0, hullOf(x, y)));
+    // [f u v] = [0 3 1] becomes [0 3 2]; [g v u] = [2 1 3] becomes [2 1 0].
+    EXPECT_EQ(rows, tableOf({{0, 3, 2}, {2, 1, 0}}));
+    // Rows that are no triangulation are left to the recomputation.
+    std::vector<double> hole = tableOf({{0, 2, 1}});
+    EXPECT_FALSE(repairByFlips(hole.data(), 1, x.data(), y.data(), 4, 0, hullOf(x, y)));
+}
+
+TEST(SweeptriRepair, SameDiagonalInEveryCellBecomesDelaunay)
+{
+    // A lattice whose inner points are moved a little, each cell split along
+    // the same diagonal: a valid triangulation with many sides to flip. The
+    // boundary stays on the square, so the rows cover the hull.
+    ky::CallScope call{[](const std::string&) {}};
+    const int side = 30;
+    std::mt19937_64 random(21);
+    std::uniform_real_distribution<double> shift(-0.2, 0.2);
+    std::vector<double> x, y;
+    for (int j = 0; j < side; ++j)
+        for (int i = 0; i < side; ++i) {
+            const bool inner = i > 0 && j > 0 && i < side - 1 && j < side - 1;
+            x.push_back(i + (inner ? shift(random) : 0.0));
+            y.push_back(j + (inner ? shift(random) : 0.0));
+        }
+    std::vector<std::array<int, 3>> cells;
+    for (int j = 0; j + 1 < side; ++j)
+        for (int i = 0; i + 1 < side; ++i) {
+            const int a = j * side + i, b = a + 1, c = a + side, d = c + 1;
+            cells.push_back({a, c, b});  // clockwise
+            cells.push_back({b, c, d});
+        }
+    std::vector<double> rows = tableOf(cells);
+    const auto count = static_cast<std::int32_t>(cells.size());
+    const ky::inspect::PointSet points{x.data(), y.data(), x.size()};
+    const auto before = ky::inspect::checkTriangulation(points, {rows.data(), cells.size()});
+    ASSERT_TRUE(before.isTriangulation());
+    ASSERT_FALSE(before.isDelaunay());
+    ASSERT_TRUE(repairByFlips(rows.data(), count, x.data(), y.data(), static_cast<std::int32_t>(x.size()), 0, hullOf(x, y)));
+    EXPECT_TRUE(ky::inspect::checkTriangulation(points, {rows.data(), cells.size()}).isDelaunay());
+    // At extreme magnitudes the scaled points are what is repaired.
+    std::vector<double> tinyX, tinyY;
+    for (double v : x) tinyX.push_back(std::ldexp(v, -700));
+    for (double v : y) tinyY.push_back(std::ldexp(v, -700));
+    std::vector<double> tinyRows = tableOf(cells);
+    ASSERT_TRUE(repairByFlips(tinyRows.data(), count, tinyX.data(), tinyY.data(), static_cast<std::int32_t>(x.size()),
+                              700, hullOf(x, y)));
+    EXPECT_EQ(tinyRows, rows);
 }
 
 TEST(SweeptriRecompute, ReplacedRowsAreExactOrderedAndDeterministic)

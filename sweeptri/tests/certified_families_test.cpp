@@ -153,11 +153,12 @@ PointSet mapped(const std::string& name, unsigned seed, int n, double (*fx)(doub
     return set;
 }
 
-std::vector<PointSet> families()
+// gridSide: the side of the grid tilted by 1e-9 radians.
+std::vector<PointSet> families(int gridSide)
 {
     std::vector<PointSet> sets;
     const double degree = std::numbers::pi / 180.0;
-    sets.push_back(tiltedGrid(100, 1e-9, "1e-9 rad"));
+    sets.push_back(tiltedGrid(gridSide, 1e-9, "1e-9 rad"));
     for (auto [angle, name] : {std::pair{0.001, "0.001 deg"}, {30.0, "30 deg"}, {45.0, "45 deg"},
                                {302.328, "302.328 deg"}, {7.0, "7 deg"}, {60.0, "60 deg"}, {89.9, "89.9 deg"}})
         sets.push_back(tiltedGrid(40, angle * degree, name));
@@ -173,6 +174,13 @@ std::vector<PointSet> families()
                           [](double v) { return std::round((40 + v * 10) * 1e5) / 1e5; }));
     sets.push_back(mapped("x * 1e-3, y * 1e6", 7, 200, [](double v) { return v * 1e-3; }, [](double v) { return v * 1e6; }));
     sets.push_back(mapped("x * 1e6, y * 1e-3", 8, 200, [](double v) { return v * 1e6; }, [](double v) { return v * 1e-3; }));
+    PointSet circles{"points on two circles", {}, {}};
+    for (int k = 0; k < 600; ++k) {
+        const double radius = k % 2 == 0 ? 1.0 : 3.0, angle = 2 * std::numbers::pi * k / 600;
+        circles.x.push_back(radius * std::cos(angle));
+        circles.y.push_back(radius * std::sin(angle));
+    }
+    sets.push_back(circles);
     sets.push_back(mapped("x up to 1e8, y up to 1", 9, 300, [](double v) { return v * 1e8; }, [](double v) { return v; }));
     return sets;
 }
@@ -180,7 +188,7 @@ std::vector<PointSet> families()
 TEST(SweeptriCertified, EveryFamilyGivesTheDelaunayTriangulation)
 {
     int plainRight = 0, total = 0;
-    for (const PointSet& set : families()) {
+    for (const PointSet& set : families(100)) {
         plainRight += expectCertified(set) ? 1 : 0;
         ++total;
     }
@@ -191,8 +199,11 @@ TEST(SweeptriCertified, EveryFamilyGivesTheDelaunayTriangulation)
 
 TEST(SweeptriCertified, FamiliesAtExtremeMagnitudes)
 {
-    for (const PointSet& set : families())
-        for (int exponent : {600, -600}) expectCertified(scaled(set, exponent));
+    // The exact check is slower far from ordinary magnitudes: the largest
+    // sets are left to the test above.
+    for (const PointSet& set : families(40))
+        if (set.x.size() <= 1600)
+            for (int exponent : {600, -600}) expectCertified(scaled(set, exponent));
 }
 
 TEST(SweeptriCertified, RandomSetsKeepTheSweepsRows)
