@@ -79,15 +79,17 @@ PointSet tiltedGrid(int side, double radians, const std::string& name)
     return set;
 }
 
-PointSet lineWithOneOff(int n, double offset)
+// n points on the line y = slope * x, x from 0 to 1, and one more point
+// offset above it (representably: the line stays near magnitude 1).
+PointSet lineWithOneOff(int n, double slope, double offset)
 {
-    PointSet set{"line plus one point off", {}, {}};
+    PointSet set{"line of slope " + std::to_string(slope) + " plus one point off", {}, {}};
     for (int i = 0; i < n; ++i) {
-        set.x.push_back(i);
-        set.y.push_back(0.5 * i);
+        set.x.push_back(i / static_cast<double>(n));
+        set.y.push_back(slope * set.x.back());
     }
-    set.x.push_back(n / 2 + 0.5);
-    set.y.push_back(0.5 * (n / 2 + 0.5) + offset);
+    set.x.push_back(0.5 + 0.5 / n);
+    set.y.push_back(slope * set.x.back() + offset);
     return set;
 }
 
@@ -162,7 +164,8 @@ std::vector<PointSet> families(int gridSide)
     for (auto [angle, name] : {std::pair{0.001, "0.001 deg"}, {30.0, "30 deg"}, {45.0, "45 deg"},
                                {302.328, "302.328 deg"}, {7.0, "7 deg"}, {60.0, "60 deg"}, {89.9, "89.9 deg"}})
         sets.push_back(tiltedGrid(40, angle * degree, name));
-    sets.push_back(lineWithOneOff(1000, 1e-15));
+    sets.push_back(lineWithOneOff(1000, 0.0, 1e-15));
+    sets.push_back(lineWithOneOff(1000, 0.5, 1e-15));
     sets.push_back(jitteredLine(100, 1e-12, 1));
     sets.push_back(jitteredLine(1000, 1e-12, 2));
     sets.push_back(twinsOneUlpApart(3));
