@@ -4,6 +4,7 @@
 #include "event_queue.hpp"
 #include "kyx.h"
 #include "record_pool.hpp"
+#include "result_certificate.hpp"
 #include "sweep_geometry.hpp"
 
 namespace sweeptri {
@@ -92,12 +93,16 @@ void runSweep(SiteSource source)
 
 void emitTriangle(const Site* left, const Site* right, const Site* middle)
 {
-    if (triangleCount >= triangleCapacity) kyxErrMsgTxt(capacityError);
+    if (triangleCount >= triangleCapacity) {
+        if (certifying) throw SweepOverflow{};
+        kyxErrMsgTxt(capacityError);
+    }
     writePosition[0] = static_cast<double>(left->number) + 1.0;
     writePosition[triangleCapacity] = static_cast<double>(right->number) + 1.0;
     writePosition[2 * static_cast<std::ptrdiff_t>(triangleCapacity)] = static_cast<double>(middle->number) + 1.0;
     ++writePosition;
     ++triangleCount;
+    if (certifying) certifyEmittedRow(left, right, middle);
 }
 
 }  // namespace sweeptri

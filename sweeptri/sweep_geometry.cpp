@@ -4,6 +4,7 @@
 
 #include "kyx.h"
 #include "record_pool.hpp"
+#include "result_certificate.hpp"
 
 namespace sweeptri {
 
@@ -24,6 +25,7 @@ Edge* makeBisector(Site* s1, Site* s2)
     retainSite(s2);
     e->end[0] = nullptr;
     e->end[1] = nullptr;
+    e->firstRow = -1;
 
     const double dx = s2->x - s1->x;
     const double dy = s2->y - s1->y;
@@ -118,6 +120,7 @@ double pointDistance(const Site* p, const Site* q)
 
 void setEdgeEnd(Edge* e, int side, Site* v)
 {
+    if (certifying) certifyEdgeEnd(e, e->end[side] != nullptr);
     e->end[side] = v;
     retainSite(v);
     if (e->end[1 - side] == nullptr) return;

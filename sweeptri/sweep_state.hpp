@@ -24,6 +24,12 @@ struct Edge {
     double c;
     Site* end[2];   // end vertex recorded through a half-edge of side 0 / 1
     Site* site[2];  // site[1] is the reference (top) site of the tests
+    // Kept for the result certificate: the row that recorded the first end
+    // (-1 until then), whether that row runs site[0] -> site[1] in its
+    // clockwise order, and its corner opposite this edge.
+    std::int32_t firstRow = -1;
+    std::int32_t firstForward = 0;
+    double oppositeX = 0, oppositeY = 0;
 };
 
 // One side of an edge as a boundary in the beach line, with its pending

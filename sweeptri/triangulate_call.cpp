@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "certified_sweep.hpp"
 #include "coordinate_scaling.hpp"
 #include "kyx.h"
 #include "record_pool.hpp"
@@ -102,9 +103,9 @@ void triangulateCall(int outputCount, kyArray* outputs[], int inputCount, const 
 
     // Magnitudes that would over- or underflow the sweep's arithmetic are
     // moved into its safe range by one power of two; the rows stay the same.
-    scaleSites(siteArray, siteCount, siteScaleExponent(siteArray, siteCount));
-    sweepSiteArray();
-    trimTriangleBuffer(outputs[0], triangleCapacity, triangleCount);
+    const int scaleExponent = siteScaleExponent(siteArray, siteCount);
+    scaleSites(siteArray, siteCount, scaleExponent);
+    sweepCertified(outputs[0], x, y, scaleExponent);
 }
 
 }  // namespace sweeptri

@@ -10,6 +10,15 @@
 //
 // Usage: sweeptri_bench [REPEATS [SET ...]]   (default: 7 runs, 3 for 10^6
 //        points; every set)
+//        sweeptri_bench certificate [REPEATS]
+//
+// The second form times the call with and without the result certificate
+// (the same core, linked in, with its internal switch) on 10^6 uniform
+// points, the shuffled 1000 x 1000 integer grid, that grid tilted by 30
+// degrees and a grid of step 0.1, prints the added time and peak host
+// memory per point, whether the sweep's rows were kept, and the certified
+// call's time against CGAL on the same points (the ratio that matters where
+// the call recomputes).
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -27,6 +36,8 @@
 #include <CGAL/Triangulation_vertex_base_with_info_2.h>
 
 #include "call_runner.hpp"
+#include "certified_sweep.hpp"
+#include "triangulate_call.hpp"
 #include "host_array.hpp"
 #include "plugin_loader.hpp"
 
@@ -219,10 +230,81 @@ const NamedSet pointSets[] = {
     {"two-lines", 100000, [](int n) { return twoLines(n, 7); }},
 };
 
+// The grid of side x side points with step `step`, turned by `degrees`,
+// shuffled.
+PointSet turnedGrid(int side, double step, double degrees, std::uint64_t seed)
+{
+    PointSet grid = shuffledGrid(side, seed);
+    const double c = std::cos(degrees * std::numbers::pi / 180), s = std::sin(degrees * std::numbers::pi / 180);
+    for (std::size_t i = 0; i < grid.x.size(); ++i) {
+        const double x = grid.x[i] * step, y = grid.y[i] * step;
+        grid.x[i] = degrees == 0 ? x : c * x - s * y;
+        grid.y[i] = degrees == 0 ? y : s * x + c * y;
+    }
+    return grid;
+}
+
+void coreEntry(int outputCount, kyArray* outputs[], int inputCount, const kyArray* inputs[])
+{
+    sweeptri::triangulateCall(outputCount, outputs, inputCount, inputs);
+}
+
+struct CoreRun {
+    SweeptriTiming timing;
+    std::vector<double> rows;
+};
+
+CoreRun timeCore(const PointSet& points, int repeats, bool certify)
+{
+    sweeptri::certificateEnabled = certify;
+    CoreRun run{timeSweeptri(coreEntry, points, repeats), {}};
+    const auto n = static_cast<std::int32_t>(points.x.size());
+    ky::ArrayHandle x(ky::createDouble(1, n)), y(ky::createDouble(1, n));
+    std::copy(points.x.begin(), points.x.end(), static_cast<double*>(x->data));
+    std::copy(points.y.begin(), points.y.end(), static_cast<double*>(y->data));
+    const kyArray* inputs[] = {x.get(), y.get()};
+    const ky::CallOutcome outcome = ky::runCall(coreEntry, 1, inputs);
+    const auto* values = static_cast<const double*>(outcome.result->data);
+    run.rows.assign(values, values + 3 * static_cast<std::size_t>(outcome.result->m));
+    sweeptri::certificateEnabled = true;
+    return run;
+}
+
+void certificateCost(int repeats)
+{
+    struct Set {
+        const char* name;
+        PointSet points;
+    };
+    const Set sets[] = {{"uniform", uniformPoints(1000000, 1)},
+                        {"grid", shuffledGrid(1000, 3)},
+                        {"tilted-30", turnedGrid(1000, 1.0, 30.0, 8)},
+                        {"grid-0.1", turnedGrid(1000, 0.1, 0.0, 9)}};
+    std::printf("%-10s %9s %10s %10s %8s %10s %10s %6s %10s %8s\n", "points", "n", "plain s", "certif. s", "added",
+                "plain B/p", "added B/p", "kept", "CGAL s", "vs CGAL");
+    for (const Set& set : sets) {
+        const int n = static_cast<int>(set.points.x.size());
+        const CoreRun plain = timeCore(set.points, repeats, false);
+        const CoreRun certified = timeCore(set.points, repeats, true);
+        const CgalTiming cgal = timeCgal(set.points, repeats);
+        std::printf("%-10s %9d %10.4f %10.4f %7.1f%% %10.1f %10.1f %6s %10.4f %8.2f\n", set.name, n,
+                    plain.timing.seconds, certified.timing.seconds,
+                    100.0 * (certified.timing.seconds / plain.timing.seconds - 1.0),
+                    static_cast<double>(plain.timing.peakBytes) / n,
+                    (static_cast<double>(certified.timing.peakBytes) - static_cast<double>(plain.timing.peakBytes)) / n,
+                    plain.rows == certified.rows ? "yes" : "no", cgal.seconds, certified.timing.seconds / cgal.seconds);
+        std::fflush(stdout);
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
+    if (argc > 1 && std::string(argv[1]) == "certificate") {
+        certificateCost(argc > 2 ? std::max(1, std::atoi(argv[2])) : 3);
+        return 0;
+    }
     const int repeatOverride = argc > 1 ? std::atoi(argv[1]) : 0;
     const std::vector<std::string> chosen(argv + std::min(argc, 2), argv + argc);
     const kyxFunctionType sweeptri = ky::loadPlugin(std::string(SWEEPTRI_PLUGIN_DIR) + "/sweeptri" + ky::pluginSuffix);

@@ -3,13 +3,15 @@
 // mutated shapes and argument counts, and with or without "sorted" --
 // also on input that breaks the promise that "sorted" makes. A call ends
 // with one of the plug-in's own errors or returns rows of whole point
-// numbers from 1 to n.
+// numbers from 1 to n that the independent exact check (the one behind
+// `kyhost check`) finds to be a Delaunay triangulation of the points.
 #include <algorithm>
 #include <cmath>
 #include <numeric>
 
 #include "fuzz_support.hpp"
 #include "plugin_testing.hpp"
+#include "triangulation_check.hpp"
 
 namespace {
 
@@ -116,6 +118,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                        "Third input parameter must be the string 'sorted'",
                                        "X and Y must contain only finite values.", "x-y data must be unique",
                                        "Not enough triangles allocated.", "Points are not sorted: ..."});
-    if (!outcome.error && outcome.result) expectTriangleRows(outcome.result.get(), points.x.size());
+    if (!outcome.error && outcome.result) {
+        expectTriangleRows(outcome.result.get(), points.x.size());
+        const kyArray* tri = outcome.result.get();
+        const inspect::PointSet checked{points.x.data(), points.y.data(), points.x.size()};
+        const inspect::TriangleRows rows{static_cast<const double*>(tri->data), static_cast<std::size_t>(tri->m)};
+        if (!inspect::checkTriangulation(checked, rows).isDelaunay()) fault("not a Delaunay triangulation of the points");
+    }
     return 0;
 }

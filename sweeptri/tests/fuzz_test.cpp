@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include "call_context.hpp"
+#include "triangulation_check.hpp"
 #include "record_pool.hpp"
 #include "site_order.hpp"
 #include "sweep_state.hpp"
@@ -44,6 +45,16 @@ bool inGivenOrder(const std::vector<double>& x, const std::vector<double>& y)
 }
 
 
+// Whether the rows are a Delaunay triangulation of the points, by the
+// project's independent exact check.
+bool judgedDelaunay(const std::vector<double>& x, const std::vector<double>& y, const std::vector<Row>& rows)
+{
+    std::vector<double> values(3 * rows.size());
+    for (std::size_t r = 0; r < rows.size(); ++r)
+        for (int c = 0; c < 3; ++c) values[static_cast<std::size_t>(c) * rows.size() + r] = rows[r][c];
+    return ky::inspect::checkTriangulation({x.data(), y.data(), x.size()}, {values.data(), rows.size()}).isDelaunay();
+}
+
 void expectWellFormedResult(const Triangulation& result, int n)
 {
     if (result.error) {
@@ -70,6 +81,9 @@ void expectWellFormed(const std::vector<double>& x, const std::vector<double>& y
         return;
     }
     expectWellFormedResult(result, n);
+    if (!result.error) {
+        EXPECT_TRUE(judgedDelaunay(x, y, result.rows));
+    }
 }
 
 TEST(SweeptriFuzz, RandomSmallInputsWithRepeatedCoordinates)

@@ -1,6 +1,8 @@
 #include "sweep_core_calls.hpp"
 
 #include "call_context.hpp"
+#include "certified_sweep.hpp"
+#include "plugin_testing.hpp"
 #include "record_pool.hpp"
 #include "site_order.hpp"
 #include "sweep_state.hpp"
@@ -35,6 +37,35 @@ Triangulation sweepInGivenOrder(const std::vector<double>& x, const std::vector<
                                       static_cast<int>(rows[2 * triangleCount + i])});
     } catch (const ky::CallError& error) {
         result.error = error.what();
+    }
+    return result;
+}
+
+namespace {
+
+void coreEntry(int outputCount, kyArray* outputs[], int inputCount, const kyArray* inputs[])
+{
+    triangulateCall(outputCount, outputs, inputCount, inputs);
+}
+
+}  // namespace
+
+Triangulation callCore(const std::vector<double>& x, const std::vector<double>& y, bool certify)
+{
+    certificateEnabled = certify;
+    const auto xs = ky::testing::row(x);
+    const auto ys = ky::testing::row(y);
+    ky::CallOutcome outcome = ky::testing::call(coreEntry, 1, {xs.get(), ys.get()});
+    certificateEnabled = true;
+    Triangulation result;
+    result.warnings = std::move(outcome.warnings);
+    result.error = std::move(outcome.error);
+    if (outcome.result) {
+        const std::vector<double> values = ky::testing::values(outcome.result.get());
+        const auto m = static_cast<std::size_t>(outcome.result->m);
+        for (std::size_t i = 0; i < m; ++i)
+            result.rows.push_back(Row{static_cast<int>(values[i]), static_cast<int>(values[m + i]),
+                                      static_cast<int>(values[2 * m + i])});
     }
     return result;
 }

@@ -13,4 +13,8 @@ namespace sweeptri::testing {
 // set up as the entry point sets it up (neighbouring repeats refused).
 Triangulation sweepInGivenOrder(const std::vector<double>& x, const std::vector<double>& y);
 
+// The whole call (checks, order, scaling, sweep) on the core linked into the
+// tests, with the result certificate on, or off for the plain sweep's rows.
+Triangulation callCore(const std::vector<double>& x, const std::vector<double>& y, bool certify);
+
 }  // namespace sweeptri::testing

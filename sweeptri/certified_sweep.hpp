@@ -1,0 +1,22 @@
+// The sweep with its result certified: rows that form the Delaunay
+// triangulation of the (scaled) sites are returned exactly as the sweep
+// wrote them; rows that form a triangulation with some sides not locally
+// Delaunay are repaired by exact flips; any other result, and a sweep that
+// would overflow the triangle capacity, is replaced by the exact
+// recomputation.
+#pragma once
+
+#include "ky.h"
+
+namespace sweeptri {
+
+// On by default; the in-process benchmark turns it off to time the plain
+// sweep. Off, the sweep's rows are returned unchecked.
+extern bool certificateEnabled;
+
+// Sweeps siteArray (ordered, checked, scaled by 2^scaleExponent) and leaves
+// the rows in result, the capacity-by-3 matrix from createTriangleBuffer,
+// trimmed to their count. x and y are the caller's coordinates.
+void sweepCertified(kyArray* result, const double* x, const double* y, int scaleExponent);
+
+}  // namespace sweeptri

@@ -1,0 +1,138 @@
+#include "result_certificate.hpp"
+
+#include <algorithm>
+#include <vector>
+
+#include "beach_line.hpp"
+#include "exact_predicates.hpp"
+
+namespace sweeptri {
+
+bool certifying = false;
+
+namespace {
+
+// The row written last, with its corners' coordinates copied: setEdgeEnd
+// may hand a corner back to the Site pool while the row's ends are set.
+struct CurrentRow {
+    const Site* site[3];
+    double x[3], y[3];
+    std::int32_t row;
+    unsigned sides;  // bit k: the side opposite corner k is accounted for
+};
+
+CurrentRow current;
+bool anyRow = false;
+bool failed = false;
+std::int64_t matchedEdges = 0;
+
+std::uint64_t directedSide(std::int32_t from, std::int32_t to)
+{
+    return (static_cast<std::uint64_t>(static_cast<std::uint32_t>(from)) << 32) | static_cast<std::uint32_t>(to);
+}
+
+int cornerOf(const Site* s)
+{
+    for (int k = 0; k < 3; ++k)
+        if (current.site[k] == s) return k;
+    return -1;
+}
+
+}  // namespace
+
+void beginCertificate()
+{
+    anyRow = false;
+    failed = false;
+    matchedEdges = 0;
+    current = CurrentRow{};
+}
+
+void certifyEmittedRow(const Site* left, const Site* right, const Site* middle)
+{
+    if (failed) return;
+    if (anyRow && current.sides != 7u) {
+        failed = true;
+        return;
+    }
+    anyRow = true;
+    current.row = triangleCount - 1;
+    current.sides = 0;
+    const Site* corners[3] = {left, right, middle};
+    for (int k = 0; k < 3; ++k) {
+        current.site[k] = corners[k];
+        current.x[k] = corners[k]->x;
+        current.y[k] = corners[k]->y;
+    }
+    if (left == right || right == middle || middle == left ||
+        orientationSign(current.x[0], current.y[0], current.x[1], current.y[1], current.x[2], current.y[2]) >= 0)
+        failed = true;
+}
+
+void certifyEdgeEnd(Edge* e, bool endWasSet)
+{
+    if (failed) return;
+    const int i0 = cornerOf(e->site[0]);
+    const int i1 = cornerOf(e->site[1]);
+    if (endWasSet || !anyRow || i0 < 0 || i1 < 0 || i0 == i1) {
+        failed = true;
+        return;
+    }
+    const int k = 3 - i0 - i1;  // the corner opposite this side
+    if ((current.sides & (1u << k)) != 0) {
+        failed = true;
+        return;
+    }
+    current.sides |= 1u << k;
+    const bool forward = i1 == (i0 + 1) % 3;  // the row runs site[0] -> site[1]
+    if (e->firstRow < 0) {
+        e->firstRow = current.row;
+        e->firstForward = forward ? 1 : 0;
+        e->oppositeX = current.x[k];
+        e->oppositeY = current.y[k];
+        return;
+    }
+    const Site* a = e->site[0];
+    const Site* b = e->site[1];
+    if (e->firstRow == current.row || (e->firstForward != 0) == forward ||
+        strictlyInCircle(a->x, a->y, b->x, b->y, e->oppositeX, e->oppositeY, current.x[k], current.y[k],
+                         e->firstForward != 0)) {
+        failed = true;
+        return;
+    }
+    ++matchedEdges;
+}
+
+bool certificateHolds(const HullCycle& hull, std::int32_t rowCount)
+{
+    if (failed || (anyRow && current.sides != 7u)) return false;
+    if (!hull.hasArea()) return rowCount == 0;
+    const auto h = static_cast<std::int64_t>(hull.points.size());
+    if (rowCount != 2 * static_cast<std::int64_t>(siteCount) - 2 - h) return false;
+
+    // The edges with one end left: each still has one half-edge in the beach
+    // line. Their sides, run as their rows run them.
+    std::vector<std::uint64_t> unmatched;
+    for (const HalfEdge* he = leftSentinel->right; he != rightSentinel && he != nullptr; he = he->right) {
+        const Edge* e = he->edge;
+        if (e == nullptr || e == removedMarker) return false;
+        if ((e->end[0] != nullptr) == (e->end[1] != nullptr)) continue;
+        if (static_cast<std::int64_t>(unmatched.size()) == h) return false;
+        const std::int32_t p = e->site[0]->number, q = e->site[1]->number;
+        unmatched.push_back(e->firstForward != 0 ? directedSide(p, q) : directedSide(q, p));
+    }
+    if (2 * matchedEdges + static_cast<std::int64_t>(unmatched.size()) != 3 * static_cast<std::int64_t>(rowCount))
+        return false;
+
+    // The boundary runs counter-clockwise; the clockwise row inside runs
+    // each boundary edge the other way.
+    std::vector<std::uint64_t> boundary;
+    boundary.reserve(static_cast<std::size_t>(h));
+    for (std::size_t i = 0; i < hull.points.size(); ++i)
+        boundary.push_back(directedSide(hull.points[(i + 1) % hull.points.size()], hull.points[i]));
+    std::sort(boundary.begin(), boundary.end());
+    std::sort(unmatched.begin(), unmatched.end());
+    return unmatched == boundary;
+}
+
+}  // namespace sweeptri

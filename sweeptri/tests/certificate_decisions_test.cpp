@@ -1,0 +1,248 @@
+// The certificate's verdict on rows and edge ends reported as the sweep
+// reports them, for a right triangulation and for each kind of fault a
+// broken sweep can produce; and the recomputation that replaces a result
+// that does not certify: exact, in its documented order, deterministic.
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <map>
+#include <numbers>
+#include <random>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "beach_line.hpp"
+#include "delaunay_repair.hpp"
+#include "call_context.hpp"
+#include "exact_predicates.hpp"
+#include "hull_cycle.hpp"
+#include "record_pool.hpp"
+#include "result_certificate.hpp"
+#include "site_order.hpp"
+#include "sweep_driver.hpp"
+#include "sweep_geometry.hpp"
+#include "triangulation_check.hpp"
+#include "triangulation_checks.hpp"
+
+namespace sweeptri {
+namespace {
+
+enum class Fault { None, DroppedSide, EndSetTwice, CounterClockwiseRow };
+
+// Reports the rows (0-based corners, clockwise unless the fault says
+// otherwise) to the certificate as a sweep would: each row, then one end on
+// the edge of each of its sides; edges left with one end stay in the beach
+// line. Returns the verdict.
+class CertificateVerdict : public ::testing::Test {
+protected:
+    ky::CallScope call{[](const std::string&) {}};
+
+    bool verdict(const std::vector<std::array<double, 2>>& points, const std::vector<std::array<int, 3>>& rows,
+                 Fault fault)
+    {
+        const auto n = static_cast<std::int32_t>(points.size());
+        std::vector<Site> sites(points.size());
+        for (std::int32_t i = 0; i < n; ++i) sites[static_cast<std::size_t>(i)] = Site{points[i][0], points[i][1], i, 0};
+        std::vector<Site> ordered = sites;
+        std::sort(ordered.begin(), ordered.end(), [](const Site& a, const Site& b) { return compareSites(a, b) < 0; });
+        const HullCycle hull = findHullCycle(ordered.data(), n);
+
+        siteCount = n;
+        minX = minY = 0;
+        maxX = maxY = 100;
+        initPool(sitePool, sizeof(Site));
+        sweepSetup();
+        initBeachLine();
+        std::vector<double> buffer(3 * (2 * points.size() + 100));
+        triangleCapacity = static_cast<std::int32_t>(2 * points.size() + 100);
+        triangleCount = 0;
+        writePosition = buffer.data();
+
+        beginCertificate();
+        certifying = true;
+        // All edges first: a completed edge goes back to the pool at once.
+        std::map<std::pair<int, int>, Edge*> edges;
+        for (const std::array<int, 3>& row : rows)
+            for (int k = 0; k < 3; ++k) {
+                const int a = std::min(row[k], row[(k + 1) % 3]), b = std::max(row[k], row[(k + 1) % 3]);
+                if (edges[{a, b}] == nullptr) edges[{a, b}] = makeBisector(&sites[a], &sites[b]);
+            }
+        std::vector<std::pair<int, int>> completed;
+        Site vertex{};
+        for (std::size_t r = 0; r < rows.size(); ++r) {
+            std::array<int, 3> row = rows[r];
+            if (fault == Fault::CounterClockwiseRow && r == 0) std::swap(row[0], row[1]);
+            emitTriangle(&sites[row[0]], &sites[row[1]], &sites[row[2]]);
+            for (int k = 0; k < 3; ++k) {
+                const int a = std::min(row[k], row[(k + 1) % 3]), b = std::max(row[k], row[(k + 1) % 3]);
+                Edge* e = edges[{a, b}];
+                if (fault == Fault::DroppedSide && r == 0 && k == 0) continue;
+                const int side = e->end[0] == nullptr ? 0 : 1;
+                if (side == 1) completed.emplace_back(a, b);
+                setEdgeEnd(e, fault == Fault::EndSetTwice && r == rows.size() - 1 ? 0 : side, &vertex);
+            }
+        }
+        certifying = false;
+        for (const auto& [pair, e] : edges)
+            if (std::find(completed.begin(), completed.end(), pair) == completed.end() &&
+                (e->end[0] == nullptr) != (e->end[1] == nullptr))
+                linkRightOf(leftSentinel, newHalfEdge(e, 0));
+        return certificateHolds(hull, triangleCount);
+    }
+};
+
+// A kite: the short diagonal 0-2 is the Delaunay edge, 1-3 is not.
+const std::vector<std::array<double, 2>> kite = {{0, 10}, {10, 0}, {20, 10}, {10, 100}};
+const std::vector<std::array<int, 3>> kiteDelaunay = {{0, 2, 1}, {0, 3, 2}};
+const std::vector<std::array<int, 3>> kiteOtherDiagonal = {{1, 0, 3}, {1, 3, 2}};
+
+TEST_F(CertificateVerdict, RightTriangulationsHold)
+{
+    EXPECT_TRUE(verdict(kite, kiteDelaunay, Fault::None));
+    // Four points on one circle: either diagonal is Delaunay.
+    const std::vector<std::array<double, 2>> square = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
+    EXPECT_TRUE(verdict(square, {{0, 3, 1}, {1, 3, 2}}, Fault::None));
+    EXPECT_TRUE(verdict(square, {{0, 2, 1}, {0, 3, 2}}, Fault::None));
+    // A point inside a hull edge is a boundary vertex of its own.
+    const std::vector<std::array<double, 2>> onEdge = {{0, 0}, {1, 0}, {2, 0}, {1, 1}};
+    EXPECT_TRUE(verdict(onEdge, {{0, 3, 1}, {1, 3, 2}}, Fault::None));
+}
+
+TEST_F(CertificateVerdict, EachFaultFails)
+{
+    EXPECT_FALSE(verdict(kite, kiteOtherDiagonal, Fault::None));  // a non-Delaunay pair
+    EXPECT_FALSE(verdict(kite, kiteDelaunay, Fault::DroppedSide));
+    EXPECT_FALSE(verdict(kite, kiteDelaunay, Fault::EndSetTwice));
+    EXPECT_FALSE(verdict(kite, kiteDelaunay, Fault::CounterClockwiseRow));  // a corrupted row
+    EXPECT_FALSE(verdict(kite, {{0, 2, 1}}, Fault::None));                  // a hole: point 3 unused
+    EXPECT_FALSE(verdict(kite, {{0, 2, 1}, {0, 3, 2}, {0, 3, 2}}, Fault::None));  // an overlap
+    // Collinear points (with one off the line left out): no row may exist.
+    const std::vector<std::array<double, 2>> line = {{0, 0}, {1, 1}, {2, 2}};
+    EXPECT_FALSE(verdict(line, {{0, 2, 1}}, Fault::None));
+    EXPECT_TRUE(verdict(line, {}, Fault::None));
+}
+
+// Rows as the repair takes them: column-major, 1-based doubles.
+std::vector<double> tableOf(const std::vector<std::array<int, 3>>& rows)
+{
+    std::vector<double> values(3 * rows.size());
+    for (std::size_t r = 0; r < rows.size(); ++r)
+        for (int c = 0; c < 3; ++c) values[static_cast<std::size_t>(c) * rows.size() + r] = rows[r][c] + 1.0;
+    return values;
+}
+
+HullCycle hullOf(const std::vector<double>& x, const std::vector<double>& y)
+{
+    std::vector<Site> sites;
+    for (std::size_t i = 0; i < x.size(); ++i) sites.push_back(Site{x[i], y[i], static_cast<std::int32_t>(i), 0});
+    std::sort(sites.begin(), sites.end(), [](const Site& a, const Site& b) { return compareSites(a, b) < 0; });
+    return findHullCycle(sites.data(), static_cast<std::int32_t>(sites.size()));
+}
+
+TEST(SweeptriRepair, FlippedPairKeepsItsPositionsWithTheFarCornerFirst)
+{
+    ky::CallScope call{[](const std::string&) {}};
+    const std::vector<double> x = {0, 10, 20, 10}, y = {10, 0, 10, 100};
+    std::vector<double> rows = tableOf(kiteOtherDiagonal);  // [1 0 3], [1 3 2]
+    ASSERT_TRUE(repairByFlips(rows.data(), 2, x.data(), y.data(), 4, 0, hullOf(x, y)));
+    // [f u v] = [0 3 1] becomes [0 3 2]; [g v u] = [2 1 3] becomes [2 1 0].
+    EXPECT_EQ(rows, tableOf({{0, 3, 2}, {2, 1, 0}}));
+    // Rows that are no triangulation are left to the recomputation.
+    std::vector<double> hole = tableOf({{0, 2, 1}});
+    EXPECT_FALSE(repairByFlips(hole.data(), 1, x.data(), y.data(), 4, 0, hullOf(x, y)));
+}
+
+TEST(SweeptriRepair, SameDiagonalInEveryCellBecomesDelaunay)
+{
+    // A lattice whose inner points are moved a little, each cell split along
+    // the same diagonal: a valid triangulation with many sides to flip. The
+    // boundary stays on the square, so the rows cover the hull.
+    ky::CallScope call{[](const std::string&) {}};
+    const int side = 30;
+    std::mt19937_64 random(21);
+    std::uniform_real_distribution<double> shift(-0.2, 0.2);
+    std::vector<double> x, y;
+    for (int j = 0; j < side; ++j)
+        for (int i = 0; i < side; ++i) {
+            const bool inner = i > 0 && j > 0 && i < side - 1 && j < side - 1;
+            x.push_back(i + (inner ? shift(random) : 0.0));
+            y.push_back(j + (inner ? shift(random) : 0.0));
+        }
+    std::vector<std::array<int, 3>> cells;
+    for (int j = 0; j + 1 < side; ++j)
+        for (int i = 0; i + 1 < side; ++i) {
+            const int a = j * side + i, b = a + 1, c = a + side, d = c + 1;
+            cells.push_back({a, c, b});  // clockwise
+            cells.push_back({b, c, d});
+        }
+    std::vector<double> rows = tableOf(cells);
+    const auto count = static_cast<std::int32_t>(cells.size());
+    const ky::inspect::PointSet points{x.data(), y.data(), x.size()};
+    const auto before = ky::inspect::checkTriangulation(points, {rows.data(), cells.size()});
+    ASSERT_TRUE(before.isTriangulation());
+    ASSERT_FALSE(before.isDelaunay());
+    ASSERT_TRUE(repairByFlips(rows.data(), count, x.data(), y.data(), static_cast<std::int32_t>(x.size()), 0, hullOf(x, y)));
+    EXPECT_TRUE(ky::inspect::checkTriangulation(points, {rows.data(), cells.size()}).isDelaunay());
+    // At extreme magnitudes the scaled points are what is repaired.
+    std::vector<double> tinyX, tinyY;
+    for (double v : x) tinyX.push_back(std::ldexp(v, -700));
+    for (double v : y) tinyY.push_back(std::ldexp(v, -700));
+    std::vector<double> tinyRows = tableOf(cells);
+    ASSERT_TRUE(repairByFlips(tinyRows.data(), count, tinyX.data(), tinyY.data(), static_cast<std::int32_t>(x.size()),
+                              700, hullOf(x, y)));
+    EXPECT_EQ(tinyRows, rows);
+}
+
+TEST(SweeptriRecompute, ReplacedRowsAreExactOrderedAndDeterministic)
+{
+    // A tilted grid, which the plain sweep does not triangulate.
+    std::vector<double> x, y;
+    const double angle = 30 * std::numbers::pi / 180;
+    for (int i = 0; i < 30; ++i)
+        for (int j = 0; j < 30; ++j) {
+            x.push_back(std::cos(angle) * i - std::sin(angle) * j);
+            y.push_back(std::sin(angle) * i + std::cos(angle) * j);
+        }
+    const testing::Triangulation first = testing::triangulate(x, y);
+    const testing::Triangulation second = testing::triangulate(x, y);
+    ASSERT_FALSE(first.error);
+    EXPECT_EQ(first.rows, second.rows);
+    EXPECT_TRUE(testing::allClockwise(first.rows, x, y));
+    EXPECT_EQ(testing::canonicalSet(first.rows), testing::cgalDelaunay(x, y));
+
+    // Smallest corner first; ascending top of the circumcircle, then centre
+    // x; rows whose key is not finite (slivers along the nearly straight
+    // boundary) last, by their sorted corners.
+    double lastTop = -INFINITY, lastX = -INFINITY;
+    std::array<int, 3> lastSorted{};
+    bool inFiniteRows = true;
+    int nonFinite = 0;
+    for (const testing::Row& row : first.rows) {
+        EXPECT_EQ(row[0], std::min({row[0], row[1], row[2]}));
+        const auto p = [&](int k) { return ExactPoint(x[row[k] - 1], y[row[k] - 1]); };
+        const ExactPoint centre = CGAL::circumcenter(p(0), p(1), p(2));
+        const double top = centre.y() + std::sqrt(CGAL::squared_distance(centre, p(0)));
+        std::array<int, 3> sorted = row;
+        std::sort(sorted.begin(), sorted.end());
+        if (std::isfinite(top) && std::isfinite(centre.x())) {
+            EXPECT_TRUE(inFiniteRows);
+            EXPECT_TRUE(top > lastTop || (top == lastTop && centre.x() >= lastX));
+            lastTop = top;
+            lastX = centre.x();
+        } else {
+            if (!inFiniteRows) {
+                EXPECT_LT(lastSorted, sorted);
+            }
+            inFiniteRows = false;
+            ++nonFinite;
+        }
+        lastSorted = sorted;
+    }
+    EXPECT_GT(nonFinite, 0);
+}
+
+}  // namespace
+}  // namespace sweeptri
