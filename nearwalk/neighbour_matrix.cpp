@@ -34,6 +34,8 @@ kyArray* scalar(double value)
 kyArray* buildNeighbourMatrix()
 {
     const std::int32_t rows = searchState.triangleCount;
+    if (rows > maxTriangleCount)
+        kyxErrMsgTxt("TRI has too many rows: the neighbor matrix would exceed the largest array size.");
     // Element k of I and element k of J form one pair: a triangle (u, v, w)
     // gives (u, v), (u, w), (v, u), (v, w), (w, u), (w, v).
     kyArray* rowIndices = kyCreateDoubleMatrix(rows, 6, kyREAL);

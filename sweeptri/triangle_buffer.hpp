@@ -8,8 +8,9 @@
 
 namespace sweeptri {
 
-// Largest point count whose triangle capacity 2n + 100 fits a 32-bit count.
-inline constexpr std::int64_t maxSiteCount = (INT32_MAX - 100) / 2;
+// Largest point count whose triangle matrix, 2n + 100 rows of 3 columns,
+// has an element count that fits a 32-bit count: 357,913,891 points.
+inline constexpr std::int64_t maxSiteCount = (INT32_MAX / 3 - 100) / 2;
 
 // Creates the capacity-by-3 matrix and points the write position at it.
 kyArray* createTriangleBuffer(std::int32_t capacity);

@@ -37,7 +37,7 @@ void writeBytes(OutputFile& out, const unsigned char* bytes, std::size_t m, std:
 
 void writeSparse(OutputFile& out, const kyArray* array)
 {
-    const auto* values = static_cast<const double*>(array->data);
+    const auto* values = static_cast<const double*>(arrayData(array));
     const auto count = [&out](long long value, char after) {
         char* at = out.reserve(24);
         char* end = std::to_chars(at, at + 23, value).ptr;

@@ -3,6 +3,7 @@
 #include <pybind11/numpy.h>
 
 #include <cstdint>
+#include <new>
 #include <string>
 
 #include "call_lock.hpp"
@@ -49,6 +50,7 @@ py::object sparseValue(kyhost::OwnedArray& array)
     auto* columnStarts = const_cast<std::int32_t*>(kyhostArrayColumnStarts(array.get()));
     auto* rowIndices = const_cast<std::int32_t*>(kyhostArrayRowIndices(array.get()));
     auto* values = static_cast<double*>(kyhostArrayData(array.get()));
+    if (values == nullptr) throw std::bad_alloc();  // the values are made on demand
     const py::ssize_t entries = columnStarts[n];
     const py::capsule owner = arrayOwner(array);
     const py::array_t<std::int32_t> indptr({static_cast<py::ssize_t>(n) + 1}, columnStarts, owner);

@@ -9,7 +9,48 @@
 
 namespace ky {
 
+struct PendingValues {
+    double value;
+    std::uint8_t* repeats;
+    std::vector<std::pair<std::size_t, std::uint32_t>> overflow;
+};
+
 namespace {
+
+constexpr std::uint8_t manyRepeats = 255;
+
+void discardPending(kyArray* array) noexcept
+{
+    if (array->pending == nullptr) return;
+    releaseBlock(array->pending->repeats);
+    delete array->pending;
+    array->pending = nullptr;
+}
+
+// Makes the pending values of a sparse array; they replace the repeat
+// counts.
+void makeValues(kyArray* array)
+{
+    const PendingValues& pending = *array->pending;
+    const std::size_t count = array->capacity;
+    auto* values = static_cast<double*>(allocateUninitialised(count * sizeof(double)));
+    if (values == nullptr)
+        raiseError("Out of memory: cannot make the " + std::to_string(count) + " values of a sparse matrix.");
+    auto many = pending.overflow.begin();
+    for (std::size_t k = 0; k < count; ++k) {
+        const std::uint8_t repeats = pending.repeats[k];
+        if (repeats == 1) {
+            values[k] = pending.value;
+        } else if (repeats < manyRepeats) {
+            values[k] = summedRepeats(pending.value, repeats);
+        } else {
+            while (many->first < k) ++many;
+            values[k] = summedRepeats(pending.value, many->second);
+        }
+    }
+    array->data = values;
+    discardPending(array);
+}
 
 // Zeroed storage of count elements of size bytes; at least one byte, so that
 // an empty array still has a distinct, valid pointer.
@@ -128,9 +169,48 @@ kyArray* createSparseFrom(std::int32_t m, std::int32_t n, std::int32_t* jc, std:
     return array;
 }
 
+kyArray* createSparseWithPendingValues(std::int32_t m, std::int32_t n, std::int32_t* jc, std::int32_t* ir,
+                                       double value, std::uint8_t* repeats,
+                                       std::vector<std::pair<std::size_t, std::uint32_t>> overflow)
+{
+    PendingValues* pending = nullptr;
+    try {
+        pending = new PendingValues{value, repeats, std::move(overflow)};
+    } catch (...) {
+        releaseBlock(jc);
+        releaseBlock(ir);
+        releaseBlock(repeats);
+        raiseError("Out of memory: cannot allocate a sparse matrix.");
+    }
+    kyArray* array = nullptr;
+    try {
+        array = createSparseFrom(m, n, jc, ir, nullptr);
+    } catch (...) {
+        releaseBlock(repeats);
+        delete pending;
+        throw;
+    }
+    array->pending = pending;
+    return array;
+}
+
+void* arrayData(const kyArray* array)
+{
+    if (array->pending != nullptr) makeValues(const_cast<kyArray*>(array));
+    return array->data;
+}
+
+double summedRepeats(double value, std::uint32_t repeats) noexcept
+{
+    double sum = value;
+    for (std::uint32_t r = 1; r < repeats; ++r) sum += value;
+    return sum;
+}
+
 kyArray* duplicate(const kyArray* source)
 {
     if (source->arrayClass == ArrayClass::Sparse) {
+        arrayData(source);
         kyArray* copy = createSparse(source->m, source->n, source->capacity);
         std::memcpy(copy->jc, source->jc, (static_cast<std::size_t>(source->n) + 1) * sizeof(std::int32_t));
         std::memcpy(copy->ir, source->ir, source->capacity * sizeof(std::int32_t));
@@ -183,6 +263,7 @@ void freeArray(kyArray* array) noexcept
         std::free(array);
         return;
     }
+    discardPending(array);
     releaseBlock(array->data);
     releaseBlock(array->ir);
     releaseBlock(array->jc);

@@ -7,12 +7,20 @@
 #include <cstdint>
 #include <memory>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "ky.h"
 
 namespace ky {
 
 enum class ArrayClass : std::uint8_t { Double, Char, Uint8, Sparse };
+
+// The values of a sparse array that nobody has asked for yet: stored entry
+// k holds value added to itself once per repeat of its pair, repeats[k]
+// times (repeats of 255 and more are kept in overflow, by ascending entry).
+// One byte per entry stands in for eight until the values are read.
+struct PendingValues;
 
 }  // namespace ky
 
@@ -23,13 +31,16 @@ struct kyArray {
     // Full arrays: element capacity (kySetM may shrink m below it).
     // Sparse: number of entries the row-index and value storage can hold.
     std::size_t capacity;
-    void* data;           // doubles (Double, Sparse values) or bytes (Char, Uint8)
+    // Doubles (Double, Sparse values) or bytes (Char, Uint8). A sparse
+    // array with pending values has none here until arrayData makes them.
+    void* data;
     std::int32_t* ir;     // sparse row indices, capacity entries
     std::int32_t* jc;     // sparse column starts, n + 1 entries
     // The storage belongs to someone else (a mapped file, a caller's
     // buffer) who keeps it alive for as long as the array lives: freeing the
     // array frees only the record.
     bool borrowed;
+    ky::PendingValues* pending;  // sparse values not made yet, or null
 };
 
 namespace ky {
@@ -62,6 +73,25 @@ kyArray* createBorrowedSparse(std::int32_t m, std::int32_t n, std::int32_t* jc, 
 // values with at least jc[n] entries each, freed with the array (also when
 // the creator throws). The caller vouches for the layout.
 kyArray* createSparseFrom(std::int32_t m, std::int32_t n, std::int32_t* jc, std::int32_t* ir, double* values);
+
+// A sparse array like createSparseFrom's whose values are made only when
+// arrayData is first asked for them: entry k's value is value added to
+// itself, one addition after another, until it has been counted
+// repeats[k] times. repeats (from allocateUninitialised, at least jc[n]
+// bytes) is taken over; a count of 255 or more is written as 255 and given
+// in overflow, as (entry, count) by ascending entry.
+kyArray* createSparseWithPendingValues(std::int32_t m, std::int32_t n, std::int32_t* jc, std::int32_t* ir,
+                                       double value, std::uint8_t* repeats,
+                                       std::vector<std::pair<std::size_t, std::uint32_t>> overflow);
+
+// The array's element storage (kyGetPr): for a sparse array whose values
+// are pending, they are made now, once. Throws ky::CallError when the
+// memory cannot be had.
+void* arrayData(const kyArray* array);
+
+// value added to itself, one addition after another, until it has been
+// counted repeats times.
+double summedRepeats(double value, std::uint32_t repeats) noexcept;
 
 // Frees an array and its storage, with no ownership check.
 void freeArray(kyArray* array) noexcept;

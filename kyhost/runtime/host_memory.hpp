@@ -4,9 +4,11 @@
 // costs a fault and a zeroing by the kernel, which on virtual machines
 // dominates large calls (a million-point triangulation touches some 300 MB).
 // So:
-//  - large blocks are mapped straight from the system, aligned to 2 MB and
-//    backed by transparent huge pages where the system offers them (one
-//    fault per 2 MB instead of per 4 KB). Fresh mappings read as zeros, so a
+//  - large blocks are mapped straight from the system, aligned to 2 MB so
+//    that transparent huge pages can back them where the system uses them
+//    for every mapping, and asked for huge pages when KY_HUGE_PAGES=1 (not
+//    by default: on virtual machines with free page reporting a fresh huge
+//    page costs more than the 512 faults it saves). Fresh mappings read as zeros, so a
 //    zeroed block that is fresh is not cleared again: its pages are only
 //    touched when the caller first uses them, and pages it never uses are
 //    never made resident;

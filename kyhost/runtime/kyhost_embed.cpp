@@ -329,7 +329,15 @@ int32_t kyhostArrayRows(const kyArray* array) { return array == nullptr ? 0 : ar
 
 int32_t kyhostArrayColumns(const kyArray* array) { return array == nullptr ? 0 : array->n; }
 
-void* kyhostArrayData(const kyArray* array) { return array == nullptr ? nullptr : array->data; }
+void* kyhostArrayData(const kyArray* array)
+{
+    if (array == nullptr) return nullptr;
+    try {
+        return ky::arrayData(array);
+    } catch (...) {
+        return nullptr;  // a sparse array's values could not be made
+    }
+}
 
 const int32_t* kyhostArrayColumnStarts(const kyArray* array)
 {

@@ -185,8 +185,9 @@ KYHOST_EMBED_API int32_t kyhostArrayRows(const kyArray* array);
 KYHOST_EMBED_API int32_t kyhostArrayColumns(const kyArray* array);
 
 /* Full arrays: the rows*columns elements, column-major (doubles or bytes).
- * Sparse: the values, kyhostArrayColumnStarts(array)[columns] of them.
- * Valid while the array lives; never NULL. */
+ * Sparse: the values, kyhostArrayColumnStarts(array)[columns] of them,
+ * made when they are first asked for; NULL only when there is no memory
+ * to make them. Valid while the array lives. */
 KYHOST_EMBED_API void* kyhostArrayData(const kyArray* array);
 
 /* Sparse only (NULL otherwise): columns + 1 column starts, and the 0-based

@@ -33,7 +33,7 @@ int32_t kyGetNumberOfElements(const kyArray* array)
                                                   ky::maxElements));
 }
 
-double* kyGetPr(const kyArray* array) { return static_cast<double*>(checked(array, "kyGetPr")->data); }
+double* kyGetPr(const kyArray* array) { return static_cast<double*>(ky::arrayData(checked(array, "kyGetPr"))); }
 
 int32_t* kyGetIr(const kyArray* array) { return checked(array, "kyGetIr")->ir; }
 

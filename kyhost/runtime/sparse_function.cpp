@@ -3,7 +3,9 @@
 // Builds an NR-by-NC sparse matrix with a stored entry at (I(k), J(k)) for
 // every k, each with value V. Within each column the row indices are stored
 // in ascending order; a pair that occurs several times is stored once, its
-// values summed in input order. It is fed the twelve index pairs per
+// values summed in input order. The values themselves are made only when
+// something reads them (the neighbour walk reads the structure alone): until
+// then each entry keeps its repeat count in one byte. It is fed the twelve index pairs per
 // triangle of large triangulations, so the build is one counting sort by
 // column, which drops each row index (4 bytes) into its column's segment,
 // and then a sort of each column's few rows. The buffer of grouped rows and
@@ -16,6 +18,8 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "call_context.hpp"
 #include "host_array.hpp"
@@ -155,24 +159,32 @@ void groupRows(const double* rowValues, const double* colValues, std::size_t cou
     }
 }
 
-// value added to itself until it has been counted repeats times, one
-// addition after another.
-double summed(double value, std::uint32_t repeats)
-{
-    double sum = value;
-    for (std::uint32_t r = 1; r < repeats; ++r) sum += value;
-    return sum;
-}
+// Repeat counts of the stored entries: one byte each, counts of 255 and
+// more listed apart.
+struct RepeatCounts {
+    std::uint8_t* counts;
+    std::vector<std::pair<std::size_t, std::uint32_t>>& many;
+
+    void set(std::size_t at, std::uint32_t repeats)
+    {
+        if (repeats < 255) {
+            counts[at] = static_cast<std::uint8_t>(repeats);
+            return;
+        }
+        counts[at] = 255;
+        many.emplace_back(at, repeats);
+    }
+};
 
 // Columns of up to this many pairs are sorted in registers.
 constexpr std::size_t shortColumn = 24;
 
 // Stores one column: its rows grouped[begin, end) ascending, each distinct
-// row once at grouped[at], grouped[at + 1], ... with its repeats' values
-// summed into values at the same places. at never passes begin, so no row is
+// row once at grouped[at], grouped[at + 1], ... with its number of repeats
+// at the same places of repeats. at never passes begin, so no row is
 // overwritten before it is read. Returns the next free place.
-std::size_t storeColumn(std::uint32_t* grouped, std::size_t begin, std::size_t end, std::size_t at, double* values,
-                        double value)
+std::size_t storeColumn(std::uint32_t* grouped, std::size_t begin, std::size_t end, std::size_t at,
+                        RepeatCounts& repeatCounts)
 {
     if (end - begin <= shortColumn) {
         // Insertion sort that keeps one entry per row and counts repeats.
@@ -196,7 +208,7 @@ std::size_t storeColumn(std::uint32_t* grouped, std::size_t begin, std::size_t e
         }
         for (std::size_t d = 0; d < distinct; ++d, ++at) {
             grouped[at] = rows[d];
-            values[at] = summed(value, repeats[d]);
+            repeatCounts.set(at, repeats[d]);
         }
         return at;
     }
@@ -206,7 +218,7 @@ std::size_t storeColumn(std::uint32_t* grouped, std::size_t begin, std::size_t e
         std::uint32_t repeats = 1;
         for (++k; k < end && grouped[k] == row; ++k) ++repeats;
         grouped[at] = row;
-        values[at] = summed(value, repeats);
+        repeatCounts.set(at, repeats);
     }
     return at;
 }
@@ -252,28 +264,30 @@ void sparseFunction(int outputCount, kyArray* outputs[], int inputCount, const k
     WorkBuffer<std::uint32_t> grouped = workBuffer<std::uint32_t>(nnz);
     groupRows(rowValues, colValues, nnz, segment.get(), grouped.get());
 
-    // Each column's rows ascending, each distinct pair once with its value
-    // summed one repeat after another. The rows move to the front of their
-    // buffer, which becomes the result's row indices; the values go to a
-    // block with room for every pair, whose unused end is never touched.
-    // Both ends are given back, and the column starts are the result's too.
+    // Each column's rows ascending, each distinct pair once with the number
+    // of its repeats. The rows move to the front of their buffer, which
+    // becomes the result's row indices; the counts go to a block with room
+    // for every pair, whose unused end is never touched. Both ends are given
+    // back, and the column starts are the result's too.
     WorkBuffer<std::int32_t> colStart = workBuffer<std::int32_t>(cols + 1);
-    WorkBuffer<double> values = workBuffer<double>(nnz);
+    WorkBuffer<std::uint8_t> repeats = workBuffer<std::uint8_t>(nnz);
+    std::vector<std::pair<std::size_t, std::uint32_t>> manyRepeats;
+    RepeatCounts repeatCounts{repeats.get(), manyRepeats};
     colStart[0] = 0;
     std::size_t stored = 0;
     std::size_t begin = 0;
     for (std::size_t c = 0; c < cols; ++c) {
         const std::size_t end = segment[c];
-        stored = storeColumn(grouped.get(), begin, end, stored, values.get(), value);
+        stored = storeColumn(grouped.get(), begin, end, stored, repeatCounts);
         colStart[c + 1] = static_cast<std::int32_t>(stored);
         begin = end;
     }
     const std::size_t kept = stored == 0 ? 1 : stored;
     shrinkBlock(grouped.get(), kept * sizeof(std::uint32_t));
-    shrinkBlock(values.get(), kept * sizeof(double));
-    kyArray* result = createSparseFrom(rowCount, colCount, colStart.release(),
-                                       reinterpret_cast<std::int32_t*>(grouped.release()), values.release());
-    outputs[0] = result;
+    shrinkBlock(repeats.get(), kept);
+    outputs[0] = createSparseWithPendingValues(rowCount, colCount, colStart.release(),
+                                               reinterpret_cast<std::int32_t*>(grouped.release()), value,
+                                               repeats.release(), std::move(manyRepeats));
 }
 
 }  // namespace ky

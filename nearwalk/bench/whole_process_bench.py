@@ -8,15 +8,17 @@ them once with `kyhost sweeptri` (TRI.npy), writes a column-major query grid
     kyhost nearwalk npy:X.npy npy:Y.npy npy:TRI.npy npy:XI.npy npy:YI.npy --out K.npy
     nearwalk_kd_tree_process X.npy Y.npy XI.npy YI.npy P.npy
 
-alternately, each as a fresh process, and prints the median wall times,
-their ratio (kyhost / nanoflann: below 1 means kyhost is faster) and each
-process's peak resident memory (from /usr/bin/time), in MB and bytes per data point.
-It also counts the queries whose nearwalk answer is farther than
-nanoflann's.
+alternately, each as a fresh process, and prints for each the median wall,
+user and system seconds, page faults (minor + major) and peak resident
+memory (from /usr/bin/time) in MB and bytes per data point, then the ratio
+of each kyhost median to nanoflann's (below 1: kyhost spends less). It also
+counts the queries whose nearwalk answer is farther than nanoflann's.
 
-Usage: whole_process_bench.py [--bin DIR] [--points N] [--grid SIDE]
+Usage: whole_process_bench.py [--bin DIR] [--points N[,N...]] [--grid SIDE]
                               [--runs R] [--families a,b,...] [--work DIR]
 DIR is the build's bin/ (default: build/bench/bin beside this checkout).
+--points defaults to 1000000; KY_BENCH_LARGE=1 in the environment adds
+10000000 (not for routine runs: some 4 GB and minutes per family).
 """
 import argparse
 import os
@@ -54,23 +56,33 @@ def data_points(family, n, rng):
     raise SystemExit(f"unknown family {family!r}")
 
 
-def run(command, work):
-    """Wall seconds and peak resident bytes of one process.
+FIGURES = ("wall s", "user s", "sys s", "faults", "peak B")
 
-    The peak comes from /usr/bin/time, whose own small child is the one that
-    runs the command: a child forked straight from this Python process would
-    report Python's resident size when that is larger.
+
+def run(command, work):
+    """Wall, user and system seconds, page faults and peak resident bytes of
+    one process, as a tuple in the order of FIGURES.
+
+    The figures come from /usr/bin/time, whose own small child is the one
+    that runs the command: a child forked straight from this Python process
+    would report Python's resident size when that is larger.
     """
-    report = os.path.join(work, "rss.txt")
+    report = os.path.join(work, "figures.txt")
     start = time.perf_counter()
-    result = subprocess.run(["/usr/bin/time", "-f", "%M", "-o", report] + command,
+    result = subprocess.run(["/usr/bin/time", "-f", "%U %S %R %F %M", "-o", report] + command,
                             stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
     seconds = time.perf_counter() - start
     if result.returncode != 0:
         raise SystemExit(f"{' '.join(command)} failed ({result.returncode}): {result.stderr.decode()}")
     with open(report) as f:
-        kilobytes = int(f.read().split()[-1])
-    return seconds, kilobytes * 1024
+        user, system, minor, major, kilobytes = f.read().split()[-5:]
+    return seconds, float(user), float(system), int(minor) + int(major), int(kilobytes) * 1024
+
+
+def report_line(label, figures, n):
+    wall, user, system, faults, peak = figures
+    return (f"  {label:10} {wall:8.3f} {user:8.3f} {system:8.3f} {faults:8.0f} "
+            f"{peak / 1e6:8.0f} MB {peak / n:7.0f} B/point")
 
 
 def farther(x, y, xi, yi, k, p):
@@ -81,9 +93,9 @@ def farther(x, y, xi, yi, k, p):
     return int(np.count_nonzero(da > db))
 
 
-def bench(family, args, work):
+def bench(family, points, args, work):
     rng = np.random.default_rng(20261207)
-    x, y = data_points(family, args.points, rng)
+    x, y = data_points(family, points, rng)
     n = x.size
     paths = {name: os.path.join(work, f"{family}-{name}.npy") for name in ("X", "Y", "TRI", "XI", "YI", "K", "P")}
     np.save(paths["X"], x)
@@ -105,15 +117,15 @@ def bench(family, args, work):
     for _ in range(args.runs):
         ours.append(run(nearwalk, work))
         theirs.append(run(kd, work))
-    ours_s = statistics.median(t for t, _ in ours)
-    theirs_s = statistics.median(t for t, _ in theirs)
-    ours_peak = max(m for _, m in ours)
-    theirs_peak = max(m for _, m in theirs)
+    ours_m = [statistics.median(run[i] for run in ours) for i in range(len(FIGURES))]
+    theirs_m = [statistics.median(run[i] for run in theirs) for i in range(len(FIGURES))]
     worse = farther(x, y, xi, yi, np.load(paths["K"]), np.load(paths["P"]))
-    print(f"{family:9} n={n:8d} queries={xi.size:8d}  kyhost nearwalk {ours_s:7.3f} s  "
-          f"nanoflann {theirs_s:7.3f} s  ratio {ours_s / theirs_s:5.2f}  "
-          f"peak {ours_peak / 1e6:6.0f} MB ({ours_peak / n:5.0f} B/point) vs {theirs_peak / 1e6:5.0f} MB "
-          f"({theirs_peak / n:4.0f} B/point)  farther answers {worse}", flush=True)
+    print(f"{family} n={n} queries={xi.size}, farther answers {worse}")
+    print(f"  {'':10} {'wall s':>8} {'user s':>8} {'sys s':>8} {'faults':>8} {'peak':>11}")
+    print(report_line("nearwalk", ours_m, n))
+    print(report_line("nanoflann", theirs_m, n))
+    ratios = "".join(f" {a / b if b else 0:8.2f}" for a, b in zip(ours_m, theirs_m))
+    print(f"  {'ratio':10}{ratios}", flush=True)
     for path in paths.values():
         os.remove(path)
 
@@ -122,16 +134,19 @@ def main():
     here = os.path.dirname(os.path.abspath(__file__))
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--bin", default=os.path.join(here, "..", "..", "build", "bench", "bin"))
-    parser.add_argument("--points", type=int, default=1000000)
+    parser.add_argument("--points", default=None, help="data point counts, comma-separated")
     parser.add_argument("--grid", type=int, default=1000)
     parser.add_argument("--runs", type=int, default=5)
     parser.add_argument("--families", default=",".join(FAMILIES))
     parser.add_argument("--work", default=None, help="directory for the data files (default: a temporary one)")
     args = parser.parse_args()
+    if args.points is None:
+        args.points = "1000000" + (",10000000" if os.environ.get("KY_BENCH_LARGE") == "1" else "")
     print(f"median of {args.runs} alternating runs, {args.grid} x {args.grid} query grid in column-major order")
     with tempfile.TemporaryDirectory(dir=args.work) as work:
-        for family in args.families.split(","):
-            bench(family, args, work)
+        for points in (int(p) for p in args.points.split(",")):
+            for family in args.families.split(","):
+                bench(family, points, args, work)
 
 
 if __name__ == "__main__":

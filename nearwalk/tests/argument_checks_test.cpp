@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "neighbour_matrix.hpp"
 #include "search_calls.hpp"
 
 namespace {
@@ -122,6 +123,17 @@ TEST(NearwalkArguments, AnEmptyTriangulationLeavesNothingToSearch)
     ky::ArrayHandle tooLarge = matrix(1, 3, {1, 2, 4});
     const std::string error = errorOf(search(t.x.get(), t.y.get(), tooLarge.get(), t.xi.get(), t.yi.get()));
     EXPECT_EQ(error.rfind("sparse:", 0), 0u) << error;
+}
+
+TEST(NearwalkArguments, TooManyTrianglesForTheIndexMatricesAreRefusedBeforeTRIIsRead)
+{
+    // TRI holds no memory: reading it, or making I and J, would fault or
+    // fail differently.
+    Triangle t;
+    const ky::testing::UnbackedMatrix tri(nearwalk::maxTriangleCount + 1, 3);
+    EXPECT_EQ(errorOf(search(t.x.get(), t.y.get(), tri.get(), t.xi.get(), t.yi.get())),
+              "TRI has too many rows: the neighbor matrix would exceed the largest array size.");
+    EXPECT_EQ(std::int64_t{nearwalk::maxTriangleCount} * 6, 2147483646);
 }
 
 TEST(NearwalkArguments, NoQueryPointsGiveAnEmptyResultOfTheirShapeAndNoMessage)

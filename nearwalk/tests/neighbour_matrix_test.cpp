@@ -100,7 +100,7 @@ TEST(NearwalkNeighbourMatrix, LargeTriangulationsGiveEachEdgeOnceInAscendingRows
                 EXPECT_LT(s->ir[p - 1], s->ir[p]) << "column " << j;
             }
             // The value 1 summed once per time the pair was given.
-            found[{s->ir[p], j}] = static_cast<int>(static_cast<const double*>(s->data)[p]);
+            found[{s->ir[p], j}] = static_cast<int>(kyGetPr(s.get())[p]);
         }
     EXPECT_EQ(found, expected);
 }

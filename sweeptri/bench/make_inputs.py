@@ -2,8 +2,13 @@
 """Writes the benchmark point sets as pairs of .npy files NAME.x.npy and
 NAME.y.npy (float64 vectors) into a directory.
 
-Usage: make_inputs.py DIR [NAME ...]    (default: every set below)
+Usage: make_inputs.py DIR [NAME ...]
+
+Without names: every set of SETS, and with KY_BENCH_LARGE=1 in the
+environment also the 10^7 sets of LARGE_SETS. uniform-1e8 (1.6 GB of input,
+some 20 GB to triangulate) is written only when named.
 """
+import os
 import sys
 from pathlib import Path
 
@@ -78,17 +83,27 @@ SETS = {
     "two-lines-1e5": lambda: two_lines(100_000, 7),
 }
 
+# Sets too large for a routine run.
+LARGE_SETS = {
+    "uniform-1e7": lambda: uniform(10_000_000, 1),
+    "clusters-1e7": lambda: clusters(10_000_000, 2),
+}
+ON_REQUEST = {
+    "uniform-1e8": lambda: uniform(100_000_000, 1),
+}
+
 
 def main():
     if len(sys.argv) < 2:
         sys.exit(__doc__)
     out = Path(sys.argv[1])
     out.mkdir(parents=True, exist_ok=True)
-    names = sys.argv[2:] or list(SETS)
+    known = {**SETS, **LARGE_SETS, **ON_REQUEST}
+    names = sys.argv[2:] or list(SETS) + (list(LARGE_SETS) if os.environ.get("KY_BENCH_LARGE") == "1" else [])
     for name in names:
-        if name not in SETS:
-            sys.exit(f"unknown point set {name}; known: {' '.join(SETS)}")
-        x, y = SETS[name]()
+        if name not in known:
+            sys.exit(f"unknown point set {name}; known: {' '.join(known)}")
+        x, y = known[name]()
         np.save(out / f"{name}.x.npy", np.ascontiguousarray(x, dtype=np.float64))
         np.save(out / f"{name}.y.npy", np.ascontiguousarray(y, dtype=np.float64))
         print(f"{name}: {len(x)} points")

@@ -149,10 +149,23 @@ TEST(SweeptriSafety, OnlyRealDoubleArraysAreRead)
     EXPECT_EQ(errorOf(kt::call(plugin(), 1, {huge.get(), numbers.get()})), "X and Y must be the same size.");
 }
 
-TEST(SweeptriSafety, CapacityOfTheLargestAcceptedCountFits)
+TEST(SweeptriSafety, TriangleMatrixOfTheLargestAcceptedCountFits)
 {
-    EXPECT_LE(2 * sweeptri::maxSiteCount + 100, std::int64_t{INT32_MAX});
-    EXPECT_GT(2 * (sweeptri::maxSiteCount + 1) + 100, std::int64_t{INT32_MAX});
+    EXPECT_EQ(sweeptri::maxSiteCount, 357913891);
+    EXPECT_LE(3 * (2 * sweeptri::maxSiteCount + 100), std::int64_t{INT32_MAX});
+    EXPECT_GT(3 * (2 * (sweeptri::maxSiteCount + 1) + 100), std::int64_t{INT32_MAX});
+}
+
+TEST(SweeptriSafety, OneMorePointThanTheLimitIsRefusedBeforeAnythingIsRead)
+{
+    // The coordinates hold no memory: a call that read one of them, or
+    // tried to make the matrix, would fault or fail differently.
+    const std::int32_t n = static_cast<std::int32_t>(sweeptri::maxSiteCount + 1);
+    const kt::UnbackedMatrix x(n, 1), y(1, n);
+    const std::string expected = "Too many points: the triangle matrix would exceed the largest array size.";
+    EXPECT_EQ(errorOf(kt::call(plugin(), 1, {x.get(), y.get()})), expected);
+    const ky::ArrayHandle sorted = kt::text("sorted");
+    EXPECT_EQ(errorOf(kt::call(plugin(), 1, {x.get(), y.get(), sorted.get()})), expected);
 }
 
 }  // namespace

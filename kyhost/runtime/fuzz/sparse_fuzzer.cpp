@@ -48,7 +48,7 @@ void expectPairsMatch(const kyArray* result, const kyArray* rows, const kyArray*
     }
     if (static_cast<std::size_t>(result->jc[result->n]) != expected.size()) fault("wrong number of stored entries");
     auto next = expected.begin();
-    const auto* values = static_cast<const double*>(result->data);
+    const auto* values = static_cast<const double*>(ky::arrayData(result));
     for (std::int32_t c = 0; c < result->n; ++c)
         for (std::int32_t k = result->jc[c]; k < result->jc[c + 1]; ++k, ++next) {
             if (next->first != std::make_pair(c, result->ir[k])) fault("entry at the wrong place or out of order");

@@ -27,7 +27,7 @@ struct Stored {
 Stored stored(const kyArray* s)
 {
     const int32_t nnz = s->jc[s->n];
-    const auto* v = static_cast<const double*>(s->data);
+    const double* v = kyGetPr(s);
     return {std::vector<int32_t>(s->jc, s->jc + s->n + 1), std::vector<int32_t>(s->ir, s->ir + nnz),
             std::vector<double>(v, v + nnz)};
 }
@@ -95,6 +95,39 @@ TEST(Sparse, EqualRowsOfNeighbouringColumnsStaySeparateAndLongColumnsSort)
         ASSERT_EQ(s.ir[3 + r], r);
         ASSERT_EQ(s.values[3 + r], 2.0);
     }
+}
+
+TEST(Sparse, ValuesAreMadeWhenFirstReadAndMatchRepeatsOfEveryCount)
+{
+    // Pair (1,1) 254 times, (2,1) 255 times, (1,2) 300 times and (2,2) once:
+    // counts on both sides of the one-byte limit.
+    std::vector<double> i, j;
+    const auto add = [&](double r, double c, int times) {
+        for (int k = 0; k < times; ++k) i.push_back(r), j.push_back(c);
+    };
+    add(1, 2, 300);
+    add(2, 1, 255);
+    add(2, 2, 1);
+    add(1, 1, 254);
+    const ky::CallOutcome outcome = sparse(i, j, 0.1, 2, 2);
+    ASSERT_FALSE(outcome.error) << *outcome.error;
+    const kyArray* s = outcome.result.get();
+    EXPECT_EQ(s->data, nullptr);  // nothing has read the values yet
+    const auto sum = [](int times) {
+        double total = 0.1;
+        for (int k = 1; k < times; ++k) total += 0.1;
+        return total;
+    };
+    const std::vector<double> expected{sum(254), sum(255), sum(300), 0.1};
+    // A copy made first has the same values, and reading twice gives the
+    // same storage.
+    const ky::ArrayHandle copy(ky::duplicate(s));
+    const double* values = kyGetPr(s);
+    EXPECT_EQ(kyGetPr(s), values);
+    EXPECT_EQ(std::vector<double>(values, values + 4), expected);
+    const double* copied = kyGetPr(copy.get());
+    EXPECT_EQ(std::vector<double>(copied, copied + 4), expected);
+    EXPECT_EQ(std::vector<int32_t>(s->ir, s->ir + 4), (std::vector<int32_t>{0, 1, 0, 1}));
 }
 
 TEST(Sparse, EmptyIndicesGiveAnEmptyMatrixOfTheGivenSize)
