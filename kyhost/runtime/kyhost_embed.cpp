@@ -4,6 +4,8 @@
 // of kyhostLastError().
 #include "kyhost_embed.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -140,22 +142,40 @@ kyArray* copyFull(ky::ArrayClass c, std::int32_t m, std::int32_t n, const void* 
     return array;
 }
 
-void checkSparseLayout(std::int32_t m, std::int32_t n, const std::int32_t* jc, const std::int32_t* ir,
-                       const double* values)
+// Checks a compressed-column layout before anything reads it by its own
+// numbers: the column starts first (count, start at 0, never decreasing,
+// within the row indices given), then every row index. A count of -1 is
+// not known and not checked; the caller vouches for that array's length.
+// Rows may come in any order and repeat: they are used as given.
+void checkSparseLayout(std::int32_t m, std::int32_t n, const std::int32_t* jc, std::int64_t jcCount,
+                       const std::int32_t* ir, std::int64_t irCount, const double* values, std::int64_t valueCount)
 {
     if (m < 0 || n < 0) fail("Sparse matrix dimensions must be non-negative.");
     if (jc == nullptr) fail("The sparse matrix's column starts are null.");
+    if (jcCount >= 0 && jcCount != static_cast<std::int64_t>(n) + 1)
+        fail("The sparse matrix has " + std::to_string(jcCount) + " column starts; " + std::to_string(n) +
+             " columns need " + std::to_string(static_cast<std::int64_t>(n) + 1) + ".");
     if (jc[0] != 0) fail("Sparse column starts must begin at 0.");
     for (std::int32_t j = 0; j < n; ++j)
         if (jc[j + 1] < jc[j]) fail("Sparse column starts must not decrease (column " + std::to_string(j + 1) + ").");
+    if (irCount >= 0 && jc[n] > irCount)
+        fail("Sparse column starts end at " + std::to_string(jc[n]) + ", past the " + std::to_string(irCount) +
+             " row indices given.");
+    if (irCount >= 0 && valueCount >= 0 && valueCount != irCount)
+        fail("The sparse matrix has " + std::to_string(valueCount) + " values for " + std::to_string(irCount) +
+             " row indices.");
     if (jc[n] > 0 && (ir == nullptr || values == nullptr)) fail("The sparse matrix's row indices or values are null.");
-    for (std::int32_t j = 0; j < n; ++j)
-        for (std::int32_t k = jc[j]; k < jc[j + 1]; ++k) {
-            if (ir[k] < 0 || ir[k] >= m)
-                fail("Sparse row index " + std::to_string(ir[k]) + " is outside 0 to " + std::to_string(m - 1) + ".");
-            if (k > jc[j] && ir[k] <= ir[k - 1])
-                fail("Sparse row indices must ascend within each column (column " + std::to_string(j + 1) + ").");
-        }
+    for (std::int32_t k = 0; k < jc[n]; ++k)
+        if (ir[k] < 0 || ir[k] >= m)
+            fail("Sparse row index " + std::to_string(ir[k]) + " is outside 0 to " + std::to_string(m - 1) + ".");
+}
+
+kyArray* borrowSparse(std::int32_t m, std::int32_t n, const std::int32_t* jc, const std::int32_t* ir,
+                      const double* values)
+{
+    if (jc[n] == 0) return ky::createSparse(m, n, 0);
+    return ky::createBorrowedSparse(m, n, const_cast<std::int32_t*>(jc), const_cast<std::int32_t*>(ir),
+                                    const_cast<double*>(values));
 }
 
 const kyArray* resultAt(const kyhostCall* call, int index)
@@ -243,10 +263,20 @@ kyArray* kyhostBorrowSparse(int32_t m, int32_t n, const int32_t* columnStarts, c
                             const double* values)
 {
     return guarded<kyArray*>(nullptr, [&] {
-        checkSparseLayout(m, n, columnStarts, rowIndices, values);
-        if (columnStarts[n] == 0) return ky::createSparse(m, n, 0);
-        return ky::createBorrowedSparse(m, n, const_cast<std::int32_t*>(columnStarts),
-                                        const_cast<std::int32_t*>(rowIndices), const_cast<double*>(values));
+        checkSparseLayout(m, n, columnStarts, -1, rowIndices, -1, values, -1);
+        return borrowSparse(m, n, columnStarts, rowIndices, values);
+    });
+}
+
+kyArray* kyhostBorrowSparseSized(int32_t m, int32_t n, const int32_t* columnStarts, size_t columnStartCount,
+                                 const int32_t* rowIndices, size_t rowIndexCount, const double* values,
+                                 size_t valueCount)
+{
+    return guarded<kyArray*>(nullptr, [&] {
+        const auto count = [](size_t c) { return static_cast<std::int64_t>(std::min<size_t>(c, INT64_MAX)); };
+        checkSparseLayout(m, n, columnStarts, count(columnStartCount), rowIndices, count(rowIndexCount), values,
+                          count(valueCount));
+        return borrowSparse(m, n, columnStarts, rowIndices, values);
     });
 }
 

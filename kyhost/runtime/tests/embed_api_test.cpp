@@ -105,9 +105,30 @@ TEST(EmbedApi, SparseInputsAreCheckedAndReadInPlace)
     const std::int32_t rowOutside[] = {2, 0, 3};
     EXPECT_EQ(kyhostBorrowSparse(3, 2, jc, rowOutside, v), nullptr);
     EXPECT_NE(std::string(kyhostLastError()).find("outside"), std::string::npos);
-    const std::int32_t rowsDescending[] = {2, 1, 0};
-    EXPECT_EQ(kyhostBorrowSparse(3, 2, jc, rowsDescending, v), nullptr);
-    EXPECT_NE(std::string(kyhostLastError()).find("ascend"), std::string::npos);
+    // Rows in any order, repeated, are used as given.
+    const std::int32_t rowsDescending[] = {2, 1, 1};
+    const OwnedArray unsorted(kyhostBorrowSparse(3, 2, jc, rowsDescending, v));
+    ASSERT_TRUE(unsorted) << kyhostLastError();
+    EXPECT_EQ(kyhostArrayRowIndices(unsorted.get()), rowsDescending);
+}
+
+TEST(EmbedApi, SizedSparseLayoutsAreCheckedBeforeTheirNumbersAreUsed)
+{
+    const std::int32_t ir[] = {2, 0, 1};
+    const double v[] = {1, 1, 1};
+    const auto refused = [&](std::vector<std::int32_t> jc, std::size_t rows, std::size_t values, const char* reason) {
+        EXPECT_EQ(kyhostBorrowSparseSized(3, 4, jc.data(), jc.size(), ir, rows, v, values), nullptr) << reason;
+        EXPECT_NE(std::string(kyhostLastError()).find(reason), std::string::npos) << kyhostLastError();
+    };
+    refused({0, 1, 3}, 3, 3, "3 column starts; 4 columns need 5");  // too short: jc[4] is never read
+    refused({1, 1, 2, 3, 3}, 3, 3, "begin at 0");
+    refused({0, 5, 1, 1, 2}, 3, 3, "must not decrease");
+    refused({0, 1, 2, 3, 4}, 3, 3, "past the 3 row indices");
+    refused({0, 1, 2, 3, 3}, 3, 2, "2 values for 3 row indices");
+    const std::int32_t jc[] = {0, 1, 2, 2, 3};
+    const OwnedArray s(kyhostBorrowSparseSized(3, 4, jc, 5, ir, 3, v, 3));
+    ASSERT_TRUE(s) << kyhostLastError();
+    EXPECT_EQ(kyhostArrayColumnStarts(s.get()), jc);
 }
 
 TEST(EmbedApi, ResultsBelongToTheCallUntilTaken)
