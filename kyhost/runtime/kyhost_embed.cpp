@@ -5,11 +5,13 @@
 #include "kyhost_embed.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <cstring>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <new>
 #include <string>
 #include <vector>
@@ -56,6 +58,49 @@ Result guarded(Result failed, Body body) noexcept
 }
 
 [[noreturn]] void fail(const std::string& message) { throw std::runtime_error(message); }
+
+// The host runs one call at a time, and arrays made or freed while a call
+// runs would land on that call's books (and be freed with it). Entry points
+// that make arrays or run a call hold this lock while they work, taken with
+// try_lock: a second call, from any thread, gets a clean error instead of
+// racing the first. Freeing waits for the running call instead, since it
+// has no way to report an error. The runtime's inner calls (a plug-in
+// calling "sparse") do not pass through here.
+std::mutex hostLock;
+std::atomic<std::thread::id> lockHolder{};
+
+class HostTurn {
+public:
+    HostTurn()
+    {
+        if (lockHolder.load() == std::this_thread::get_id())
+            fail("A call is already running on this thread (the interface was entered from a warning "
+                 "callback): the host runs one call at a time.");
+        if (!hostLock.try_lock())
+            fail("A call is already running on another thread: the host runs one call at a time.");
+        lockHolder.store(std::this_thread::get_id());
+    }
+    ~HostTurn()
+    {
+        lockHolder.store(std::thread::id{});
+        hostLock.unlock();
+    }
+    HostTurn(const HostTurn&) = delete;
+    HostTurn& operator=(const HostTurn&) = delete;
+};
+
+// Runs release with the host to itself: at once on the thread that holds
+// it (inside a warning callback), otherwise after any running call.
+template <typename Release>
+void whenIdle(Release release) noexcept
+{
+    if (lockHolder.load() == std::this_thread::get_id()) {
+        release();
+        return;
+    }
+    std::lock_guard<std::mutex> guard(hostLock);
+    release();
+}
 
 // Functions handed out so far, by library path (plug-ins) or name (host
 // functions); never freed, so handles stay valid for the process.
@@ -231,29 +276,40 @@ const char* kyhostPluginDirectory(void)
 
 kyArray* kyhostBorrowDouble(int32_t m, int32_t n, const double* data)
 {
-    return guarded<kyArray*>(nullptr, [&] { return borrowFull(ky::ArrayClass::Double, m, n, data); });
+    return guarded<kyArray*>(nullptr, [&] {
+        const HostTurn turn;
+        return borrowFull(ky::ArrayClass::Double, m, n, data);
+    });
 }
 
 kyArray* kyhostBorrowUint8(int32_t m, int32_t n, const uint8_t* data)
 {
-    return guarded<kyArray*>(nullptr, [&] { return borrowFull(ky::ArrayClass::Uint8, m, n, data); });
+    return guarded<kyArray*>(nullptr, [&] {
+        const HostTurn turn;
+        return borrowFull(ky::ArrayClass::Uint8, m, n, data);
+    });
 }
 
 kyArray* kyhostCopyDouble(int32_t m, int32_t n, const double* data, ptrdiff_t rowStride, ptrdiff_t columnStride)
 {
-    return guarded<kyArray*>(nullptr,
-                             [&] { return copyFull(ky::ArrayClass::Double, m, n, data, rowStride, columnStride); });
+    return guarded<kyArray*>(nullptr, [&] {
+        const HostTurn turn;
+        return copyFull(ky::ArrayClass::Double, m, n, data, rowStride, columnStride);
+    });
 }
 
 kyArray* kyhostCopyUint8(int32_t m, int32_t n, const uint8_t* data, ptrdiff_t rowStride, ptrdiff_t columnStride)
 {
-    return guarded<kyArray*>(nullptr,
-                             [&] { return copyFull(ky::ArrayClass::Uint8, m, n, data, rowStride, columnStride); });
+    return guarded<kyArray*>(nullptr, [&] {
+        const HostTurn turn;
+        return copyFull(ky::ArrayClass::Uint8, m, n, data, rowStride, columnStride);
+    });
 }
 
 kyArray* kyhostCopyText(const char* text, size_t length)
 {
     return guarded<kyArray*>(nullptr, [&] {
+        const HostTurn turn;
         if (text == nullptr && length > 0) fail("The text pointer is null.");
         return ky::createChar(std::string_view(text == nullptr ? "" : text, length));
     });
@@ -263,6 +319,7 @@ kyArray* kyhostBorrowSparse(int32_t m, int32_t n, const int32_t* columnStarts, c
                             const double* values)
 {
     return guarded<kyArray*>(nullptr, [&] {
+        const HostTurn turn;
         checkSparseLayout(m, n, columnStarts, -1, rowIndices, -1, values, -1);
         return borrowSparse(m, n, columnStarts, rowIndices, values);
     });
@@ -273,6 +330,7 @@ kyArray* kyhostBorrowSparseSized(int32_t m, int32_t n, const int32_t* columnStar
                                  size_t valueCount)
 {
     return guarded<kyArray*>(nullptr, [&] {
+        const HostTurn turn;
         const auto count = [](size_t c) { return static_cast<std::int64_t>(std::min<size_t>(c, INT64_MAX)); };
         checkSparseLayout(m, n, columnStarts, count(columnStartCount), rowIndices, count(rowIndexCount), values,
                           count(valueCount));
@@ -280,12 +338,16 @@ kyArray* kyhostBorrowSparseSized(int32_t m, int32_t n, const int32_t* columnStar
     });
 }
 
-void kyhostFreeArray(kyArray* array) { ky::freeArray(array); }
+void kyhostFreeArray(kyArray* array)
+{
+    if (array != nullptr) whenIdle([array] { ky::freeArray(array); });
+}
 
 kyhostCall* kyhostRun(const kyhostFunction* function, int outputCount, int inputCount, const kyArray* const* inputs,
                       kyhostWarningCallback onWarning, void* userData)
 {
     return guarded<kyhostCall*>(nullptr, [&] {
+        const HostTurn turn;
         if (function == nullptr) fail("No function given.");
         if (outputCount < 0 || outputCount > 64) fail("The number of outputs must be 0 to 64.");
         if (inputCount < 0 || (inputCount > 0 && inputs == nullptr)) fail("The inputs are missing.");
@@ -341,7 +403,10 @@ double kyhostCallSeconds(const kyhostCall* call) { return call == nullptr ? 0 : 
 
 size_t kyhostCallPeakBytes(const kyhostCall* call) { return call == nullptr ? 0 : call->peakBytes; }
 
-void kyhostCallFree(kyhostCall* call) { delete call; }
+void kyhostCallFree(kyhostCall* call)
+{
+    if (call != nullptr) whenIdle([call] { delete call; });
+}
 
 int kyhostArrayClass(const kyArray* array)
 {

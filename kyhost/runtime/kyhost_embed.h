@@ -48,10 +48,13 @@
  *     host mapped (kyhost's .npy inputs) shrank while the call read it.
  *
  * Threads
- *   The host runs one call at a time in the whole process: the caller makes
- *   sure that no two threads are inside this interface at once (any thread
- *   may be the one). Warnings are reported on the calling thread, inside
- *   kyhostRun.
+ *   The host runs one call at a time in the whole process, on any thread.
+ *   kyhostRun and the functions that make arrays, entered while a call runs
+ *   (from another thread, or from a warning callback), fail at once with
+ *   "A call is already running..." in kyhostLastError(); nothing waits, and
+ *   the running call is not disturbed. kyhostFreeArray and kyhostCallFree
+ *   wait until the running call has ended. Warnings are reported on the
+ *   calling thread, inside kyhostRun.
  */
 #ifndef KYHOST_EMBED_H
 #define KYHOST_EMBED_H

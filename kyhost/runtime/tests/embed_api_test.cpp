@@ -5,7 +5,9 @@
 
 #include <cstdint>
 #include <cstring>
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "kyhost_embed.hpp"
@@ -234,6 +236,55 @@ TEST(EmbedApi, MistakesInARunAreReportedNotThrown)
     ASSERT_TRUE(outer);
     EXPECT_EQ(inner, nullptr);  // one call at a time
     EXPECT_NE(std::string(kyhostLastError()).find("one call at a time"), std::string::npos);
+}
+
+// Four threads calling at once: each call either runs alone and gives the
+// right answer or is refused at once with a clear error; arrays made while
+// another thread's call runs are refused too, never put on that call's
+// books (which freed them under their owner).
+TEST(EmbedApi, ConcurrentCallsFromFourThreadsAreRunOrRefusedCleanly)
+{
+    const kyhostFunction* sweeptri = kyhostFind("sweeptri");
+    ASSERT_NE(sweeptri, nullptr) << kyhostLastError();
+    std::vector<double> xs, ys;
+    for (int i = 0; i < 60; ++i)
+        for (int j = 0; j < 60; ++j) {
+            xs.push_back(i + 0.001 * j * j);
+            ys.push_back(j + 0.001 * i * i);
+        }
+    const OwnedArray x(kyhostBorrowDouble(1, static_cast<int32_t>(xs.size()), xs.data()));
+    const OwnedArray y(kyhostBorrowDouble(1, static_cast<int32_t>(ys.size()), ys.data()));
+    const CallRecord alone(kyhostRun(sweeptri, 1, 2, std::vector<const kyArray*>{x.get(), y.get()}.data(), nullptr,
+                                     nullptr));
+    ASSERT_TRUE(alone && !kyhostCallError(alone.get()));
+    const int32_t rows = kyhostArrayRows(kyhostCallResult(alone.get(), 0));
+
+    std::atomic<int> ran{0}, refused{0}, wrong{0};
+    const auto work = [&] {
+        const kyArray* inputs[] = {x.get(), y.get()};
+        for (int k = 0; k < 40; ++k) {
+            if (kyArray* scratch = kyhostCopyDouble(1, 3, xs.data(), 8, 24)) {
+                kyhostFreeArray(scratch);
+            } else if (std::string(kyhostLastError()).find("already running") == std::string::npos) {
+                ++wrong;
+            }
+            const CallRecord call(kyhostRun(sweeptri, 1, 2, inputs, nullptr, nullptr));
+            if (!call) {
+                ++(std::string(kyhostLastError()).find("already running on another thread") != std::string::npos
+                       ? refused
+                       : wrong);
+                continue;
+            }
+            ++ran;
+            if (kyhostCallError(call.get()) || kyhostArrayRows(kyhostCallResult(call.get(), 0)) != rows) ++wrong;
+        }
+    };
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) threads.emplace_back(work);
+    for (std::thread& thread : threads) thread.join();
+    EXPECT_EQ(wrong.load(), 0);
+    EXPECT_GT(ran.load(), 0);
+    EXPECT_EQ(ran.load() + refused.load(), 160);
 }
 
 }  // namespace
