@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <optional>
@@ -77,6 +78,19 @@ bool readsAsBlankSeparatedNumbers(const std::vector<std::string>& fields)
     return any;
 }
 
+// "0x10", "-0X1p3": the C library would read it as a number; kyhost reads
+// decimal numbers only, so such a line is no header of names.
+bool looksHexadecimal(std::string_view field)
+{
+    field = trimBlanks(field);
+    if (!field.empty() && (field.front() == '+' || field.front() == '-')) field.remove_prefix(1);
+    if (field.size() < 3 || field[0] != '0' || (field[1] != 'x' && field[1] != 'X')) return false;
+    const std::string text(field);
+    char* end = nullptr;
+    std::strtod(text.c_str(), &end);
+    return end == text.c_str() + text.size();
+}
+
 struct Table {
     std::int32_t rows = 0;
     std::int32_t cols = 0;
@@ -145,6 +159,12 @@ Table readTable(const TableSource& source, const Convert& convert, const char* e
     const std::size_t selected = whole ? 0 : selectColumn(records, source, header, width);
 
     bool haveRecord = headed ? records.next() : true;
+    if (headed && !haveRecord)
+        for (const std::string& name : header)
+            if (looksHexadecimal(name))
+                records.failAt(1, 0,
+                               "the only line would be a header, but " + inQuotes(name) +
+                                   " looks like a hexadecimal number, which is not read; write numbers in decimal");
     if (headed && !haveRecord && readsAsBlankSeparatedNumbers(header))
         records.failAt(1, 0,
                        "the only line would be a header, but it holds numbers separated by blanks; to read them "

@@ -132,6 +132,10 @@ TEST_F(CsvFiles, BlankSeparatedNumbersNulBytesAndEndlessDevicesAreErrors)
     EXPECT_NE(blanks.err.find("b.csv:1: the only line would be a header, but it holds numbers separated by blanks"),
               std::string::npos) << blanks.err;
     EXPECT_NE(blanks.err.find("#sep=space"), std::string::npos);
+    const ProcessResult hex = echo("csv:" + file("h.csv", "0x10\n"));
+    EXPECT_EQ(hex.status, 2);
+    EXPECT_NE(hex.err.find("h.csv:1: the only line would be a header, but '0x10' looks like a hexadecimal number"),
+              std::string::npos) << hex.err;
     const ProcessResult names = echo("csv:" + file("names.csv", "x y,z\n"));
     EXPECT_EQ(names.status, 0) << names.err;
     EXPECT_EQ(names.out, "");
