@@ -57,16 +57,21 @@ extern "C" KYX_EXPORT void kyxFunction(int outputCount, kyArray* outputs[], int 
 {
     AppendTarget target = openForAppend(outputCount, inputCount, inputs);
 
+    // Unbuffered: every byte fwrite counts has been accepted by write(), so
+    // a short write (a full disk) shows in fwrite's own count instead of
+    // surfacing later, when the buffer is flushed at close.
+    if (std::setvbuf(target.stream.get(), nullptr, _IONBF, 0) != 0) kyxErrMsgTxt(std::strerror(errno));
+
     const std::int32_t byteCount = kyGetN(target.data) * kyGetM(target.data);
     const auto written = static_cast<std::uint32_t>(
         std::fwrite(kyGetPr(target.data), 1, static_cast<std::size_t>(byteCount), target.stream.get()));
-    const bool shortWrite = written < static_cast<std::uint32_t>(byteCount);
-    if (shortWrite) kyxWarnMsgTxt(std::strerror(errno));
+    if (written < static_cast<std::uint32_t>(byteCount)) kyxWarnMsgTxt(std::strerror(errno));
 
     outputs[0] = kyCreateDoubleMatrix(1, 1, kyREAL);
     kyGetPr(outputs[0])[0] = static_cast<double>(written);
 
-    // Bytes still buffered are written by the close; if that fails they are
-    // lost, so say so rather than let the count pass for a complete write.
-    if (std::fclose(target.stream.release()) != 0 && !shortWrite) kyxWarnMsgTxt(std::strerror(errno));
+    // A failing close (some file systems report a failed write only there)
+    // means the counted bytes may not have reached the file: the count
+    // would be a failure reported as success, so the call ends in an error.
+    if (std::fclose(target.stream.release()) != 0) kyxErrMsgTxt(std::strerror(errno));
 }

@@ -7,6 +7,9 @@
 #include <fstream>
 #include <sstream>
 
+#include <sys/mount.h>
+#include <unistd.h>
+
 #include "plugin_testing.hpp"
 
 namespace {
@@ -110,25 +113,56 @@ TEST_F(ByteAppend, UnopenablePathIsAnErrorWithTheSystemText)
     EXPECT_FALSE(fs::exists(dir / "missing"));
 }
 
-TEST_F(ByteAppend, ShortWritesAndLostBufferedBytesAreWarnedAbout)
+TEST_F(ByteAppend, ShortWritesCountOnlyTheBytesThatReachedTheFile)
 {
     if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full on this machine";
     ky::ArrayHandle name = text("/dev/full");
 
-    // More than the stream buffers: fwrite itself comes up short.
+    // Large or small, nothing reaches /dev/full: the count says so, with the
+    // system's text as a warning (the bytes never sit in a buffer that is
+    // lost at close).
     std::vector<unsigned char> many(1 << 20, 7);
     ky::ArrayHandle large = bytes(1, static_cast<int32_t>(many.size()), many);
-    const ky::CallOutcome big = append(name.get(), large.get());
-    ASSERT_FALSE(big.error);
-    EXPECT_LT(values(big.result.get())[0], static_cast<double>(many.size()));
-    EXPECT_EQ(big.warnings, std::vector<std::string>{std::strerror(ENOSPC)});
-
-    // A few bytes fit the buffer and are lost when it is flushed at close.
     ky::ArrayHandle small = bytes(1, 3, {1, 2, 3});
-    const ky::CallOutcome little = append(name.get(), small.get());
-    ASSERT_FALSE(little.error);
-    EXPECT_EQ(values(little.result.get()), std::vector<double>{3});
-    EXPECT_EQ(little.warnings, std::vector<std::string>{std::strerror(ENOSPC)});
+    for (const kyArray* data : {large.get(), small.get()}) {
+        const ky::CallOutcome outcome = append(name.get(), data);
+        ASSERT_FALSE(outcome.error) << *outcome.error;
+        EXPECT_EQ(values(outcome.result.get()), std::vector<double>{0});
+        EXPECT_EQ(outcome.warnings, std::vector<std::string>{std::strerror(ENOSPC)});
+    }
+}
+
+// A size-limited tmpfs filled to the last few kilobytes: the count is the
+// bytes the file actually holds.
+TEST_F(ByteAppend, FullFileSystemCountsWhatTheFileHolds)
+{
+    if (::geteuid() != 0) GTEST_SKIP() << "mounting a small tmpfs needs root";
+    const fs::path mountPoint = dir / "small";
+    fs::create_directories(mountPoint);
+    if (::mount("tmpfs", mountPoint.c_str(), "tmpfs", 0, "size=64k") != 0)
+        GTEST_SKIP() << "cannot mount a tmpfs here: " << std::strerror(errno);
+    struct Unmount {
+        fs::path at;
+        ~Unmount() { ::umount2(at.c_str(), MNT_DETACH); }
+    } unmount{mountPoint};
+
+    const fs::path target = mountPoint / "out.bin";
+    ky::ArrayHandle name = text(target.string());
+    std::vector<unsigned char> many(256 * 1024, 9);
+    ky::ArrayHandle large = bytes(1, static_cast<int32_t>(many.size()), many);
+    const ky::CallOutcome first = append(name.get(), large.get());
+    ASSERT_FALSE(first.error) << *first.error;
+    const double counted = values(first.result.get())[0];
+    EXPECT_LT(counted, static_cast<double>(many.size()));
+    EXPECT_EQ(first.warnings, std::vector<std::string>{std::strerror(ENOSPC)});
+    EXPECT_EQ(static_cast<double>(fs::file_size(target)), counted);
+
+    // Now full: a few more bytes are counted as none, not as three.
+    ky::ArrayHandle small = bytes(1, 3, {1, 2, 3});
+    const ky::CallOutcome second = append(name.get(), small.get());
+    ASSERT_FALSE(second.error);
+    EXPECT_EQ(values(second.result.get()), std::vector<double>{0});
+    EXPECT_EQ(static_cast<double>(fs::file_size(target)), counted);
 }
 
 }  // namespace

@@ -14,6 +14,7 @@ bool isLineEnd(char c) { return c == '\n' || c == '\r'; }
 
 std::string separatorName(char separator)
 {
+    if (separator == ' ') return "space";
     return separator == '\t' ? std::string("tab") : "'" + std::string(1, separator) + "'";
 }
 
@@ -113,19 +114,24 @@ void CsvRecords::readRecord()
             quoted_.push_back(true);
             pos_ = read;
             while (pos_ < size && isBlank(text_[pos_])) ++pos_;
+            if (separator_ == ' ' && pos_ > read && pos_ < size && !isLineEnd(text_[pos_])) continue;
             if (pos_ < size && text_[pos_] != separator_ && !isLineEnd(text_[pos_]))
                 failAt(lineAtPos_, column, "unexpected text after the closing quote");
         } else {
             const std::size_t start = pos_;
-            while (pos_ < size && text_[pos_] != separator_ && !isLineEnd(text_[pos_])) ++pos_;
+            while (pos_ < size && !isSeparator(text_[pos_]) && !isLineEnd(text_[pos_])) ++pos_;
             std::size_t end = pos_;
             while (end > start && isBlank(text_[end - 1])) --end;
             fields_.emplace_back(text_.data() + start, end - start);
             quoted_.push_back(false);
         }
-        if (pos_ < size && text_[pos_] == separator_) {
+        if (pos_ < size && isSeparator(text_[pos_])) {
             ++pos_;
-            continue;
+            if (separator_ != ' ') continue;
+            // Blank-separated: a run of blanks is one separator, and blanks
+            // before the line's end separate nothing.
+            while (pos_ < size && isBlank(text_[pos_])) ++pos_;
+            if (pos_ < size && !isLineEnd(text_[pos_])) continue;
         }
         if (pos_ < size) {  // a line end: "\r\n", "\n" or a lone "\r"
             if (text_[pos_] == '\r' && pos_ + 1 < size && text_[pos_ + 1] == '\n') ++pos_;

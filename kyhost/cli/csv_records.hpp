@@ -3,7 +3,8 @@
 // "\r\n" or a lone "\r"; a field in double quotes may hold separators, line
 // ends and doubled quotes (""); blanks around a field are dropped. The
 // separator is ',', ';' or a tab, chosen by the caller or found on the
-// first line.
+// first line, or ' ' when the caller chooses it: then any run of spaces
+// and tabs separates fields.
 #pragma once
 
 #include <cstddef>
@@ -41,6 +42,8 @@ public:
 private:
     void findSeparator();
     bool isBlank(char c) const { return c == ' ' || (c == '\t' && separator_ != '\t'); }
+    // With the separator ' ', any blank (space or tab) separates.
+    bool isSeparator(char c) const { return c == separator_ || (separator_ == ' ' && c == '\t'); }
     bool atBlankLine() const;
     void readRecord();
 

@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <optional>
@@ -24,28 +26,14 @@ namespace {
 
 std::string displayName(const std::string& path) { return path == "-" ? "<stdin>" : escapeControls(path); }
 
-std::string readDescriptor(int fd, const std::string& name)
+// The line (1-based) on which offset lies, counting line ends as CSV does:
+// "\r\n", "\n" or a lone "\r".
+std::size_t lineAt(std::string_view text, std::size_t offset)
 {
-    std::string content;
-    struct stat info {};
-    if (::fstat(fd, &info) != 0) throw UsageError("cannot read " + name + ": " + std::strerror(errno));
-    if (S_ISDIR(info.st_mode)) throw UsageError("cannot read " + name + ": it is a directory");
-    std::size_t chunk = 1 << 16;
-    if (S_ISREG(info.st_mode) && info.st_size > 0) chunk = static_cast<std::size_t>(info.st_size) + 1;
-    std::size_t used = 0;
-    while (true) {
-        if (used == content.size()) content.resize(used + chunk);
-        const ssize_t got = ::read(fd, content.data() + used, content.size() - used);
-        if (got < 0) {
-            if (errno == EINTR) continue;
-            throw UsageError("cannot read " + name + ": " + std::strerror(errno));
-        }
-        if (got == 0) break;
-        used += static_cast<std::size_t>(got);
-        chunk = std::max(chunk, used);  // grow geometrically when the size was not known
-    }
-    content.resize(used);
-    return content;
+    std::size_t line = 1;
+    for (std::size_t k = 0; k < offset; ++k)
+        if (text[k] == '\n' || (text[k] == '\r' && (k + 1 >= text.size() || text[k + 1] != '\n'))) ++line;
+    return line;
 }
 
 // When PATH#SELECTOR was split but the whole value names a file, the user
@@ -61,7 +49,7 @@ std::string hashHint(const TableSource& source)
 std::string readSource(const TableSource& source)
 {
     try {
-        return readWholeFile(source.path);
+        return readTextFile(source.path);
     } catch (const UsageError& error) {
         throw UsageError(error.what() + hashHint(source));
     }
@@ -69,6 +57,39 @@ std::string readSource(const TableSource& source)
 
 // A field that a header may hold: text that is not a number.
 bool isName(std::string_view field) { return !field.empty() && !parseDouble(field); }
+
+// True when the fields, split at blanks, are all numbers: a line such as
+// "0 1 0 1" that the default separators leave as one field that is not a
+// number.
+bool readsAsBlankSeparatedNumbers(const std::vector<std::string>& fields)
+{
+    bool any = false;
+    for (const std::string& field : fields) {
+        std::size_t k = 0;
+        while (k < field.size()) {
+            while (k < field.size() && (field[k] == ' ' || field[k] == '\t')) ++k;
+            const std::size_t start = k;
+            while (k < field.size() && field[k] != ' ' && field[k] != '\t') ++k;
+            if (k == start) break;
+            if (!parseDouble(std::string_view(field).substr(start, k - start))) return false;
+            any = true;
+        }
+    }
+    return any;
+}
+
+// "0x10", "-0X1p3": the C library would read it as a number; kyhost reads
+// decimal numbers only, so such a line is no header of names.
+bool looksHexadecimal(std::string_view field)
+{
+    field = trimBlanks(field);
+    if (!field.empty() && (field.front() == '+' || field.front() == '-')) field.remove_prefix(1);
+    if (field.size() < 3 || field[0] != '0' || (field[1] != 'x' && field[1] != 'X')) return false;
+    const std::string text(field);
+    char* end = nullptr;
+    std::strtod(text.c_str(), &end);
+    return end == text.c_str() + text.size();
+}
 
 struct Table {
     std::int32_t rows = 0;
@@ -138,6 +159,16 @@ Table readTable(const TableSource& source, const Convert& convert, const char* e
     const std::size_t selected = whole ? 0 : selectColumn(records, source, header, width);
 
     bool haveRecord = headed ? records.next() : true;
+    if (headed && !haveRecord)
+        for (const std::string& name : header)
+            if (looksHexadecimal(name))
+                records.failAt(1, 0,
+                               "the only line would be a header, but " + inQuotes(name) +
+                                   " looks like a hexadecimal number, which is not read; write numbers in decimal");
+    if (headed && !haveRecord && readsAsBlankSeparatedNumbers(header))
+        records.failAt(1, 0,
+                       "the only line would be a header, but it holds numbers separated by blanks; to read them "
+                       "as numbers, end the argument in #sep=space or separate them by commas");
     const std::size_t perRow = whole ? width : 1;
     std::size_t rows = 0;
     for (; haveRecord; haveRecord = records.next()) {
@@ -147,8 +178,8 @@ Table readTable(const TableSource& source, const Convert& convert, const char* e
                                (headed ? " as in the header" : "") + ", found " + std::to_string(fields.size());
             if (records.separatorWasFound())
                 what += " (the separator " + separatorName(records.separator()) +
-                        " was found on the first line; choose another with #sep=comma, #sep=semicolon or "
-                        "#sep=tab)";
+                        " was found on the first line; choose another with #sep=comma, #sep=semicolon, "
+                        "#sep=tab or #sep=space)";
             records.fail(0, what);
         }
         for (std::size_t j = whole ? 0 : selected; j < (whole ? width : selected + 1); ++j) {
@@ -188,14 +219,22 @@ TableSource parseTableSource(const std::string& value, bool allowColumn)
         if (item.empty()) continue;
         if (item.starts_with("sep=")) {
             const std::string_view name = item.substr(4);
-            const char separator = name == "comma" ? ',' : name == "semicolon" ? ';' : name == "tab" ? '\t' : 0;
+            const char separator = name == "comma"       ? ','
+                                   : name == "semicolon" ? ';'
+                                   : name == "tab"       ? '\t'
+                                   : name == "space"     ? ' '
+                                                         : 0;
             if (separator == 0)
                 throw UsageError(inQuotes(value) + ": unknown separator " + inQuotes(name) +
-                                 " (sep=comma, sep=semicolon or sep=tab)");
+                                 " (sep=comma, sep=semicolon, sep=tab or sep=space)");
+            if (source.separator != 0)
+                throw UsageError(inQuotes(value) + ": choose one separator only, not " +
+                                 separatorName(source.separator) + " and " + separatorName(separator));
             source.separator = separator;
         } else if (!allowColumn) {
             throw UsageError(inQuotes(value) + ": " + inQuotes(item) +
-                             " is not sep=comma, sep=semicolon or sep=tab (a path that holds '#' is written with "
+                             " is not sep=comma, sep=semicolon, sep=tab or sep=space (a path that holds '#' is "
+                             "written with "
                              "a '#' at its end)");
         } else if (!source.column.empty()) {
             throw UsageError(inQuotes(value) + ": choose one column only, not " + inQuotes(source.column) + " and " +
@@ -207,26 +246,94 @@ TableSource parseTableSource(const std::string& value, bool allowColumn)
     return source;
 }
 
-std::string readWholeFile(const std::string& path)
+FileReader::FileReader(const std::string& path) : name_(path == "-" ? "standard input" : inQuotes(path))
 {
     if (path == "-") {
         static bool used = false;
         if (used) throw UsageError("standard input can be read by only one argument");
         used = true;
-        return readDescriptor(STDIN_FILENO, "standard input");
+        fd_ = STDIN_FILENO;
+        ownsDescriptor_ = false;
+    } else {
+        fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd_ < 0) throw UsageError("cannot open " + name_ + ": " + std::strerror(errno));
     }
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) throw UsageError("cannot open " + inQuotes(path) + ": " + std::strerror(errno));
-    std::string content;
-    try {
-        content = readDescriptor(fd, inQuotes(path));
-    } catch (...) {
-        ::close(fd);
-        throw;
+    struct stat info {};
+    if (::fstat(fd_, &info) != 0) fail(std::strerror(errno));
+    if (S_ISDIR(info.st_mode)) fail("it is a directory");
+    device_ = S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode);
+    if (S_ISREG(info.st_mode)) regularSize_ = static_cast<std::size_t>(info.st_size);
+}
+
+FileReader::~FileReader()
+{
+    if (ownsDescriptor_ && fd_ >= 0) ::close(fd_);
+}
+
+void FileReader::fail(const std::string& what) const
+{
+    throw UsageError("cannot read " + name_ + ": " + what);
+}
+
+bool FileReader::fill(std::size_t total)
+{
+    if (bytes_.size() >= total) return true;
+    // Room for the whole of a regular file at once; otherwise growing
+    // geometrically, never past what was asked for.
+    std::size_t used = bytes_.size();
+    std::size_t room = std::max<std::size_t>(used * 2, 1 << 16);
+    if (regularSize_) room = std::max(room, *regularSize_ + 1);
+    bytes_.resize(std::min(room, total));
+    while (used < total) {
+        if (used == bytes_.size()) bytes_.resize(std::min(std::max<std::size_t>(used * 2, 1 << 16), total));
+        const ssize_t got = ::read(fd_, bytes_.data() + used, bytes_.size() - used);
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            bytes_.resize(used);
+            fail(std::strerror(errno));
+        }
+        if (got == 0) break;
+        used += static_cast<std::size_t>(got);
     }
-    if (::close(fd) != 0 && errno != EINTR)
-        throw UsageError("cannot read " + inQuotes(path) + ": " + std::strerror(errno));
-    return content;
+    bytes_.resize(used);
+    return used >= total;
+}
+
+std::string FileReader::take()
+{
+    if (ownsDescriptor_) {
+        const int fd = fd_;
+        fd_ = -1;
+        if (::close(fd) != 0 && errno != EINTR) fail(std::strerror(errno));
+    }
+    return std::move(bytes_);
+}
+
+std::string readWholeFile(const std::string& path)
+{
+    FileReader reader(path);
+    reader.fill(SIZE_MAX);
+    return reader.take();
+}
+
+std::string readTextFile(const std::string& path)
+{
+    FileReader reader(path);
+    std::size_t checked = 0;
+    bool more = true;
+    while (more) {
+        more = reader.fill(std::max({reader.bytes().size() * 2, std::size_t{1} << 16,
+                                     reader.regularSize().value_or(0) + 1}));
+        const std::string& bytes = reader.bytes();
+        const void* nul = std::memchr(bytes.data() + checked, '\0', bytes.size() - checked);
+        if (nul != nullptr) {
+            const auto at = static_cast<std::size_t>(static_cast<const char*>(nul) - bytes.data());
+            throw UsageError(displayName(path) + ":" + std::to_string(lineAt(bytes, at)) +
+                             ": a NUL byte: not a text file (binary, or text in UTF-16; save it as UTF-8)");
+        }
+        checked = bytes.size();
+    }
+    return reader.take();
 }
 
 ArrayHandle readCsvMatrix(const std::string& value)
@@ -325,9 +432,13 @@ ArrayHandle readSparseCsv(const std::string& value)
 
 ArrayHandle readBytes(const std::string& path)
 {
-    const std::string content = readWholeFile(path);
-    if (content.size() > static_cast<std::size_t>(maxElements))
-        throw UsageError(inQuotes(path) + " is too large");
+    // A device may never end (/dev/zero, /dev/urandom): only files and
+    // pipes are read, and no more than one byte past the largest array.
+    FileReader reader(path);
+    if (reader.isDevice())
+        throw UsageError("cannot read " + inQuotes(path) + ": it is a device; u8: reads files and pipes");
+    if (reader.fill(static_cast<std::size_t>(maxElements) + 1)) throw UsageError(inQuotes(path) + " is too large");
+    const std::string content = reader.take();
     ArrayHandle array(createUint8(1, static_cast<std::int32_t>(content.size())));
     std::copy(content.begin(), content.end(), static_cast<char*>(array->data));
     return array;

@@ -1,16 +1,54 @@
 // Reading the data files that kyhost arguments name.
 #pragma once
 
+#include <cstddef>
+#include <optional>
 #include <string>
 
 #include "host_array.hpp"
 
 namespace ky {
 
-// Whole file, or standard input for "-". Throws UsageError naming the file
-// when it cannot be opened or read in full (a directory, a read error part
-// way through).
+// Reads a file, or standard input for "-" (which only one argument may
+// read), in steps, as far as asked: what a file holds beyond that is never
+// read. Throws UsageError naming the file when it cannot be opened or read
+// (a directory, a read error part way through).
+class FileReader {
+public:
+    explicit FileReader(const std::string& path);
+    ~FileReader();
+    FileReader(const FileReader&) = delete;
+    FileReader& operator=(const FileReader&) = delete;
+
+    // Reads until bytes() holds total bytes or the file ends; true when it
+    // holds total.
+    bool fill(std::size_t total);
+    const std::string& bytes() const { return bytes_; }
+    // A character or block device (which may never end).
+    bool isDevice() const { return device_; }
+    // The size of a regular file, as it was when opened.
+    std::optional<std::size_t> regularSize() const { return regularSize_; }
+    // Closes the file (checked) and hands over what was read.
+    std::string take();
+    [[noreturn]] void fail(const std::string& what) const;
+
+private:
+    std::string name_;
+    int fd_ = -1;
+    bool ownsDescriptor_ = true;
+    bool device_ = false;
+    std::optional<std::size_t> regularSize_;
+    std::string bytes_;
+};
+
+// The whole file.
 std::string readWholeFile(const std::string& path);
+
+// The whole of a text file. A NUL byte, which no text (in UTF-8 or a
+// single-byte encoding) holds, ends the reading at once with an error
+// naming the file and line: binary files and endless devices such as
+// /dev/zero are not read to their end.
+std::string readTextFile(const std::string& path);
 
 // The CSV kinds take PATH[#SELECTOR]: the text after the last '#' in the
 // value selects, as a comma-separated list, a column (csv: and u8csv:
@@ -41,7 +79,9 @@ ArrayHandle readUint8CsvMatrix(const std::string& value);
 // entries, beyond the N+1 column starts of the result.
 ArrayHandle readSparseCsv(const std::string& value);
 
-// 1-by-N uint8 array holding the bytes of a file.
+// 1-by-N uint8 array holding the bytes of a file or pipe. Devices (which
+// may never end) are refused, and reading stops one byte past the largest
+// array.
 ArrayHandle readBytes(const std::string& path);
 
 }  // namespace ky

@@ -17,6 +17,10 @@ namespace {
 
 constexpr std::string_view magic("\x93NUMPY", 6);
 
+// NumPy writes headers of a few hundred bytes; a longer one is refused
+// before it is read.
+constexpr std::size_t maxHeaderLength = 1 << 20;
+
 struct Header {
     std::string descr;
     bool fortranOrder = false;
@@ -28,9 +32,16 @@ struct Header {
     throw UsageError(inQuotes(path) + " is not a valid .npy file: " + what);
 }
 
-// The text after "'key':" in the header dictionary, blanks skipped.
-std::optional<std::string_view> valueOf(std::string_view dict, std::string_view key)
+// The text after "'key':" in the header dictionary, blanks skipped. A key
+// given twice is refused: which one counts would be a guess.
+std::optional<std::string_view> valueOf(const std::string& path, std::string_view dict, std::string_view key)
 {
+    int times = 0;
+    for (const char quote : {'\'', '"'}) {
+        const std::string quoted = std::string(1, quote) + std::string(key) + quote;
+        for (std::size_t at = dict.find(quoted); at != std::string_view::npos; at = dict.find(quoted, at + 1)) ++times;
+    }
+    if (times > 1) malformed(path, "'" + std::string(key) + "' appears " + std::to_string(times) + " times in the header");
     for (const char quote : {'\'', '"'}) {
         const std::string quoted = std::string(1, quote) + std::string(key) + quote;
         std::size_t at = dict.find(quoted);
@@ -47,21 +58,27 @@ std::optional<std::string_view> valueOf(std::string_view dict, std::string_view 
 Header parseHeader(const std::string& path, std::string_view dict)
 {
     Header header;
-    const auto descr = valueOf(dict, "descr");
+    const auto descr = valueOf(path, dict, "descr");
     if (!descr || descr->empty() || (descr->front() != '\'' && descr->front() != '"'))
         malformed(path, "no 'descr' string in the header");
     const std::size_t close = descr->find(descr->front(), 1);
     if (close == std::string_view::npos) malformed(path, "unterminated 'descr'");
     header.descr = std::string(descr->substr(1, close - 1));
 
-    const auto order = valueOf(dict, "fortran_order");
+    const auto order = valueOf(path, dict, "fortran_order");
     if (!order) malformed(path, "no 'fortran_order' in the header");
-    if (order->starts_with("True"))
+    // Exactly True or False, ended by the next item or the dictionary's end.
+    const auto isWord = [&](std::string_view word) {
+        if (!order->starts_with(word)) return false;
+        const std::string_view rest = trimBlanks(order->substr(word.size()));
+        return rest.empty() || rest.front() == ',' || rest.front() == '}';
+    };
+    if (isWord("True"))
         header.fortranOrder = true;
-    else if (!order->starts_with("False"))
+    else if (!isWord("False"))
         malformed(path, "'fortran_order' is neither True nor False");
 
-    const auto shape = valueOf(dict, "shape");
+    const auto shape = valueOf(path, dict, "shape");
     if (!shape || shape->empty() || shape->front() != '(') malformed(path, "no 'shape' tuple in the header");
     const std::size_t end = shape->find(')');
     if (end == std::string_view::npos) malformed(path, "unterminated 'shape'");
@@ -82,23 +99,32 @@ Header parseHeader(const std::string& path, std::string_view dict)
 
 ArrayHandle readNpy(const std::string& path)
 {
-    const std::string file = readWholeFile(path);
-    if (file.size() < 10 || std::string_view(file).substr(0, 6) != magic) malformed(path, "wrong magic string");
-    const auto major = static_cast<unsigned char>(file[6]);
+    // Read in steps, each bounded by what the file says of itself: the
+    // magic and version first, then the header it announces, then the data
+    // its shape needs and one byte more, so that a file that is not .npy
+    // (or a device that never ends) is refused without being read whole.
+    FileReader reader(path);
+    reader.fill(12);
+    const std::string_view start = reader.bytes();
+    if (start.size() < 10 || start.substr(0, 6) != magic) malformed(path, "wrong magic string");
+    const auto major = static_cast<unsigned char>(start[6]);
     std::size_t headerLength = 0, headerStart = 0;
     if (major == 1) {
-        headerLength = static_cast<unsigned char>(file[8]) | (static_cast<std::size_t>(static_cast<unsigned char>(file[9])) << 8);
+        headerLength = static_cast<unsigned char>(start[8]) | (static_cast<std::size_t>(static_cast<unsigned char>(start[9])) << 8);
         headerStart = 10;
     } else if (major == 2 || major == 3) {
-        if (file.size() < 12) malformed(path, "truncated header");
+        if (start.size() < 12) malformed(path, "truncated header");
         for (int i = 0; i < 4; ++i)
-            headerLength |= static_cast<std::size_t>(static_cast<unsigned char>(file[8 + i])) << (8 * i);
+            headerLength |= static_cast<std::size_t>(static_cast<unsigned char>(start[8 + i])) << (8 * i);
         headerStart = 12;
     } else {
         malformed(path, "unknown format version " + std::to_string(major));
     }
-    if (headerLength > file.size() - headerStart) malformed(path, "truncated header");
-    const Header header = parseHeader(path, std::string_view(file).substr(headerStart, headerLength));
+    if (headerLength > maxHeaderLength)
+        malformed(path, "a header of " + std::to_string(headerLength) + " bytes (at most " +
+                            std::to_string(maxHeaderLength) + " are read)");
+    if (!reader.fill(headerStart + headerLength)) malformed(path, "truncated header");
+    const Header header = parseHeader(path, std::string_view(reader.bytes()).substr(headerStart, headerLength));
 
     std::size_t itemSize = 0;
     bool bigEndian = false;
@@ -126,9 +152,20 @@ ArrayHandle readNpy(const std::string& path)
     if (rows * cols > maxElements) throw UsageError(inQuotes(path) + " holds too many elements");
     const std::size_t count = static_cast<std::size_t>(rows * cols);
     const std::size_t dataStart = headerStart + headerLength;
-    if (file.size() - dataStart != count * itemSize)
-        malformed(path, "the data holds " + std::to_string(file.size() - dataStart) + " bytes, the shape needs " +
-                            std::to_string(count * itemSize));
+    const std::size_t dataBytes = count * itemSize;
+    reader.fill(dataStart + dataBytes + 1);
+    const std::string file = reader.take();
+    if (file.size() - dataStart != dataBytes) {
+        // A regular file's size tells how much it holds; a pipe or device is
+        // read no further than one byte past what the shape needs.
+        const std::optional<std::size_t> size = reader.regularSize();
+        const std::size_t got = file.size() - dataStart;
+        const std::string held = size && *size >= file.size() ? std::to_string(*size - dataStart)
+                                 : got < dataBytes             ? std::to_string(got)
+                                                               : "more than " + std::to_string(dataBytes);
+        malformed(path, "the data holds " + held +
+                            " bytes, the shape needs " + std::to_string(dataBytes));
+    }
 
     ArrayHandle array(arrayClass == ArrayClass::Double
                           ? createDouble(static_cast<std::int32_t>(rows), static_cast<std::int32_t>(cols))

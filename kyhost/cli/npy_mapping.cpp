@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "mapped_input_guard.hpp"
 #include "npy_format.hpp"
 
 namespace ky {
@@ -125,6 +126,13 @@ ArrayHandle mapInPlace(const std::string& path)
     const auto* start = static_cast<char*>(address);
     const std::optional<Layout> layout = inPlaceLayout(std::string_view(start, bytes));
     if (!layout) {
+        munmap(address, bytes);
+        return nullptr;
+    }
+    // A file truncated later, while a call reads it, would raise SIGBUS on
+    // the lost pages: the guard turns that into an error of the call. A
+    // mapping that cannot be guarded is not used.
+    if (!guardMapping(address, bytes, path)) {
         munmap(address, bytes);
         return nullptr;
     }

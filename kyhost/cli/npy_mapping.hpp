@@ -16,7 +16,9 @@ namespace ky {
 // with its data at an offset aligned to the element size, the array
 // borrows a private mapping of the file: the file is never written, even
 // if the array is. The whole file is read in when it is mapped, so that a
-// read error is found then, not on first use. Mappings stay until the
+// read error is found then, not on first use; a file truncated later,
+// during a call, ends that call with "input file 'PATH' changed while it
+// was read" (mapped_input_guard.hpp) instead of a bus error. Mappings stay until the
 // process ends. Everything else (and any file that cannot be mapped or read
 // in) is read by readNpy, with its errors.
 ArrayHandle readNpyInPlace(const std::string& path);

@@ -4,6 +4,7 @@
 #include <cairo.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cmath>
 #include <memory>
 #include <stdexcept>
@@ -32,6 +33,31 @@ constexpr Colour grey{0.45, 0.45, 0.45};
 std::string counted(std::size_t n, const std::string& noun, const std::string& rest)
 {
     return std::to_string(n) + " " + noun + (n == 1 ? "" : "s") + rest;
+}
+
+// "12 faulty rows" or, when only some are marked, "12 faulty rows (5 marked)".
+std::string markedCount(std::size_t total, std::size_t marked, const std::string& noun, const std::string& rest)
+{
+    std::string text = counted(total, noun, rest);
+    if (marked < total) text += " (" + std::to_string(marked) + " marked)";
+    return text;
+}
+
+// Every k-th of count items, k chosen so that at most maxMarkedProblems are
+// taken.
+std::size_t markStride(std::size_t count)
+{
+    return std::max<std::size_t>(1, (count + maxMarkedProblems - 1) / maxMarkedProblems);
+}
+
+// A well-mixed 64-bit hash of a row number, to sample rows evenly across the
+// matrix without any pattern of the rows' order showing.
+std::uint64_t mixed(std::uint64_t x)
+{
+    x += 0x9e3779b97f4a7c15ULL;
+    x = (x ^ (x >> 30)) * 0xbf58476d1ce4e5b9ULL;
+    x = (x ^ (x >> 27)) * 0x94d049bb133111ebULL;
+    return x ^ (x >> 31);
 }
 
 void setColour(cairo_t* cr, Colour c, double alpha = 1) { cairo_set_source_rgba(cr, c.r, c.g, c.b, alpha); }
@@ -96,7 +122,7 @@ public:
         cairo_clip(cr_);
         const std::vector<IndexedRow> rows = drawableRows(points_, request_.tri);
         faultyRows(rows);
-        edges(rows);
+        edges(sampledRows(rows));
         dots();
         faultEdges();  // on top, so that problems stay visible in dense sets
         faultPoints();
@@ -108,23 +134,57 @@ public:
     }
 
     std::size_t drawnQueries() const { return drawnQueries_; }
+    std::size_t drawnRows() const { return drawnRows_; }
+    const std::vector<std::string>& legendTexts() const { return legendTexts_; }
 
 private:
     double px(std::size_t i) const { return frame_.pageX(points_.x[i]); }
     double py(std::size_t i) const { return frame_.pageY(points_.y[i]); }
 
-    // Long paths are stroked in pieces, which keeps cairo's stroker quick.
+    // Long paths are stroked in pieces, which keeps cairo's stroker quick:
+    // every 20,000 segments, or sooner when they are long, since the cost of
+    // filling a stroke grows with how many of its edges cross each row of
+    // pixels.
     void strokeEvery(std::size_t& pending)
     {
-        if (++pending < 20000) return;
+        if (++pending < 20000 && pendingLength_ < 2000) return;
         cairo_stroke(cr_);
         pending = 0;
+        pendingLength_ = 0;
     }
 
     void segment(std::size_t u, std::size_t v)
     {
         cairo_move_to(cr_, px(u), py(u));
         cairo_line_to(cr_, px(v), py(v));
+        pendingLength_ += std::abs(px(u) - px(v)) + std::abs(py(u) - py(v));
+    }
+
+    // The rows whose outlines are drawn: all of them while their total length
+    // on the page stays within rowLengthBudget, otherwise a sample of about
+    // that length. Stroking costs time in proportion to the length drawn, and
+    // the long rows of a broken matrix would otherwise take minutes.
+    std::vector<IndexedRow> sampledRows(const std::vector<IndexedRow>& rows)
+    {
+        const auto length = [&](std::size_t u, std::size_t v) { return std::hypot(px(u) - px(v), py(u) - py(v)); };
+        double total = 0;
+        for (const IndexedRow& row : rows) {
+            const auto [a, b, c] = row.corners;
+            total += length(static_cast<std::size_t>(a), static_cast<std::size_t>(b)) +
+                     length(static_cast<std::size_t>(b), static_cast<std::size_t>(c)) +
+                     length(static_cast<std::size_t>(c), static_cast<std::size_t>(a));
+        }
+        if (!(total > rowLengthBudget)) {
+            drawnRows_ = rows.size();
+            return rows;
+        }
+        const double share = rowLengthBudget / total;
+        const auto threshold = static_cast<std::uint64_t>(share * 18446744073709551615.0);
+        std::vector<IndexedRow> sample;
+        for (const IndexedRow& row : rows)
+            if (mixed(static_cast<std::uint64_t>(row.row)) < threshold) sample.push_back(row);
+        drawnRows_ = sample.size();
+        return sample;
     }
 
     void faultyRows(const std::vector<IndexedRow>& rows)
@@ -137,19 +197,23 @@ private:
             for (const EdgeFault& e : *list)
                 for (std::int32_t r : {e.row, e.otherRow})
                     if (r >= 0) faulty[static_cast<std::size_t>(r)] = true;
-        std::size_t count = 0;
+        std::size_t count = 0, marked = 0;
+        for (const IndexedRow& row : rows) count += faulty[static_cast<std::size_t>(row.row)] ? 1 : 0;
+        const std::size_t stride = markStride(count);
         setColour(cr_, vermillion, 0.45);
+        std::size_t seen = 0;
         for (const IndexedRow& row : rows) {
             if (!faulty[static_cast<std::size_t>(row.row)]) continue;
+            if (seen++ % stride != 0) continue;
             const auto [a, b, c] = row.corners;
             cairo_move_to(cr_, px(a), py(a));
             cairo_line_to(cr_, px(b), py(b));
             cairo_line_to(cr_, px(c), py(c));
             cairo_close_path(cr_);
             cairo_fill(cr_);
-            ++count;
+            ++marked;
         }
-        if (count > 0) legend_.push_back({Mark::Fill, vermillion, counted(count, "faulty row", "")});
+        if (count > 0) addLegend({Mark::Fill, vermillion, markedCount(count, marked, "faulty row", "")});
     }
 
     // Each edge once, however many rows hold it.
@@ -165,7 +229,9 @@ private:
             ++count;
         });
         cairo_stroke(cr_);
-        legend_.push_back({Mark::Line, blue, std::to_string(request_.tri.rows) + " rows (" + std::to_string(count) + " edges)"});
+        std::string text = std::to_string(request_.tri.rows) + " rows";
+        if (drawnRows_ < request_.tri.rows) text += ", " + std::to_string(drawnRows_) + " drawn";
+        addLegend({Mark::Line, blue, text + " (" + std::to_string(count) + " edges)"});
     }
 
     void edgeList(const std::vector<EdgeFault>& list, Colour colour, bool dashed, const std::string& noun,
@@ -176,14 +242,16 @@ private:
         cairo_set_line_width(cr_, 2.5);
         const double dash[] = {6, 4};
         cairo_set_dash(cr_, dash, dashed ? 2 : 0, 0);
-        std::size_t pending = 0;
-        for (const EdgeFault& e : list) {
-            segment(static_cast<std::size_t>(e.u), static_cast<std::size_t>(e.v));
+        std::size_t pending = 0, marked = 0;
+        const std::size_t stride = markStride(list.size());
+        for (std::size_t k = 0; k < list.size(); k += stride) {
+            segment(static_cast<std::size_t>(list[k].u), static_cast<std::size_t>(list[k].v));
             strokeEvery(pending);
+            ++marked;
         }
         cairo_stroke(cr_);
         cairo_set_dash(cr_, nullptr, 0, 0);
-        legend_.push_back({dashed ? Mark::DashedLine : Mark::ThickLine, colour, counted(list.size(), noun, rest)});
+        addLegend({dashed ? Mark::DashedLine : Mark::ThickLine, colour, markedCount(list.size(), marked, noun, rest)});
     }
 
     void faultEdges()
@@ -203,7 +271,7 @@ private:
             if (i % 20000 == 19999) cairo_fill(cr_);
         }
         cairo_fill(cr_);
-        legend_.push_back({Mark::Dot, black, std::to_string(points_.n) + " points"});
+        addLegend({Mark::Dot, black, std::to_string(points_.n) + " points"});
     }
 
     void ringList(const std::vector<std::int32_t>& list, Colour colour, const std::string& noun, const std::string& rest)
@@ -211,15 +279,17 @@ private:
         if (list.empty()) return;
         setColour(cr_, colour);
         cairo_set_line_width(cr_, 2);
-        std::size_t pending = 0;
-        for (std::int32_t p : list) {
-            const auto i = static_cast<std::size_t>(p);
+        std::size_t pending = 0, marked = 0;
+        const std::size_t stride = markStride(list.size());
+        for (std::size_t k = 0; k < list.size(); k += stride) {
+            const auto i = static_cast<std::size_t>(list[k]);
             cairo_new_sub_path(cr_);
             cairo_arc(cr_, px(i), py(i), 6, 0, 2 * M_PI);
             strokeEvery(pending);
+            ++marked;
         }
         cairo_stroke(cr_);
-        legend_.push_back({Mark::Ring, colour, counted(list.size(), noun, rest)});
+        addLegend({Mark::Ring, colour, markedCount(list.size(), marked, noun, rest)});
     }
 
     void faultPoints()
@@ -263,10 +333,16 @@ private:
         cairo_stroke(cr_);
         std::string text = std::to_string(drawnQueries_) + " queries";
         if (stride > 1) text += " (every " + std::to_string(stride) + "th of " + std::to_string(q.count) + ")";
-        legend_.push_back({Mark::QueryJoin, orange, text + ", joined to"});
-        legend_.push_back({Mark::Ring, bluishGreen, "their answers"});
+        addLegend({Mark::QueryJoin, orange, text + ", joined to"});
+        addLegend({Mark::Ring, bluishGreen, "their answers"});
         if (outOfRange > 0)
-            legend_.push_back({Mark::Ring, grey, std::to_string(outOfRange) + " answers not a point 1..n"});
+            addLegend({Mark::Ring, grey, std::to_string(outOfRange) + " answers not a point 1..n"});
+    }
+
+    void addLegend(LegendEntry entry)
+    {
+        legendTexts_.push_back(entry.text);
+        legend_.push_back(std::move(entry));
     }
 
     void text(double x, double y, const std::string& s, double size, bool bold = false, double alignX = 0)
@@ -371,6 +447,9 @@ private:
     double dotRadius_ = 1, edgeWidth_ = 0.5;
     std::vector<LegendEntry> legend_;
     std::size_t drawnQueries_ = 0;
+    std::size_t drawnRows_ = 0;
+    double pendingLength_ = 0;  // of the segments not yet stroked
+    std::vector<std::string> legendTexts_;
 };
 
 DataFrame frameFor(const PictureRequest& request)
@@ -411,6 +490,8 @@ Picture renderPicture(const PictureRequest& request)
         Painter painter(cr.get(), request, frame);
         painter.paint();
         picture.drawnQueries = painter.drawnQueries();
+        picture.drawnRows = painter.drawnRows();
+        picture.legend = painter.legendTexts();
         requireGood(cairo_status(cr.get()), "cannot draw the picture");
     }
     if (request.format == PictureFormat::Png) {

@@ -9,6 +9,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "triangulation_check.hpp"
 
@@ -37,6 +38,14 @@ struct PictureRequest {
 
 // Queries drawn at most; beyond that an evenly spaced selection.
 inline constexpr std::size_t maxDrawnQueries = 1000;
+// Total length, in picture units, of the row outlines drawn: past it a
+// sample of the rows of about that length is drawn (the legend says how
+// many), since drawing costs time in proportion to the length. A Delaunay
+// triangulation of 10^6 points spread over the plot needs about half of it.
+inline constexpr double rowLengthBudget = 8e6;
+// Problems of each kind marked at most; beyond that an evenly spaced
+// selection (the legend says how many of how many).
+inline constexpr std::size_t maxMarkedProblems = 2000;
 // Picture units per PNG pixel: PNGs are drawn at twice the SVG's size.
 inline constexpr int pngScale = 2;
 
@@ -44,6 +53,8 @@ struct Picture {
     std::string bytes;  // the whole file
     int width = 0, height = 0;  // pixels (SVG: user units, written as px)
     std::size_t drawnQueries = 0;
+    std::size_t drawnRows = 0;  // rows whose outlines were drawn
+    std::vector<std::string> legend;  // the legend's texts, in order
 };
 
 // Throws std::runtime_error when cairo reports a failure.

@@ -75,42 +75,105 @@ void addNumpyArray(CallInputs& inputs, py::array array)
                          : kyhostCopyUint8(m, n, static_cast<const std::uint8_t*>(data), rowStride, columnStride)));
 }
 
-// A 1-D numpy array of int32 entries, read in place where it already is
-// one; otherwise converted.
-py::array int32Vector(const py::object& numpy, py::handle values, py::ssize_t limit, const char* what)
+// A sparse matrix's index array (indptr, indices, row, col) as a
+// contiguous 1-D int32 array, read in place where it already is one. Only
+// numpy's own functions look at the values here; the layout is checked by
+// the host before any index is used.
+py::array int32Vector(const py::object& numpy, py::handle values, const char* what)
 {
+    if (!py::isinstance<py::array>(values))
+        throw py::type_error(std::string("kyhost: the sparse matrix's ") + what + " is not a numpy array");
     py::array array = py::reinterpret_borrow<py::array>(values);
+    const char kind = array.dtype().kind();
+    if (kind != 'i' && kind != 'u')
+        throw py::type_error(std::string("kyhost: the sparse matrix's ") + what + " must hold integers");
+    if (array.ndim() != 1)
+        throw py::value_error(std::string("kyhost: the sparse matrix's ") + what + " must be one-dimensional");
     if (!isNative(array.dtype(), 'i', 4)) {
-        if (array.size() > 0 && numpy.attr("max")(array).cast<py::ssize_t>() > limit)
+        // Converted only when every value fits, so that none wraps around.
+        if (array.size() > 0 && (numpy.attr("max")(array).cast<py::object>() > py::int_(maxCount) ||
+                                 numpy.attr("min")(array).cast<py::object>() < py::int_(0)))
             throw py::value_error(std::string("kyhost: the sparse matrix's ") + what +
-                                  " exceed the host's limit of 2^31-1");
+                                  " must lie in 0 to 2^31-1");
         array = array.attr("astype")(numpy.attr("int32"));
     }
     return numpy.attr("ascontiguousarray")(array);
 }
 
-// A scipy.sparse matrix in compressed-column form, canonical (rows
-// ascending, no repeated entries), with float64 values.
+// The entries of the matrix's value array, as a contiguous 1-D array of
+// any numeric type (values are never read, only counted and kept).
+py::array valueVector(const py::object& numpy, py::handle values)
+{
+    if (!py::isinstance<py::array>(values)) throw py::type_error("kyhost: the sparse matrix's data is not a numpy array");
+    py::array array = py::reinterpret_borrow<py::array>(values);
+    if (array.dtype().kind() == 'c') throw py::type_error("kyhost: complex sparse matrices are not supported");
+    if (array.ndim() != 1) throw py::value_error("kyhost: the sparse matrix's data must be one-dimensional");
+    if (!isNative(array.dtype(), 'f', 8)) array = array.attr("astype")(numpy.attr("float64"));
+    return numpy.attr("ascontiguousarray")(array);
+}
+
+std::int32_t sparseCount(const py::object& matrix, int axis)
+{
+    const py::tuple shape = matrix.attr("shape");
+    return checkedCount(shape[axis].cast<py::ssize_t>(), axis == 0 ? "row count" : "column count");
+}
+
+// A compressed matrix (CSC as it is, or CSR seen as the CSC of its
+// transpose) as the host checks it, with n + 1 starts, starts[n] index
+// entries at most and as many values as indices. Nothing of scipy's runs on
+// the matrix: its own methods trust the layout and would read past the
+// arrays of a malformed one.
+void checkCompressed(const py::object& numpy, std::int32_t m, std::int32_t n, const py::object& matrix,
+                     const char* orientation)
+{
+    const py::array starts = int32Vector(numpy, matrix.attr("indptr"), "indptr");
+    const py::array indices = int32Vector(numpy, matrix.attr("indices"), "indices");
+    const py::array values = valueVector(numpy, matrix.attr("data"));
+    kyArray* checked = kyhostBorrowSparseSized(m, n, static_cast<const std::int32_t*>(starts.data()),
+                                               static_cast<std::size_t>(starts.size()),
+                                               static_cast<const std::int32_t*>(indices.data()),
+                                               static_cast<std::size_t>(indices.size()),
+                                               static_cast<const double*>(values.data()),
+                                               static_cast<std::size_t>(values.size()));
+    if (checked == nullptr) throw py::value_error(std::string("kyhost: ") + orientation + kyhostLastError());
+    kyhostFreeArray(checked);
+}
+
+// A scipy.sparse matrix as the host's compressed-column matrix. A CSC
+// matrix is used exactly as stored: rows in its order within each column,
+// repeated entries kept, the caller's object never changed (no
+// sum_duplicates, no sorting). Other formats are checked where scipy
+// would otherwise trust a malformed layout (CSR, COO), then converted.
 void addSparse(CallInputs& inputs, py::handle value)
 {
     const py::object numpy = py::module_::import("numpy");
-    py::object csc = value.attr("tocsc")();
-    if (!csc.attr("has_canonical_format").cast<bool>()) {
-        csc = csc.attr("copy")();
-        csc.attr("sum_duplicates")();
+    py::object csc = py::reinterpret_borrow<py::object>(value);
+    const std::string format = py::str(value.attr("format")).cast<std::string>();
+    if (format == "csr") {
+        checkCompressed(numpy, sparseCount(csc, 1), sparseCount(csc, 0), csc, "(CSR, checked as its transpose) ");
+    } else if (format == "coo") {
+        const std::int32_t m = sparseCount(csc, 0), n = sparseCount(csc, 1);
+        const py::array rows = int32Vector(numpy, csc.attr("row"), "row indices");
+        const py::array cols = int32Vector(numpy, csc.attr("col"), "column indices");
+        const py::array values = valueVector(numpy, csc.attr("data"));
+        if (rows.size() != cols.size() || rows.size() != values.size())
+            throw py::value_error("kyhost: the sparse matrix's row, col and data differ in length");
+        const auto outside = [&](const py::array& indices, std::int32_t count) {
+            return numpy.attr("min")(indices).cast<std::int64_t>() < 0 ||
+                   numpy.attr("max")(indices).cast<std::int64_t>() >= count;
+        };
+        if (rows.size() > 0 && (outside(rows, m) || outside(cols, n)))
+            throw py::value_error("kyhost: the sparse matrix has an entry outside its shape");
     }
-    const py::dtype valueType = csc.attr("dtype").cast<py::dtype>();
-    if (valueType.kind() == 'c') throw py::type_error("kyhost: complex sparse matrices are not supported");
-    if (!isNative(valueType, 'f', 8)) csc = csc.attr("astype")(numpy.attr("float64"));
-    const py::tuple shape = csc.attr("shape");
-    const std::int32_t m = checkedCount(shape[0].cast<py::ssize_t>(), "row count");
-    const std::int32_t n = checkedCount(shape[1].cast<py::ssize_t>(), "column count");
-    const py::array columnStarts = int32Vector(numpy, csc.attr("indptr"), maxCount, "entries");
-    const py::array rowIndices = int32Vector(numpy, csc.attr("indices"), maxCount, "row indices");
-    const py::array values = numpy.attr("ascontiguousarray")(csc.attr("data"));
-    inputs.arrays.push_back(checked(kyhostBorrowSparse(m, n, static_cast<const std::int32_t*>(columnStarts.data()),
-                                                       static_cast<const std::int32_t*>(rowIndices.data()),
-                                                       static_cast<const double*>(values.data()))));
+    if (format != "csc") csc = csc.attr("tocsc")();
+    const std::int32_t m = sparseCount(csc, 0), n = sparseCount(csc, 1);
+    const py::array columnStarts = int32Vector(numpy, csc.attr("indptr"), "indptr");
+    const py::array rowIndices = int32Vector(numpy, csc.attr("indices"), "indices");
+    const py::array values = valueVector(numpy, csc.attr("data"));
+    inputs.arrays.push_back(checked(kyhostBorrowSparseSized(
+        m, n, static_cast<const std::int32_t*>(columnStarts.data()), static_cast<std::size_t>(columnStarts.size()),
+        static_cast<const std::int32_t*>(rowIndices.data()), static_cast<std::size_t>(rowIndices.size()),
+        static_cast<const double*>(values.data()), static_cast<std::size_t>(values.size()))));
     inputs.keptAlive.insert(inputs.keptAlive.end(), {csc, columnStarts, rowIndices, values});
 }
 

@@ -3,6 +3,8 @@
 #include <chrono>
 #include <new>
 
+#include "mapped_input_guard.hpp"
+
 namespace ky {
 
 namespace {
@@ -33,10 +35,17 @@ CallOutcome runCall(kyxFunctionType entry, int outputCount, std::span<const kyAr
         CallScope scope(onWarning);
         try {
             scope.context().inputs.insert(arguments.begin(), arguments.end());
-            entry(outputCount, slots.data(), static_cast<int>(arguments.size()), arguments.data());
+            // A mapped input file that shrinks during the call ends it with
+            // InputChanged, which is not the call's error but the host's: it
+            // leaves runCall (after the scope has reclaimed the call's memory).
+            runGuarded([&] {
+                entry(outputCount, slots.data(), static_cast<int>(arguments.size()), arguments.data());
+            });
             outcome.result = takeResult(scope, slots[0], outcome);
             for (std::size_t k = 1; k < static_cast<std::size_t>(outputCount); ++k)
                 outcome.moreResults.push_back(takeResult(scope, slots[k], outcome));
+        } catch (const InputChanged&) {
+            throw;
         } catch (const CallError& error) {
             outcome.error = error.what();
         } catch (const std::bad_alloc&) {

@@ -27,7 +27,8 @@ struct CallOutcome {
 // passed to onWarning as they are issued. Nothing the call allocated
 // outlives it except the results in the slots. An exception of any kind that
 // leaves the entry point ends the call as an error; it never reaches the
-// caller.
+// caller. The one exception thrown is InputChanged (mapped_input_guard.hpp),
+// when a guarded input mapping lost its file's pages during the call.
 CallOutcome runCall(kyxFunctionType entry, int outputCount, std::span<const kyArray* const> inputs,
                     const WarningSink& onWarning = {});
 

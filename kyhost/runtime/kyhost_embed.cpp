@@ -4,10 +4,14 @@
 // of kyhostLastError().
 #include "kyhost_embed.h"
 
+#include <algorithm>
+#include <atomic>
+#include <cstdint>
 #include <cstring>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <new>
 #include <string>
 #include <vector>
@@ -54,6 +58,49 @@ Result guarded(Result failed, Body body) noexcept
 }
 
 [[noreturn]] void fail(const std::string& message) { throw std::runtime_error(message); }
+
+// The host runs one call at a time, and arrays made or freed while a call
+// runs would land on that call's books (and be freed with it). Entry points
+// that make arrays or run a call hold this lock while they work, taken with
+// try_lock: a second call, from any thread, gets a clean error instead of
+// racing the first. Freeing waits for the running call instead, since it
+// has no way to report an error. The runtime's inner calls (a plug-in
+// calling "sparse") do not pass through here.
+std::mutex hostLock;
+std::atomic<std::thread::id> lockHolder{};
+
+class HostTurn {
+public:
+    HostTurn()
+    {
+        if (lockHolder.load() == std::this_thread::get_id())
+            fail("A call is already running on this thread (the interface was entered from a warning "
+                 "callback): the host runs one call at a time.");
+        if (!hostLock.try_lock())
+            fail("A call is already running on another thread: the host runs one call at a time.");
+        lockHolder.store(std::this_thread::get_id());
+    }
+    ~HostTurn()
+    {
+        lockHolder.store(std::thread::id{});
+        hostLock.unlock();
+    }
+    HostTurn(const HostTurn&) = delete;
+    HostTurn& operator=(const HostTurn&) = delete;
+};
+
+// Runs release with the host to itself: at once on the thread that holds
+// it (inside a warning callback), otherwise after any running call.
+template <typename Release>
+void whenIdle(Release release) noexcept
+{
+    if (lockHolder.load() == std::this_thread::get_id()) {
+        release();
+        return;
+    }
+    std::lock_guard<std::mutex> guard(hostLock);
+    release();
+}
 
 // Functions handed out so far, by library path (plug-ins) or name (host
 // functions); never freed, so handles stay valid for the process.
@@ -140,22 +187,40 @@ kyArray* copyFull(ky::ArrayClass c, std::int32_t m, std::int32_t n, const void* 
     return array;
 }
 
-void checkSparseLayout(std::int32_t m, std::int32_t n, const std::int32_t* jc, const std::int32_t* ir,
-                       const double* values)
+// Checks a compressed-column layout before anything reads it by its own
+// numbers: the column starts first (count, start at 0, never decreasing,
+// within the row indices given), then every row index. A count of -1 is
+// not known and not checked; the caller vouches for that array's length.
+// Rows may come in any order and repeat: they are used as given.
+void checkSparseLayout(std::int32_t m, std::int32_t n, const std::int32_t* jc, std::int64_t jcCount,
+                       const std::int32_t* ir, std::int64_t irCount, const double* values, std::int64_t valueCount)
 {
     if (m < 0 || n < 0) fail("Sparse matrix dimensions must be non-negative.");
     if (jc == nullptr) fail("The sparse matrix's column starts are null.");
+    if (jcCount >= 0 && jcCount != static_cast<std::int64_t>(n) + 1)
+        fail("The sparse matrix has " + std::to_string(jcCount) + " column starts; " + std::to_string(n) +
+             " columns need " + std::to_string(static_cast<std::int64_t>(n) + 1) + ".");
     if (jc[0] != 0) fail("Sparse column starts must begin at 0.");
     for (std::int32_t j = 0; j < n; ++j)
         if (jc[j + 1] < jc[j]) fail("Sparse column starts must not decrease (column " + std::to_string(j + 1) + ").");
+    if (irCount >= 0 && jc[n] > irCount)
+        fail("Sparse column starts end at " + std::to_string(jc[n]) + ", past the " + std::to_string(irCount) +
+             " row indices given.");
+    if (irCount >= 0 && valueCount >= 0 && valueCount != irCount)
+        fail("The sparse matrix has " + std::to_string(valueCount) + " values for " + std::to_string(irCount) +
+             " row indices.");
     if (jc[n] > 0 && (ir == nullptr || values == nullptr)) fail("The sparse matrix's row indices or values are null.");
-    for (std::int32_t j = 0; j < n; ++j)
-        for (std::int32_t k = jc[j]; k < jc[j + 1]; ++k) {
-            if (ir[k] < 0 || ir[k] >= m)
-                fail("Sparse row index " + std::to_string(ir[k]) + " is outside 0 to " + std::to_string(m - 1) + ".");
-            if (k > jc[j] && ir[k] <= ir[k - 1])
-                fail("Sparse row indices must ascend within each column (column " + std::to_string(j + 1) + ").");
-        }
+    for (std::int32_t k = 0; k < jc[n]; ++k)
+        if (ir[k] < 0 || ir[k] >= m)
+            fail("Sparse row index " + std::to_string(ir[k]) + " is outside 0 to " + std::to_string(m - 1) + ".");
+}
+
+kyArray* borrowSparse(std::int32_t m, std::int32_t n, const std::int32_t* jc, const std::int32_t* ir,
+                      const double* values)
+{
+    if (jc[n] == 0) return ky::createSparse(m, n, 0);
+    return ky::createBorrowedSparse(m, n, const_cast<std::int32_t*>(jc), const_cast<std::int32_t*>(ir),
+                                    const_cast<double*>(values));
 }
 
 const kyArray* resultAt(const kyhostCall* call, int index)
@@ -211,29 +276,40 @@ const char* kyhostPluginDirectory(void)
 
 kyArray* kyhostBorrowDouble(int32_t m, int32_t n, const double* data)
 {
-    return guarded<kyArray*>(nullptr, [&] { return borrowFull(ky::ArrayClass::Double, m, n, data); });
+    return guarded<kyArray*>(nullptr, [&] {
+        const HostTurn turn;
+        return borrowFull(ky::ArrayClass::Double, m, n, data);
+    });
 }
 
 kyArray* kyhostBorrowUint8(int32_t m, int32_t n, const uint8_t* data)
 {
-    return guarded<kyArray*>(nullptr, [&] { return borrowFull(ky::ArrayClass::Uint8, m, n, data); });
+    return guarded<kyArray*>(nullptr, [&] {
+        const HostTurn turn;
+        return borrowFull(ky::ArrayClass::Uint8, m, n, data);
+    });
 }
 
 kyArray* kyhostCopyDouble(int32_t m, int32_t n, const double* data, ptrdiff_t rowStride, ptrdiff_t columnStride)
 {
-    return guarded<kyArray*>(nullptr,
-                             [&] { return copyFull(ky::ArrayClass::Double, m, n, data, rowStride, columnStride); });
+    return guarded<kyArray*>(nullptr, [&] {
+        const HostTurn turn;
+        return copyFull(ky::ArrayClass::Double, m, n, data, rowStride, columnStride);
+    });
 }
 
 kyArray* kyhostCopyUint8(int32_t m, int32_t n, const uint8_t* data, ptrdiff_t rowStride, ptrdiff_t columnStride)
 {
-    return guarded<kyArray*>(nullptr,
-                             [&] { return copyFull(ky::ArrayClass::Uint8, m, n, data, rowStride, columnStride); });
+    return guarded<kyArray*>(nullptr, [&] {
+        const HostTurn turn;
+        return copyFull(ky::ArrayClass::Uint8, m, n, data, rowStride, columnStride);
+    });
 }
 
 kyArray* kyhostCopyText(const char* text, size_t length)
 {
     return guarded<kyArray*>(nullptr, [&] {
+        const HostTurn turn;
         if (text == nullptr && length > 0) fail("The text pointer is null.");
         return ky::createChar(std::string_view(text == nullptr ? "" : text, length));
     });
@@ -243,19 +319,35 @@ kyArray* kyhostBorrowSparse(int32_t m, int32_t n, const int32_t* columnStarts, c
                             const double* values)
 {
     return guarded<kyArray*>(nullptr, [&] {
-        checkSparseLayout(m, n, columnStarts, rowIndices, values);
-        if (columnStarts[n] == 0) return ky::createSparse(m, n, 0);
-        return ky::createBorrowedSparse(m, n, const_cast<std::int32_t*>(columnStarts),
-                                        const_cast<std::int32_t*>(rowIndices), const_cast<double*>(values));
+        const HostTurn turn;
+        checkSparseLayout(m, n, columnStarts, -1, rowIndices, -1, values, -1);
+        return borrowSparse(m, n, columnStarts, rowIndices, values);
     });
 }
 
-void kyhostFreeArray(kyArray* array) { ky::freeArray(array); }
+kyArray* kyhostBorrowSparseSized(int32_t m, int32_t n, const int32_t* columnStarts, size_t columnStartCount,
+                                 const int32_t* rowIndices, size_t rowIndexCount, const double* values,
+                                 size_t valueCount)
+{
+    return guarded<kyArray*>(nullptr, [&] {
+        const HostTurn turn;
+        const auto count = [](size_t c) { return static_cast<std::int64_t>(std::min<size_t>(c, INT64_MAX)); };
+        checkSparseLayout(m, n, columnStarts, count(columnStartCount), rowIndices, count(rowIndexCount), values,
+                          count(valueCount));
+        return borrowSparse(m, n, columnStarts, rowIndices, values);
+    });
+}
+
+void kyhostFreeArray(kyArray* array)
+{
+    if (array != nullptr) whenIdle([array] { ky::freeArray(array); });
+}
 
 kyhostCall* kyhostRun(const kyhostFunction* function, int outputCount, int inputCount, const kyArray* const* inputs,
                       kyhostWarningCallback onWarning, void* userData)
 {
     return guarded<kyhostCall*>(nullptr, [&] {
+        const HostTurn turn;
         if (function == nullptr) fail("No function given.");
         if (outputCount < 0 || outputCount > 64) fail("The number of outputs must be 0 to 64.");
         if (inputCount < 0 || (inputCount > 0 && inputs == nullptr)) fail("The inputs are missing.");
@@ -311,7 +403,10 @@ double kyhostCallSeconds(const kyhostCall* call) { return call == nullptr ? 0 : 
 
 size_t kyhostCallPeakBytes(const kyhostCall* call) { return call == nullptr ? 0 : call->peakBytes; }
 
-void kyhostCallFree(kyhostCall* call) { delete call; }
+void kyhostCallFree(kyhostCall* call)
+{
+    if (call != nullptr) whenIdle([call] { delete call; });
+}
 
 int kyhostArrayClass(const kyArray* array)
 {

@@ -43,13 +43,18 @@
  *     an exception inside the plug-in) is not a failure of kyhostRun: it
  *     returns a kyhostCall whose kyhostCallError is the error text, exactly
  *     as the plug-in wrote it. kyhostRun returns NULL only when the call
- *     could not be made at all (bad arguments, out of memory).
+ *     could not be made at all (bad arguments, out of memory, another call
+ *     running) or was cut off by the host because an input file that the
+ *     host mapped (kyhost's .npy inputs) shrank while the call read it.
  *
  * Threads
- *   The host runs one call at a time in the whole process: the caller makes
- *   sure that no two threads are inside this interface at once (any thread
- *   may be the one). Warnings are reported on the calling thread, inside
- *   kyhostRun.
+ *   The host runs one call at a time in the whole process, on any thread.
+ *   kyhostRun and the functions that make arrays, entered while a call runs
+ *   (from another thread, or from a warning callback), fail at once with
+ *   "A call is already running..." in kyhostLastError(); nothing waits, and
+ *   the running call is not disturbed. kyhostFreeArray and kyhostCallFree
+ *   wait until the running call has ended. Warnings are reported on the
+ *   calling thread, inside kyhostRun.
  */
 #ifndef KYHOST_EMBED_H
 #define KYHOST_EMBED_H
@@ -126,10 +131,19 @@ KYHOST_EMBED_API kyArray* kyhostCopyText(const char* text, size_t length);
 /* An m-by-n sparse matrix in compressed-column form over the caller's
  * memory: columnStarts holds n + 1 entries from 0, never decreasing;
  * rowIndices and values hold columnStarts[n] entries, rows 0-based in
- * 0..m-1 and ascending within each column. The layout is checked (NULL
- * with the reason when it is not as told), nothing is copied. */
+ * 0..m-1. Rows may come in any order within a column and may repeat: they
+ * are used as given, never sorted or merged (a plug-in sees them in this
+ * order). The layout is checked before anything is read by its numbers
+ * (NULL with the reason when it is not as told); nothing is copied.
+ * kyhostBorrowSparse trusts the caller for the arrays' lengths;
+ * kyhostBorrowSparseSized is told them and also checks that there are
+ * n + 1 column starts, that columnStarts[n] is at most rowIndexCount (later
+ * entries are not used) and that there are as many values as row indices. */
 KYHOST_EMBED_API kyArray* kyhostBorrowSparse(int32_t m, int32_t n, const int32_t* columnStarts,
                                              const int32_t* rowIndices, const double* values);
+KYHOST_EMBED_API kyArray* kyhostBorrowSparseSized(int32_t m, int32_t n, const int32_t* columnStarts,
+                                                  size_t columnStartCount, const int32_t* rowIndices,
+                                                  size_t rowIndexCount, const double* values, size_t valueCount);
 
 /* Frees an array the caller owns (NULL is ignored). */
 KYHOST_EMBED_API void kyhostFreeArray(kyArray* array);

@@ -98,7 +98,9 @@ TEST_F(CsvFiles, MalformedFilesNameFileLineAndColumn)
         {"1,2\n", "#x", "bad.csv: no column named 'x': the file has no header line"},
         {"x,x\n1,2\n", "#x", "bad.csv: the header names 'x' twice (columns 1 and 2)"},
         {"x,y\n1,2\n", "#x,y", "choose one column only, not 'x' and 'y'"},
-        {"1\n", "#sep=space", "unknown separator 'space'"},
+        {"1\n", "#sep=pipe", "unknown separator 'pipe'"},
+        {"1\n", "#sep=tab,sep=comma", "choose one separator only, not tab and ','"},
+        {"1\n", "#sep=tab,sep=tab", "choose one separator only"},
         {"", "#x", "bad.csv: no column 'x': the file is empty"},
     };
     for (const auto& c : cases) {
@@ -113,12 +115,48 @@ TEST_F(CsvFiles, MalformedFilesNameFileLineAndColumn)
 
 TEST_F(CsvFiles, ControlBytesInValuesAreEscapedInMessages)
 {
-    const ProcessResult r = echo("csv:" + file("ctl.csv", std::string("1,\"a\0b\r\x1b[31m\"\n", 14)));
+    const ProcessResult r = echo("csv:" + file("ctl.csv", std::string("1,\"a\x01" "b\r\x1b[31m\"\n")));
     EXPECT_EQ(r.status, 2);
-    EXPECT_NE(r.err.find("column 2: 'a\\0b\\r\\x1b[31m' is not a number"), std::string::npos) << r.err;
-    for (const char raw : {'\0', '\r', '\x1b'}) EXPECT_EQ(r.err.find(raw), std::string::npos);
+    EXPECT_NE(r.err.find("column 2: 'a\\x01b\\r\\x1b[31m' is not a number"), std::string::npos) << r.err;
+    for (const char raw : {'\x01', '\r', '\x1b'}) EXPECT_EQ(r.err.find(raw), std::string::npos);
     const ProcessResult argument = echo(std::string("num:1,\x1b[2J"));
     EXPECT_NE(argument.err.find("'\\x1b[2J' is not a number"), std::string::npos) << argument.err;
+}
+
+// A file that would otherwise read as nothing, or never end, is an error
+// naming the file; a real header-only file is still an empty matrix.
+TEST_F(CsvFiles, BlankSeparatedNumbersNulBytesAndEndlessDevicesAreErrors)
+{
+    const ProcessResult blanks = echo("csv:" + file("b.csv", "0 1 0 1\n"));
+    EXPECT_EQ(blanks.status, 2);
+    EXPECT_NE(blanks.err.find("b.csv:1: the only line would be a header, but it holds numbers separated by blanks"),
+              std::string::npos) << blanks.err;
+    EXPECT_NE(blanks.err.find("#sep=space"), std::string::npos);
+    const ProcessResult hex = echo("csv:" + file("h.csv", "0x10\n"));
+    EXPECT_EQ(hex.status, 2);
+    EXPECT_NE(hex.err.find("h.csv:1: the only line would be a header, but '0x10' looks like a hexadecimal number"),
+              std::string::npos) << hex.err;
+    const ProcessResult names = echo("csv:" + file("names.csv", "x y,z\n"));
+    EXPECT_EQ(names.status, 0) << names.err;
+    EXPECT_EQ(names.out, "");
+
+    // #sep=space: runs of spaces and tabs separate, blanks at the ends do not.
+    const ProcessResult spaced = echo("csv:" + file("s.csv", "  0 1\t 0 \n\"2\"  3 4\t\n") + "#sep=space");
+    EXPECT_EQ(spaced.status, 0) << spaced.err;
+    EXPECT_EQ(spaced.out, "0,1,0\n2,3,4\n");
+
+    const ProcessResult nul = echo("u8csv:" + file("n.csv", std::string("1,2\n3,4\r\n5,\0\n", 13)));
+    EXPECT_EQ(nul.status, 2);
+    EXPECT_NE(nul.err.find("n.csv:3: a NUL byte: not a text file"), std::string::npos) << nul.err;
+
+    // Devices that never end are refused at once, not read until memory
+    // runs out.
+    for (const char* kind : {"csv:", "u8csv:", "sparse:", "npy:", "u8:"}) {
+        const ProcessResult zero = echo(std::string(kind) + "/dev/zero");
+        EXPECT_EQ(zero.status, 2) << kind;
+        EXPECT_NE(zero.err.find("dev/zero"), std::string::npos) << kind << zero.err;
+    }
+    EXPECT_NE(echo("npy:/dev/zero").err.find("is not a valid .npy file: wrong magic string"), std::string::npos);
 }
 
 TEST_F(CsvFiles, WholeNumbersPrintAsDigits)

@@ -174,4 +174,31 @@ TEST_F(NpyInPlace, WritingToAMappedArrayLeavesTheFileAlone)
     EXPECT_EQ(static_cast<double*>(ky::readNpyInPlace(path)->data)[1], 2);
 }
 
+TEST_F(NpyInPlace, RepeatedKeysAndLooseWordsAreRefused)
+{
+    const auto refusal = [&](const std::string& name, const std::string& content) {
+        const std::string path = file(name, content);
+        try {
+            ky::readNpyInPlace(path);
+        } catch (const ky::UsageError& error) {
+            return std::string(error.what());
+        }
+        return std::string("(read)");
+    };
+    EXPECT_EQ(refusal("s.npy", npy("{'descr': '<f8', 'fortran_order': False, 'shape': (2,), 'shape': (1,), }",
+                                   doubles({1, 2}))),
+              "'" + (dir / "s.npy").string() + "' is not a valid .npy file: 'shape' appears 2 times in the header");
+    EXPECT_NE(refusal("d.npy", npy("{'descr': '<f8', \"descr\": '|u1', 'fortran_order': False, 'shape': (2,), }",
+                                   doubles({1, 2})))
+                  .find("'descr' appears 2 times"),
+              std::string::npos);
+    EXPECT_NE(refusal("t.npy", npy("{'descr': '<f8', 'fortran_order': Truee, 'shape': (2,), }", doubles({1, 2})))
+                  .find("'fortran_order' is neither True nor False"),
+              std::string::npos);
+    // Data past what the shape needs is reported with the file's real size.
+    EXPECT_NE(refusal("long.npy", npy("{'descr': '<f8', 'fortran_order': False, 'shape': (1,), }", doubles({1, 2, 3})))
+                  .find("the data holds 24 bytes, the shape needs 8"),
+              std::string::npos);
+}
+
 }  // namespace

@@ -172,4 +172,47 @@ TEST(PictureFile, EveryFailedWriteIsAnError)
 }
 
 }  // namespace
+// Random rows on few points are long lines: past the length budget only a
+// sample is drawn and the legend says how many of how many; problems are
+// marked up to the cap. A small valid picture draws everything.
+TEST(Picture, RandomRowsAreSampledAndTheLegendSaysHowMany)
+{
+    Drawing small;
+    const Picture whole = small.render(PictureFormat::Png);
+    EXPECT_EQ(whole.drawnRows, 4u);
+    const auto entry = [](const Picture& picture, const std::string& start) {
+        for (const std::string& text : picture.legend)
+            if (text.starts_with(start)) return text;
+        return std::string("(no legend entry)");
+    };
+    EXPECT_EQ(entry(whole, "4 rows"), "4 rows (8 edges)");
+
+    const std::size_t n = 1000, rows = 20000;
+    std::vector<double> x, y, tri(3 * rows);
+    for (std::size_t i = 0; i < n; ++i) {
+        x.push_back(std::fmod(i * 0.618034, 1.0));
+        y.push_back(std::fmod(i * 0.414214, 1.0));
+    }
+    std::uint64_t state = 7;
+    for (double& corner : tri) {
+        state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+        corner = static_cast<double>((state >> 33) % n + 1);
+    }
+    PictureRequest request;
+    request.points = {x.data(), y.data(), n};
+    request.tri = {tri.data(), rows};
+    const CheckReport report = checkTriangulation(request.points, request.tri);
+    request.report = &report;
+    request.format = PictureFormat::Png;
+    const Picture picture = renderPicture(request);
+    EXPECT_GT(picture.drawnRows, 0u);
+    EXPECT_LT(picture.drawnRows, rows);
+    EXPECT_EQ(entry(picture, "20000 rows").find("20000 rows, " + std::to_string(picture.drawnRows) + " drawn ("), 0u)
+        << entry(picture, "20000 rows");
+    bool marked = false;
+    for (const std::string& text : picture.legend)
+        marked = marked || (text.find(" faulty rows (") != std::string::npos && text.ends_with(" marked)"));
+    EXPECT_TRUE(marked);
+}
+
 }  // namespace ky::inspect

@@ -5,7 +5,9 @@
 
 #include <cstdint>
 #include <cstring>
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "kyhost_embed.hpp"
@@ -105,9 +107,30 @@ TEST(EmbedApi, SparseInputsAreCheckedAndReadInPlace)
     const std::int32_t rowOutside[] = {2, 0, 3};
     EXPECT_EQ(kyhostBorrowSparse(3, 2, jc, rowOutside, v), nullptr);
     EXPECT_NE(std::string(kyhostLastError()).find("outside"), std::string::npos);
-    const std::int32_t rowsDescending[] = {2, 1, 0};
-    EXPECT_EQ(kyhostBorrowSparse(3, 2, jc, rowsDescending, v), nullptr);
-    EXPECT_NE(std::string(kyhostLastError()).find("ascend"), std::string::npos);
+    // Rows in any order, repeated, are used as given.
+    const std::int32_t rowsDescending[] = {2, 1, 1};
+    const OwnedArray unsorted(kyhostBorrowSparse(3, 2, jc, rowsDescending, v));
+    ASSERT_TRUE(unsorted) << kyhostLastError();
+    EXPECT_EQ(kyhostArrayRowIndices(unsorted.get()), rowsDescending);
+}
+
+TEST(EmbedApi, SizedSparseLayoutsAreCheckedBeforeTheirNumbersAreUsed)
+{
+    const std::int32_t ir[] = {2, 0, 1};
+    const double v[] = {1, 1, 1};
+    const auto refused = [&](std::vector<std::int32_t> jc, std::size_t rows, std::size_t values, const char* reason) {
+        EXPECT_EQ(kyhostBorrowSparseSized(3, 4, jc.data(), jc.size(), ir, rows, v, values), nullptr) << reason;
+        EXPECT_NE(std::string(kyhostLastError()).find(reason), std::string::npos) << kyhostLastError();
+    };
+    refused({0, 1, 3}, 3, 3, "3 column starts; 4 columns need 5");  // too short: jc[4] is never read
+    refused({1, 1, 2, 3, 3}, 3, 3, "begin at 0");
+    refused({0, 5, 1, 1, 2}, 3, 3, "must not decrease");
+    refused({0, 1, 2, 3, 4}, 3, 3, "past the 3 row indices");
+    refused({0, 1, 2, 3, 3}, 3, 2, "2 values for 3 row indices");
+    const std::int32_t jc[] = {0, 1, 2, 2, 3};
+    const OwnedArray s(kyhostBorrowSparseSized(3, 4, jc, 5, ir, 3, v, 3));
+    ASSERT_TRUE(s) << kyhostLastError();
+    EXPECT_EQ(kyhostArrayColumnStarts(s.get()), jc);
 }
 
 TEST(EmbedApi, ResultsBelongToTheCallUntilTaken)
@@ -213,6 +236,55 @@ TEST(EmbedApi, MistakesInARunAreReportedNotThrown)
     ASSERT_TRUE(outer);
     EXPECT_EQ(inner, nullptr);  // one call at a time
     EXPECT_NE(std::string(kyhostLastError()).find("one call at a time"), std::string::npos);
+}
+
+// Four threads calling at once: each call either runs alone and gives the
+// right answer or is refused at once with a clear error; arrays made while
+// another thread's call runs are refused too, never put on that call's
+// books (which freed them under their owner).
+TEST(EmbedApi, ConcurrentCallsFromFourThreadsAreRunOrRefusedCleanly)
+{
+    const kyhostFunction* sweeptri = kyhostFind("sweeptri");
+    ASSERT_NE(sweeptri, nullptr) << kyhostLastError();
+    std::vector<double> xs, ys;
+    for (int i = 0; i < 60; ++i)
+        for (int j = 0; j < 60; ++j) {
+            xs.push_back(i + 0.001 * j * j);
+            ys.push_back(j + 0.001 * i * i);
+        }
+    const OwnedArray x(kyhostBorrowDouble(1, static_cast<int32_t>(xs.size()), xs.data()));
+    const OwnedArray y(kyhostBorrowDouble(1, static_cast<int32_t>(ys.size()), ys.data()));
+    const CallRecord alone(kyhostRun(sweeptri, 1, 2, std::vector<const kyArray*>{x.get(), y.get()}.data(), nullptr,
+                                     nullptr));
+    ASSERT_TRUE(alone && !kyhostCallError(alone.get()));
+    const int32_t rows = kyhostArrayRows(kyhostCallResult(alone.get(), 0));
+
+    std::atomic<int> ran{0}, refused{0}, wrong{0};
+    const auto work = [&] {
+        const kyArray* inputs[] = {x.get(), y.get()};
+        for (int k = 0; k < 40; ++k) {
+            if (kyArray* scratch = kyhostCopyDouble(1, 3, xs.data(), 8, 24)) {
+                kyhostFreeArray(scratch);
+            } else if (std::string(kyhostLastError()).find("already running") == std::string::npos) {
+                ++wrong;
+            }
+            const CallRecord call(kyhostRun(sweeptri, 1, 2, inputs, nullptr, nullptr));
+            if (!call) {
+                ++(std::string(kyhostLastError()).find("already running on another thread") != std::string::npos
+                       ? refused
+                       : wrong);
+                continue;
+            }
+            ++ran;
+            if (kyhostCallError(call.get()) || kyhostArrayRows(kyhostCallResult(call.get(), 0)) != rows) ++wrong;
+        }
+    };
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) threads.emplace_back(work);
+    for (std::thread& thread : threads) thread.join();
+    EXPECT_EQ(wrong.load(), 0);
+    EXPECT_GT(ran.load(), 0);
+    EXPECT_EQ(ran.load() + refused.load(), 160);
 }
 
 }  // namespace
