@@ -110,8 +110,8 @@ py::tuple drawPicture(const ColumnMajor& x, const ColumnMajor& y, const ColumnMa
         request.queries = QueryAnswers{queryX.data(), queryY.data(), answers.data(),
                                        static_cast<std::size_t>(queryX.size())};
     }
-    (void)xlabel;
-    (void)ylabel;
+    if (!xlabel.empty()) request.xLabel = xlabel;
+    if (!ylabel.empty()) request.yLabel = ylabel;
     Picture picture;
     std::string verdict;
     {

@@ -9,6 +9,8 @@
 
 #include "call_lock.hpp"
 #include "inspect_bindings.hpp"
+#include "point_faults.hpp"
+#include "triangle_adjacency.hpp"
 #include "kyhost_embed.hpp"
 #include "python_inputs.hpp"
 #include "python_results.hpp"
@@ -27,9 +29,16 @@ PyObject* kyWarningType = nullptr;
 // own share of a call.
 double lastCallSeconds = 0;
 
-[[noreturn]] void raiseCallError(const py::str& text)
+// note, when given, is added to the exception (shown after its text).
+[[noreturn]] void raiseCallError(const py::str& text, const std::string& note = "")
 {
-    PyErr_SetObject(callErrorType, text.ptr());
+    if (note.empty()) {
+        PyErr_SetObject(callErrorType, text.ptr());
+    } else {
+        const py::object error = py::handle(callErrorType)(text);
+        if (py::hasattr(error, "add_note")) error.attr("add_note")("kyhost: " + note);
+        PyErr_SetObject(callErrorType, error.ptr());
+    }
     throw py::error_already_set();
 }
 
@@ -91,7 +100,9 @@ py::object runFunction(Lookup lookup, py::handle function, const py::args& argum
     if (call) lastCallSeconds = kyhostCallSeconds(call.get());
     if (relay.raised) throw std::move(*relay.raised);
     if (!call) throw std::runtime_error(std::string("kyhost: ") + kyhostLastError());
-    if (const char* error = kyhostCallError(call.get())) raiseCallError(decodeText(error, std::strlen(error)));
+    if (const char* error = kyhostCallError(call.get()))
+        raiseCallError(decodeText(error, std::strlen(error)),
+                       handles.size() >= 2 ? ky::inspect::describePointFault(error, handles[0], handles[1]) : "");
     if (nargout > 0 && kyhostCallResult(call.get(), 0) == nullptr)
         raiseCallError(py::str(name + " did not assign its output"));
     const auto result = [&](int k) -> py::object {
@@ -222,4 +233,5 @@ PYBIND11_MODULE(_kyhost, module)
                "_input_storage(value)\n--\n\n(address, rows, columns) of the host array an argument becomes; for tests.");
     module.attr("__version__") = KY_VERSION;
     bindInspect(module);
+    bindTriangleAdjacency(module);
 }

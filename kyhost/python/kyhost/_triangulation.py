@@ -42,16 +42,6 @@ def _is_dask(value) -> bool:
     return type(value).__module__.startswith("dask.")
 
 
-def _adjacency(a: np.ndarray, b: np.ndarray, n: int) -> Tuple[np.ndarray, np.ndarray]:
-    """Compressed rows (indptr, indices) of the symmetric graph whose edges
-    are the pairs (a[k], b[k]); every edge must be given in both directions."""
-    order = np.argsort(a.astype(np.int64) * n + b, kind="stable")
-    indices = b[order].astype(np.int32)
-    indptr = np.zeros(n + 1, dtype=np.int32)
-    np.cumsum(np.bincount(a, minlength=n), out=indptr[1:])
-    return indptr, indices
-
-
 class Triangulation:
     """Triangulation(points) or Triangulation(x, y, *, merge_duplicates=False)
 
@@ -137,27 +127,12 @@ class Triangulation:
         return self._cached("_edges_value", lambda: (self._local[:, [1, 2, 0]], self._local[:, [2, 0, 1]]))
 
     def _local_neighbors(self) -> np.ndarray:
-        def compute():
-            a, b = self._edges
-            n = self._used_coordinates()[0].size
-            keys = (a.astype(np.int64) * n + b).ravel()
-            wanted = (b.astype(np.int64) * n + a).ravel()
-            order = np.argsort(keys)
-            found = np.searchsorted(keys, wanted, sorter=order)
-            found = np.minimum(found, max(keys.size - 1, 0))
-            hit = keys[order[found]] == wanted if keys.size else np.zeros(0, dtype=bool)
-            neighbors = np.where(hit, order[found] // 3, -1) if keys.size else np.zeros(0, dtype=np.intp)
-            return neighbors.reshape(-1, 3).astype(np.int32)
-        return self._cached("_neighbors_value", compute)
+        return self._cached("_neighbors_value",
+                            lambda: _kyhost._row_neighbors(self._local, self._used_coordinates()[0].size))
 
     def _local_adjacency(self) -> Tuple[np.ndarray, np.ndarray]:
-        def compute():
-            a, b = self._edges
-            hull = self._local_neighbors() == -1
-            tails = np.concatenate((a.ravel(), b[hull]))
-            heads = np.concatenate((b.ravel(), a[hull]))
-            return _adjacency(tails, heads, self._used_coordinates()[0].size)
-        return self._cached("_adjacency_value", compute)
+        return self._cached("_adjacency_value",
+                            lambda: _kyhost._point_adjacency(self._local, self._used_coordinates()[0].size))
 
     def _neighbour_matrix(self):
         """The sparse neighbour matrix S that nearwalk takes, built once."""
@@ -209,9 +184,7 @@ class Triangulation:
         indices[indptr[k]:indptr[k + 1]], ascending. int32."""
         if self._kept is None:
             return self._local_adjacency()
-        indptr, indices = self._local_adjacency()
-        tails = np.repeat(self._kept, np.diff(indptr))
-        return _adjacency(tails, self._kept[indices], self.npoints)
+        return _kyhost._point_adjacency(self.simplices, self.npoints)
 
     @property
     def vertex_to_simplex(self) -> np.ndarray:
