@@ -77,9 +77,7 @@ def _one_based(tri, base: int) -> np.ndarray:
 
 
 def check(x, y, tri, *, base: int = 1) -> CheckResult:
-    """check(x, y, tri, *, base=1)
-
-    Checks exactly whether ``tri`` is a Delaunay triangulation of the points
+    """Checks exactly whether ``tri`` is a Delaunay triangulation of the points
     ``(x, y)``: indices in range, every point used, rows clockwise, no edge
     held twice in one direction, the rows tiling the convex hull, and every
     inner edge locally Delaunay. ``tri`` is (m, 3): 1-based indices as
@@ -92,9 +90,7 @@ def check(x, y, tri, *, base: int = 1) -> CheckResult:
 
 def draw(x, y, tri, path, *, base: int = 1, xi=None, yi=None, k=None, title: str = "",
          format: Optional[str] = None, xlabel: str = "", ylabel: str = "") -> str:
-    """draw(x, y, tri, path, *, base=1, xi=None, yi=None, k=None, title='', format=None, xlabel='', ylabel='')
-
-    Draws the triangulation ``tri`` of the points ``(x, y)`` into ``path``
+    """Draws the triangulation ``tri`` of the points ``(x, y)`` into ``path``
     (.svg or .png, or ``format='svg'``/``'png'``), with the problems the
     exact check finds marked, and query points ``(xi, yi)`` joined to their
     answers ``k`` when given (indices in the same base as ``tri``). Returns

@@ -205,9 +205,7 @@ class Triangulation:
 
     # -- queries -------------------------------------------------------------
     def nearest(self, xi, yi=None, *, return_distance: bool = False, keep_order: bool = False):
-        """nearest(xi, yi=None, *, return_distance=False, keep_order=False)
-
-        The index of a nearest point for each query point, by the nearwalk
+        """The index of a nearest point for each query point, by the nearwalk
         plug-in's walk over this triangulation's neighbour graph (built once
         per object). Queries are xi and yi of one shape, or xi alone of shape
         (..., 2); the answer has their shape. A query with a NaN or infinite
@@ -266,9 +264,7 @@ class Triangulation:
 
     def find_simplex(self, xi, yi=None, *, bruteforce: bool = False, tol: Optional[float] = None,
                      return_barycentric: bool = False):
-        """find_simplex(xi, yi=None, *, bruteforce=False, tol=None, return_barycentric=False)
-
-        The simplex that holds each query point, -1 outside the hull (and for
+        """The simplex that holds each query point, -1 outside the hull (and for
         a NaN or infinite coordinate). A point on an edge gets one of the two
         simplices. Points within ``tol`` (in barycentric terms, default
         100 machine epsilons) of a simplex count as inside it. Each query
@@ -370,7 +366,11 @@ class Triangulation:
     def to_matplotlib(self):
         """A matplotlib.tri.Triangulation of the same points and triangles."""
         import matplotlib.tri
-        return matplotlib.tri.Triangulation(self._x, self._y, triangles=self.simplices if self.nsimplex else None)
+        if self.nsimplex == 0:
+            # Without triangles matplotlib would triangulate the points itself.
+            raise ValueError("no triangles (fewer than three points, or all on one line): "
+                             "matplotlib.tri.Triangulation needs at least one")
+        return matplotlib.tri.Triangulation(self._x, self._y, triangles=self.simplices)
 
     def plot(self, ax=None, **kwargs):
         """Draws the edges and points with matplotlib (on ax, or the current
