@@ -111,8 +111,10 @@ class Triangulation:
         return value
 
     def _original(self, local: np.ndarray) -> np.ndarray:
-        """Used-point numbers as positions in the points as given."""
-        return local if self._kept is None else self._kept[local].astype(local.dtype)
+        """Used-point numbers as positions in the points as given (-1 stays)."""
+        if self._kept is None:
+            return local
+        return np.where(local >= 0, self._kept[np.maximum(local, 0)], -1).astype(local.dtype)
 
     @property
     def _tri(self) -> np.ndarray:
@@ -219,7 +221,7 @@ class Triangulation:
             return self._nearest_dask(xi, yi, return_distance, keep_order)
         qx, qy, shape = query_pair(xi, yi)
         found = self._nearest_flat(qx, qy, keep_order)
-        index = self._original(found).reshape(shape) if found.size else found.reshape(shape)
+        index = self._original(found).reshape(shape)
         if not return_distance:
             return index
         distance = np.full(qx.size, np.inf)

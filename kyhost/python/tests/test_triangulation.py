@@ -122,7 +122,7 @@ def test_repeated_points_are_named_or_merged():
     merged = kyhost.Triangulation(x, y, merge_duplicates=True)
     assert 5 not in merged.simplices and merged.nsimplex == 4
     assert merged.coplanar.tolist() == [[5, merged.vertex_to_simplex[1], 1]]
-    assert merged.nearest([0.9], [0.1]).tolist() == [1]
+    assert merged.nearest([0.9, np.nan], [0.1, 0.0]).tolist() == [1, -1]
     assert merged.check().valid
     indptr, _ = merged.vertex_neighbor_vertices
     assert indptr.size == 7 and indptr[6] == indptr[5]  # the dropped point has no neighbours
