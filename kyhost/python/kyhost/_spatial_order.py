@@ -1,15 +1,19 @@
 """An order of query points along a Morton (Z-order) curve: queries close
 in the plane come close together, so that a walk that starts from the last
-answer has little way to go."""
+answer has little way to go.
+
+The curve runs over a 256 x 256 grid of cells spanning the queries: the
+16-bit keys sort by numpy's radix sort, several times faster than a finer
+32-bit key, and the walk from one query to the next in a cell is short."""
 from __future__ import annotations
 
 import numpy as np
 
-_BITS = 16
+_BITS = 8
 
 
 def _spread(values: np.ndarray) -> np.ndarray:
-    """Moves bit k of each 16-bit value to bit 2k."""
+    """Moves bit k of each value (below 2^16) to bit 2k."""
     v = values.astype(np.uint32)
     v = (v | (v << 8)) & np.uint32(0x00FF00FF)
     v = (v | (v << 4)) & np.uint32(0x0F0F0F0F)
@@ -31,5 +35,5 @@ def morton_order(x: np.ndarray, y: np.ndarray) -> np.ndarray:
     """Positions of the (finite) points (x, y) in Morton order."""
     if x.size < 2:
         return np.arange(x.size)
-    keys = _spread(_cells(x)) | (_spread(_cells(y)) << np.uint32(1))
-    return np.argsort(keys)
+    keys = (_spread(_cells(x)) | (_spread(_cells(y)) << np.uint32(1))).astype(np.uint16)
+    return np.argsort(keys, kind="stable")

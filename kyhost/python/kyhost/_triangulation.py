@@ -38,6 +38,14 @@ def _first_of_each_place(x: np.ndarray, y: np.ndarray) -> np.ndarray:
     return representative
 
 
+def _first_repeat_text(x: np.ndarray, y: np.ndarray) -> str:
+    representative = _first_of_each_place(x, y)
+    later = int(np.flatnonzero(representative != np.arange(x.size))[0])
+    first = int(representative[later])
+    return (f"points {first} and {later} are both at ({x[later]!r}, {y[later]!r}); "
+            "pass merge_duplicates=True to keep the first point of each place")
+
+
 def _is_dask(value) -> bool:
     return type(value).__module__.startswith("dask.")
 
@@ -70,19 +78,25 @@ class Triangulation:
         bad = _first_not_finite(px, py)
         if bad is not None:
             raise ValueError(f"point {bad} is not finite: ({px[bad]!r}, {py[bad]!r}); coordinates must be finite")
-        representative = _first_of_each_place(px, py)
-        repeated = np.flatnonzero(representative != np.arange(px.size))
-        if repeated.size and not merge_duplicates:
-            later = int(repeated[0])
-            first = int(representative[later])
-            raise ValueError(f"points {first} and {later} are both at ({px[later]!r}, {py[later]!r}); "
-                             "pass merge_duplicates=True to keep the first point of each place")
         self._x, self._y = px, py
-        self._kept = None if repeated.size == 0 else np.flatnonzero(representative == np.arange(px.size))
-        self._representative = representative if repeated.size else None
+        self._kept = self._representative = None
+        if merge_duplicates:
+            representative = _first_of_each_place(px, py)
+            if (representative != np.arange(px.size)).any():
+                self._kept = np.flatnonzero(representative == np.arange(px.size))
+                self._representative = representative
         xs, ys = self._used_coordinates()
-        tri = _kyhost.sweeptri(xs, ys)
-        self._local = (tri - 1).astype(np.int32)  # rows over the used points
+        try:
+            tri = _kyhost.sweeptri(xs, ys)
+        except _kyhost.CallError as error:
+            # sweeptri finds repeats as it sorts; only then are they looked for here.
+            if str(error) == "x-y data must be unique":
+                raise ValueError(_first_repeat_text(px, py)) from None
+            raise
+        # Rows over the used points, 0-based, in one pass.
+        self._local = np.empty(tri.shape, dtype=np.int32)
+        np.subtract(tri, 1, out=self._local, casting="unsafe")
+        self.__dict__["_tri_value"] = tri
 
     # -- pickling: the arrays only; everything else is derived again --------
     def __getstate__(self):
@@ -243,9 +257,14 @@ class Triangulation:
             answer[todo] = _nearest_along_line(ux, uy, qx[todo], qy[todo])
             return answer
         if not keep_order:
-            todo = todo[morton_order(qx[todo], qy[todo])]
-        found = _kyhost.nearwalk(ux, uy, self._tri, qx[todo], qy[todo], self._neighbour_matrix())
-        answer[todo] = found.ravel().astype(np.intp) - 1
+            order = morton_order(qx[todo], qy[todo])
+            todo = order if todo.size == qx.size else todo[order]
+        if todo.size == qx.size and keep_order:
+            walked_x, walked_y = qx, qy
+        else:
+            walked_x, walked_y = qx[todo], qy[todo]
+        found = _kyhost.nearwalk(ux, uy, self._tri, walked_x, walked_y, self._neighbour_matrix())
+        answer[todo] = found.ravel() - 1.0  # nearwalk counts from 1
         return answer
 
     def _nearest_dask(self, xi, yi, return_distance: bool, keep_order: bool):
