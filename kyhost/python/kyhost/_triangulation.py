@@ -38,9 +38,12 @@ def _first_of_each_place(x: np.ndarray, y: np.ndarray) -> np.ndarray:
     return representative
 
 
-def _first_repeat_text(x: np.ndarray, y: np.ndarray) -> str:
+def _first_repeat_text(x: np.ndarray, y: np.ndarray) -> Optional[str]:
     representative = _first_of_each_place(x, y)
-    later = int(np.flatnonzero(representative != np.arange(x.size))[0])
+    repeats = np.flatnonzero(representative != np.arange(x.size))
+    if repeats.size == 0:
+        return None
+    later = int(repeats[0])
     first = int(representative[later])
     return (f"points {first} and {later} are both at ({x[later]!r}, {y[later]!r}); "
             "pass merge_duplicates=True to keep the first point of each place")
@@ -90,9 +93,10 @@ class Triangulation:
             tri = _kyhost.sweeptri(xs, ys)
         except _kyhost.CallError as error:
             # sweeptri finds repeats as it sorts; only then are they looked for here.
-            if str(error) == "x-y data must be unique":
-                raise ValueError(_first_repeat_text(px, py)) from None
-            raise
+            text = _first_repeat_text(px, py) if str(error) == "x-y data must be unique" else None
+            if text is None:
+                raise
+            raise ValueError(text) from None
         # Rows over the used points, 0-based, in one pass.
         self._local = np.empty(tri.shape, dtype=np.int32)
         np.subtract(tri, 1, out=self._local, casting="unsafe")
