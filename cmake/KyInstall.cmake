@@ -5,7 +5,7 @@
 #   lib/libky.so, lib/libkyx.so, lib/libkyhost_runtime.so
 #   lib/kyhost/plugins/*.so        the plug-in directory (the runtime looks in
 #                                  kyhost/plugins beside its own library)
-#   include/ky/                    ky.h, kyx.h, ky_export.h
+#   include/ky/                    ky.h, kyx.h, ky_export.h, kyhost_embed.h
 #   share/ky/plugin/               the sources every plug-in carries
 #   lib/cmake/ky/, lib/pkgconfig/ky.pc
 # Everything finds the libraries relative to itself (RPATH $ORIGIN), so an
@@ -32,7 +32,7 @@ endforeach()
 set_target_properties(${KY_INSTALLED_PLUGINS} PROPERTIES INSTALL_RPATH "\$ORIGIN/../..")
 install(TARGETS ${KY_INSTALLED_PLUGINS} LIBRARY DESTINATION ${KY_INSTALL_PLUGINDIR})
 
-install(FILES host/ky.h host/kyx.h host/ky_export.h DESTINATION ${KY_INSTALL_INCLUDEDIR})
+install(FILES host/ky.h host/kyx.h host/ky_export.h kyhost/runtime/kyhost_embed.h DESTINATION ${KY_INSTALL_INCLUDEDIR})
 install(FILES host/plugin_strings.c host/plugin_precision.c host/plugin_exports.map host/plugin_strings.rc
         DESTINATION ${KY_INSTALL_SOURCEDIR})
 

@@ -28,7 +28,7 @@ prefix=$work/prefix
 kyhost=$prefix/bin/kyhost
 unset KYHOST_PATH LD_LIBRARY_PATH
 
-for file in include/ky/ky.h include/ky/kyx.h include/ky/ky_export.h lib/libky.so lib/libkyx.so \
+for file in include/ky/ky.h include/ky/kyx.h include/ky/ky_export.h include/ky/kyhost_embed.h lib/libky.so lib/libkyx.so \
             lib/kyhost/plugins/sweeptri.so lib/kyhost/plugins/nearwalk.so lib/kyhost/plugins/byteappend.so \
             share/ky/plugin/plugin_strings.c share/ky/plugin/plugin_exports.map \
             lib/cmake/ky/kyConfig.cmake lib/cmake/ky/kyConfigVersion.cmake lib/pkgconfig/ky.pc; do
@@ -42,6 +42,12 @@ done
 
 expect "3,2,1" "$kyhost" sweeptri num:0,1,0 num:0,0,1
 expect "2,4" "$kyhost" nearwalk num:0,1,0,1 num:0,0,1,1 num:1,4,2 num:0.9,0.8 num:0.2,0.9
+# The Python package, found through PYTHONPATH as the README says.
+site=$(ls -d "$prefix"/lib/python3*/dist-packages 2>/dev/null | head -n 1)
+if [ -n "$site" ] && [ -d "$site/kyhost" ]; then
+  expect "[3]" env PYTHONPATH="$site" /usr/bin/python3 -c \
+    "import kyhost; print(kyhost.Triangulation([0, 1, 0, 1], [0, 0, 1, 1]).nearest([0.9], [0.8]).tolist())"
+fi
 "$kyhost" --help | grep -qF "$prefix/lib/kyhost/plugins/sweeptri.so" || fail "--help does not list the installed plug-ins"
 
 # With the CMake package.

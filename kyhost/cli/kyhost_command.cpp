@@ -18,6 +18,7 @@
 #include "plugin_listing.hpp"
 #include "plugin_loader.hpp"
 #include "plugin_strings.hpp"
+#include "point_faults.hpp"
 #include "progress_line.hpp"
 #include "result_output.hpp"
 #include "usage_error.hpp"
@@ -42,6 +43,9 @@ int printWarning(const char* text, void* progressLine)
     return 0;
 }
 
+// --quiet: warnings are dropped; the call goes on as with printWarning.
+int dropWarning(const char*, void*) { return 0; }
+
 int printStrings(const std::string& name)
 {
     const std::string library = kyhostFunctionLibrary(resolveFunction(name));
@@ -51,7 +55,7 @@ int printStrings(const std::string& name)
 }
 
 int callFunction(const std::string& name, const std::vector<std::string>& argumentTexts, int outputCount,
-                 const std::string& outPath, bool showTime)
+                 const std::string& outPath, bool showTime, bool quiet)
 {
     const kyhostFunction* function = resolveFunction(name);
     std::vector<ArrayHandle> arguments;
@@ -63,13 +67,16 @@ int callFunction(const std::string& name, const std::vector<std::string>& argume
     {
         // On a terminal, a call that runs for a while shows that it runs.
         ProgressLine progress(name, isTerminal(STDERR_FILENO));
-        call.reset(kyhostRun(function, outputCount, static_cast<int>(inputs.size()), inputs.data(), printWarning,
-                             &progress));
+        call.reset(kyhostRun(function, outputCount, static_cast<int>(inputs.size()), inputs.data(),
+                             quiet ? dropWarning : printWarning, &progress));
     }
     if (!call) throw CallError(kyhostLastError());
     if (showTime) std::fprintf(stderr, "time: %.6f s\n", kyhostCallSeconds(call.get()));
     if (const char* error = kyhostCallError(call.get())) {
         std::cerr << "error: " << error << '\n';
+        if (inputs.size() >= 2)
+            if (const std::string note = inspect::describePointFault(error, inputs[0], inputs[1]); !note.empty())
+                std::cerr << "note: " << note << '\n';
         return 1;
     }
     if (const kyArray* result = kyhostCallResult(call.get(), 0)) {
@@ -102,6 +109,7 @@ int runCommand(int argc, char** argv)
     std::string outPath;
     bool showTime = false;
     bool showStrings = false;
+    bool quiet = false;
     app.add_option("FUNCTION", function, "plug-in name or path, or host function");
     app.add_option("ARG", argumentTexts, "input arrays, KIND:VALUE");
     app.add_option("--nargout", outputCount, "number of outputs requested (default 1)")
@@ -109,6 +117,7 @@ int runCommand(int argc, char** argv)
     app.add_option("--out", outPath, "write the result to PATH (.npy or CSV) instead of standard output");
     app.add_flag("--time", showTime, "print the call's wall time on standard error");
     app.add_flag("--strings", showStrings, "print the plug-in's string table instead of calling it");
+    app.add_flag("--quiet", quiet, "do not print the plug-in's warnings on standard error");
 
     DemoOptions demo;
     CLI::App* demoCommand = app.add_subcommand("demo", "triangulate and search random points, check and draw them");
@@ -142,7 +151,7 @@ int runCommand(int argc, char** argv)
         if (inspectCommands.parsed()) return inspectCommands.run();
         if (function.empty()) throw UsageError("no FUNCTION given (run kyhost --help for usage)");
         if (showStrings) return printStrings(function);
-        return callFunction(function, argumentTexts, outputCount, outPath, showTime);
+        return callFunction(function, argumentTexts, outputCount, outPath, showTime, quiet);
     } catch (const UsageError& error) {
         std::cerr << "kyhost: " << error.what() << '\n';
         return 2;

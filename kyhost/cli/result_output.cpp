@@ -86,6 +86,11 @@ void writeResultFile(const std::string& path, const kyArray* array)
     OutputFile out = OutputFile::create(path);
     if (npy)
         writeNpy(out, array);
+    else if (array->m == 1 && array->arrayClass == ArrayClass::Double)
+        // A row vector as a file: one value per line, as for a column.
+        writeDoubles(out, static_cast<const double*>(array->data), static_cast<std::size_t>(array->n), 1);
+    else if (array->m == 1 && array->arrayClass == ArrayClass::Uint8)
+        writeBytes(out, static_cast<const unsigned char*>(array->data), static_cast<std::size_t>(array->n), 1);
     else
         writeCsv(out, array);
     out.finish();

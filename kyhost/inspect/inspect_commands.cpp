@@ -2,6 +2,7 @@
 
 #include <iostream>
 #include <optional>
+#include <sstream>
 #include <stdexcept>
 
 #include "check_report.hpp"
@@ -62,6 +63,20 @@ std::optional<TriangleRows> triangleRows(const kyArray* tri)
     return TriangleRows{values, static_cast<std::size_t>(tri->m)};
 }
 
+// The column name of an argument read from a named CSV column
+// ("csv:points.csv#lon" or "csv:points.txt#lon,sep=tab" give "lon").
+std::optional<std::string> columnName(const std::string& argument)
+{
+    if (argument.rfind("csv:", 0) != 0 && argument.rfind("u8csv:", 0) != 0) return std::nullopt;
+    const std::size_t hash = argument.rfind('#');
+    if (hash == std::string::npos) return std::nullopt;
+    std::stringstream parts(argument.substr(hash + 1));
+    for (std::string part; std::getline(parts, part, ',');)
+        if (!part.empty() && part.rfind("sep=", 0) != 0 && part.find_first_not_of("0123456789") != std::string::npos)
+            return part;
+    return std::nullopt;
+}
+
 int reportInputError(const std::exception& error)
 {
     std::cerr << "kyhost: " << error.what() << '\n';
@@ -92,6 +107,8 @@ InspectCommands::InspectCommands(CLI::App& app, ArgumentReader reader) : reader_
         ->expected(3, 6);
     draw_->add_option("--out", outPath_, "picture file, ending in .svg or .png")->required();
     draw_->add_option("--title", title_, "title above the picture");
+    draw_->add_option("--xlabel", xLabel_, "title of the x axis (default: X's CSV column name, or X)");
+    draw_->add_option("--ylabel", yLabel_, "title of the y axis (default: Y's CSV column name, or Y)");
     draw_->add_option("--format", format_, "svg or png, whatever FILE's name (for names without .svg or .png)")
         ->check(CLI::IsMember({"svg", "png"}));
 }
@@ -154,6 +171,8 @@ int InspectCommands::runDraw() const
                                        : title_;
         request.subtitle = "kyhost check: " + verdictLine(report);
         request.format = *format;
+        request.xLabel = !xLabel_.empty() ? xLabel_ : columnName(drawArgs_[0]).value_or("X");
+        request.yLabel = !yLabel_.empty() ? yLabel_ : columnName(drawArgs_[1]).value_or("Y");
         if (*format == PictureFormat::Svg && report.points > 20000)
             std::cerr << "note: an SVG of " << report.points << " points is large and slow to view; .png suits large sets\n";
         const Picture picture = renderPicture(request);

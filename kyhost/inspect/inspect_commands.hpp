@@ -33,7 +33,7 @@ private:
     CLI::App* check_ = nullptr;
     CLI::App* draw_ = nullptr;
     std::vector<std::string> checkArgs_, drawArgs_;
-    std::string outPath_, title_, format_;
+    std::string outPath_, title_, format_, xLabel_, yLabel_;
 };
 
 }  // namespace ky::inspect

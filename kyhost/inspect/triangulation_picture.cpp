@@ -377,8 +377,8 @@ private:
             cairo_stroke(cr_);
             text(left - 9, y + 4, t.label, 12, false, 1);
         }
-        text(left + side / 2, top + side + 45, "X", 14, true, 0.5);
-        text(left - 85, top + side / 2, "Y", 14, true, 0.5);
+        text(left + side / 2, top + side + 45, request_.xLabel, 14, true, 0.5);
+        text(left - 85, top + side / 2, request_.yLabel, 14, true, 0.5);
     }
 
     void titles()

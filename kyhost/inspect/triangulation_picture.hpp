@@ -33,6 +33,7 @@ struct PictureRequest {
     std::optional<QueryAnswers> queries;
     std::string title;
     std::string subtitle;
+    std::string xLabel = "X", yLabel = "Y";  // the axes' titles
     PictureFormat format = PictureFormat::Svg;
 };
 

@@ -8,6 +8,9 @@
 #include <vector>
 
 #include "call_lock.hpp"
+#include "inspect_bindings.hpp"
+#include "point_faults.hpp"
+#include "triangle_adjacency.hpp"
 #include "kyhost_embed.hpp"
 #include "python_inputs.hpp"
 #include "python_results.hpp"
@@ -26,9 +29,16 @@ PyObject* kyWarningType = nullptr;
 // own share of a call.
 double lastCallSeconds = 0;
 
-[[noreturn]] void raiseCallError(const py::str& text)
+// note, when given, is added to the exception (shown after its text).
+[[noreturn]] void raiseCallError(const py::str& text, const std::string& note = "")
 {
-    PyErr_SetObject(callErrorType, text.ptr());
+    if (note.empty()) {
+        PyErr_SetObject(callErrorType, text.ptr());
+    } else {
+        const py::object error = py::handle(callErrorType)(text);
+        if (py::hasattr(error, "add_note")) error.attr("add_note")("kyhost: " + note);
+        PyErr_SetObject(callErrorType, error.ptr());
+    }
     throw py::error_already_set();
 }
 
@@ -90,7 +100,9 @@ py::object runFunction(Lookup lookup, py::handle function, const py::args& argum
     if (call) lastCallSeconds = kyhostCallSeconds(call.get());
     if (relay.raised) throw std::move(*relay.raised);
     if (!call) throw std::runtime_error(std::string("kyhost: ") + kyhostLastError());
-    if (const char* error = kyhostCallError(call.get())) raiseCallError(decodeText(error, std::strlen(error)));
+    if (const char* error = kyhostCallError(call.get()))
+        raiseCallError(decodeText(error, std::strlen(error)),
+                       handles.size() >= 2 ? ky::inspect::describePointFault(error, handles[0], handles[1]) : "");
     if (nargout > 0 && kyhostCallResult(call.get(), 0) == nullptr)
         raiseCallError(py::str(name + " did not assign its output"));
     const auto result = [&](int k) -> py::object {
@@ -116,6 +128,19 @@ py::object callPlugin(const char* name, std::initializer_list<py::object> requir
     return callByName(py::str(name), py::tuple(arguments), 1);
 }
 
+// sweeptri(P) with no Y: the plug-in takes X and Y as two arrays. An
+// (n, 2) array of points is refused with the call that was likely meant.
+[[noreturn]] void refuseLonePoints(const py::object& X)
+{
+    const py::object shape = py::module_::import("numpy").attr("shape")(X);
+    const std::string shown = py::str(shape).cast<std::string>();
+    const py::tuple dims = shape.cast<py::tuple>();
+    if (dims.size() == 2 && dims[1].cast<py::ssize_t>() == 2)
+        throw py::type_error("sweeptri takes X and Y as two arrays; for points P of shape " + shown +
+                             " call sweeptri(P[:, 0], P[:, 1]), or use kyhost.Triangulation(P)");
+    throw py::type_error("sweeptri takes X and Y (got X of shape " + shown + " and no Y)");
+}
+
 // The host array address an argument would be read from: for tests that
 // check which inputs are read in place.
 py::tuple inputStorage(py::handle value)
@@ -132,9 +157,13 @@ py::tuple inputStorage(py::handle value)
 
 }  // namespace kyhost_python
 
-PYBIND11_MODULE(kyhost, module)
+PYBIND11_MODULE(_kyhost, module)
 {
     using namespace kyhost_python;
+    // Each docstring starts with "name(parameters)\n--\n\n", which Python reads as the
+    // function's signature (inspect.signature, help()).
+    py::options options;
+    options.disable_function_signatures();
     module.doc() =
         "Calls Karvel plug-ins (sweeptri, nearwalk, byteappend, ...) and the host function sparse on numpy arrays.\n\n"
         "Inputs: float64 or uint8 numpy arrays of any shape and memory order (1-D of n is 1-by-n), str, "
@@ -156,15 +185,19 @@ PYBIND11_MODULE(kyhost, module)
             return callByName(function, arguments, nargout);
         },
         py::arg("function"), py::arg("nargout") = 1,
-        "call(function, *args, nargout=1)\n\n"
+        "call(function, *args, nargout=1)\n--\n\n"
         "Calls a plug-in (by name, looked up in kyhost's plug-in directory and then KYHOST_PATH, or by path) or "
         "the host function 'sparse'. Returns output 1; None when nargout is 0 and nothing was returned; a tuple "
         "of nargout outputs when nargout > 1.");
 
     module.def(
-        "sweeptri", [](py::object X, py::object Y, py::object option) { return callPlugin("sweeptri", {X, Y}, option); },
-        py::arg("X"), py::arg("Y"), py::arg("option") = py::none(),
-        "TRI = sweeptri(X, Y, option=None): Delaunay triangulation, M-by-3 1-based point indices (float64).\n"
+        "sweeptri",
+        [](py::object X, py::object Y, py::object option) {
+            if (Y.is_none()) refuseLonePoints(X);
+            return callPlugin("sweeptri", {X, Y}, option);
+        },
+        py::arg("X"), py::arg("Y") = py::none(), py::arg("option") = py::none(),
+        "sweeptri(X, Y, option=None)\n--\n\nTRI = sweeptri(X, Y, option=None): Delaunay triangulation, M-by-3 1-based point indices (float64).\n"
         "option 'sorted' skips the sort for points already in ascending y, then x.");
     module.def(
         "nearwalk",
@@ -172,7 +205,7 @@ PYBIND11_MODULE(kyhost, module)
             return callPlugin("nearwalk", {X, Y, TRI, XI, YI}, S);
         },
         py::arg("X"), py::arg("Y"), py::arg("TRI"), py::arg("XI"), py::arg("YI"), py::arg("S") = py::none(),
-        "K = nearwalk(X, Y, TRI, XI, YI, S=None): for each query point (XI, YI), the 1-based index of a nearest "
+        "nearwalk(X, Y, TRI, XI, YI, S=None)\n--\n\nK = nearwalk(X, Y, TRI, XI, YI, S=None): for each query point (XI, YI), the 1-based index of a nearest "
         "data point, in XI's shape. S: a ready sparse neighbour matrix instead of one built from TRI.");
     module.def(
         "byteappend",
@@ -182,7 +215,7 @@ PYBIND11_MODULE(kyhost, module)
             return callPlugin("byteappend", {filename, data}, py::none());
         },
         py::arg("filename"), py::arg("data"),
-        "COUNT = byteappend(filename, data): appends the bytes of a uint8 array (column by column) to the file.");
+        "byteappend(filename, data)\n--\n\nCOUNT = byteappend(filename, data): appends the bytes of a uint8 array (column by column) to the file.");
     module.def(
         "sparse",
         [](py::object I, py::object J, py::object V, py::object nr, py::object nc) {
@@ -190,12 +223,15 @@ PYBIND11_MODULE(kyhost, module)
             return runFunction(hostSparse, py::str("sparse"), py::make_tuple(I, J, V, nr, nc), 1);
         },
         py::arg("I"), py::arg("J"), py::arg("V"), py::arg("nr"), py::arg("nc"),
-        "S = sparse(I, J, V, nr, nc): nr-by-nc scipy.sparse.csc_matrix with an entry at every (I(k), J(k)) "
+        "sparse(I, J, V, nr, nc)\n--\n\nS = sparse(I, J, V, nr, nc): nr-by-nc scipy.sparse.csc_matrix with an entry at every (I(k), J(k)) "
         "(1-based); repeated pairs once, values summed.");
     module.def("plugin_directory", [] { return std::string(kyhostPluginDirectory()); },
-               "kyhost's own plug-in directory, searched before KYHOST_PATH.");
+               "plugin_directory()\n--\n\nkyhost's own plug-in directory, searched before KYHOST_PATH.");
     module.def("_last_call_seconds", [] { return lastCallSeconds; },
-               "Wall time of the last call inside the host (without the module's conversions), in seconds.");
+               "_last_call_seconds()\n--\n\nWall time of the last call inside the host (without the module's conversions), in seconds.");
     module.def("_input_storage", &inputStorage, py::arg("value"),
-               "(address, rows, columns) of the host array an argument becomes; for tests.");
+               "_input_storage(value)\n--\n\n(address, rows, columns) of the host array an argument becomes; for tests.");
+    module.attr("__version__") = KY_VERSION;
+    bindInspect(module);
+    bindTriangleAdjacency(module);
 }

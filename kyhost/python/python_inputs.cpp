@@ -37,9 +37,24 @@ bool isSparse(py::handle value)
     return py::module_::import("scipy.sparse").attr("issparse")(value).cast<bool>();
 }
 
+py::array toDoubleIndices(const py::array& array)
+{
+    const py::object numpy = py::module_::import("numpy");
+    if (array.size() > 0 && array.dtype().itemsize() > 4) {
+        const double largest = numpy.attr("abs")(array.attr("astype")(numpy.attr("float64"))).attr("max")().cast<double>();
+        if (largest > 9007199254740992.0)
+            throw py::value_error("kyhost: integer array values beyond 2^53 have no exact float64");
+    }
+    return array.attr("astype")(numpy.attr("float64"));
+}
+
 // A numpy array of float64 or uint8 as the host's m-by-n array.
 void addNumpyArray(CallInputs& inputs, py::array array)
 {
+    // Integer arrays (index arrays such as TRI) are taken as float64, exactly
+    // up to 2^53; uint8 stays bytes.
+    if (array.dtype().kind() == 'i' || (array.dtype().kind() == 'u' && array.dtype().itemsize() > 1))
+        array = toDoubleIndices(array);
     const py::dtype type = array.dtype();
     const char kind = type.kind();
     const bool isDouble = kind == 'f' && type.itemsize() == 8;

@@ -12,8 +12,8 @@ import kyhost
 def kyhost_program():
     if "KY_KYHOST" in os.environ:
         return os.environ["KY_KYHOST"]
-    # Beside the module: build/<type>/python/kyhost*.so -> build/<type>/bin/kyhost
-    return str(pathlib.Path(kyhost.__file__).resolve().parent.parent / "bin" / "kyhost")
+    # Beside the module: build/<type>/python/kyhost/__init__.py -> build/<type>/bin/kyhost
+    return str(pathlib.Path(kyhost.__file__).resolve().parent.parent.parent / "bin" / "kyhost")
 
 
 @pytest.fixture

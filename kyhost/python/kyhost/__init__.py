@@ -1,0 +1,37 @@
+"""Delaunay triangulation and nearest-point search of planar points.
+
+High level, 0-based integer arrays in the manner of scipy.spatial:
+
+- ``Triangulation(points)`` or ``Triangulation(x, y)``: simplices, neighbors,
+  convex_hull, vertex_neighbor_vertices, find_simplex, nearest, check, plot.
+- ``check(x, y, tri)`` and ``draw(x, y, tri, path)``: the exact check and the
+  picture of any triangulation, as ``kyhost check`` and ``kyhost draw`` make them.
+
+Low level, the plug-ins' own calls and arrays (1-based indices stored as
+float64): ``call``, ``sweeptri``, ``nearwalk``, ``byteappend``, ``sparse``,
+with ``CallError`` for a call that ends in an error and ``KyWarning`` for the
+warnings a plug-in issues.
+"""
+from ._kyhost import (  # noqa: F401
+    CallError,
+    KyWarning,
+    __version__,
+    _input_storage,
+    _last_call_seconds,
+    byteappend,
+    call,
+    nearwalk,
+    plugin_directory,
+    sparse,
+    sweeptri,
+)
+from ._inspect import CheckResult, check, draw  # noqa: F401
+from ._triangulation import Triangulation  # noqa: F401
+
+CallError.__module__ = "kyhost"
+
+__all__ = [
+    "Triangulation", "CheckResult", "check", "draw",
+    "call", "sweeptri", "nearwalk", "byteappend", "sparse", "plugin_directory",
+    "CallError", "KyWarning", "__version__",
+]
