@@ -1,24 +1,18 @@
 #include "check_report.hpp"
 
-#include <charconv>
 #include <functional>
+
+#include "shortest_text.hpp"
 
 namespace ky::inspect {
 
 namespace {
 
-std::string shortest(double value)
-{
-    char text[32];
-    const auto result = std::to_chars(text, text + sizeof text, value);
-    return std::string(text, result.ptr);
-}
-
 std::string rowText(const TriangleRows& tri, std::int32_t row)
 {
     const auto r = static_cast<std::size_t>(row);
-    return "row " + std::to_string(r + 1) + " (" + shortest(tri.at(r, 0)) + "," + shortest(tri.at(r, 1)) + "," +
-           shortest(tri.at(r, 2)) + ")";
+    return "row " + std::to_string(r + 1) + " (" + shortestText(tri.at(r, 0)) + "," + shortestText(tri.at(r, 1)) + "," +
+           shortestText(tri.at(r, 2)) + ")";
 }
 
 std::string edgeText(const EdgeFault& e)

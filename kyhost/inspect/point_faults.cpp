@@ -1,25 +1,19 @@
 #include "point_faults.hpp"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <numeric>
 #include <vector>
+
+#include "shortest_text.hpp"
 
 namespace ky::inspect {
 
 namespace {
 
-std::string shortest(double value)
-{
-    char text[32];
-    const auto result = std::to_chars(text, text + sizeof text, value);
-    return std::string(text, result.ptr);
-}
-
 std::string place(const double* x, const double* y, std::size_t i)
 {
-    return "(" + shortest(x[i]) + ", " + shortest(y[i]) + ")";
+    return "(" + shortestText(x[i]) + ", " + shortestText(y[i]) + ")";
 }
 
 std::string firstNotFinite(const double* x, const double* y, std::size_t n)
