@@ -23,8 +23,8 @@ Edge* makeBisector(Site* s1, Site* s2)
     e->site[1] = s2;
     retainSite(s1);
     retainSite(s2);
-    e->end[0] = nullptr;
-    e->end[1] = nullptr;
+    e->endRow[0] = -1;
+    e->endRow[1] = -1;
     e->firstRow = -1;
 
     const double dx = s2->x - s1->x;
@@ -118,12 +118,11 @@ double pointDistance(const Site* p, const Site* q)
     return std::sqrt(dy * dy + dx * dx);
 }
 
-void setEdgeEnd(Edge* e, int side, Site* v)
+void setEdgeEnd(Edge* e, int side)
 {
-    if (certifying) certifyEdgeEnd(e, e->end[side] != nullptr);
-    e->end[side] = v;
-    retainSite(v);
-    if (e->end[1 - side] == nullptr) return;
+    if (certifying) certifyEdgeEnd(e, e->endRow[side] >= 0);
+    e->endRow[side] = triangleCount - 1;
+    if (e->endRow[1 - side] < 0) return;
     releaseSite(e->site[0]);
     releaseSite(e->site[1]);
     returnRecord(e, edgePool);

@@ -22,7 +22,10 @@ struct Edge {
     double a;
     double b;
     double c;
-    Site* end[2];   // end vertex recorded through a half-edge of side 0 / 1
+    // Row whose circle event ended the edge through its half-edge of side
+    // 0 / 1, or -1. Only ever tested for being set: the end vertex itself
+    // is not kept, so that it can be recycled once its event is handled.
+    std::int32_t endRow[2];
     Site* site[2];  // site[1] is the reference (top) site of the tests
     // Kept for the result certificate: the row that recorded the first end
     // (-1 until then), whether that row runs site[0] -> site[1] in its
