@@ -23,8 +23,7 @@ Edge* makeBisector(Site* s1, Site* s2)
     e->site[1] = s2;
     retainSite(s1);
     retainSite(s2);
-    e->endRow[0] = -1;
-    e->endRow[1] = -1;
+    e->endsSet = 0;
     e->firstRow = -1;
 
     const double dx = s2->x - s1->x;
@@ -120,9 +119,9 @@ double pointDistance(const Site* p, const Site* q)
 
 void setEdgeEnd(Edge* e, int side)
 {
-    if (certifying) certifyEdgeEnd(e, e->endRow[side] >= 0);
-    e->endRow[side] = triangleCount - 1;
-    if (e->endRow[1 - side] < 0) return;
+    if (certifying) certifyEdgeEnd(e, hasEnd(e, side));
+    e->endsSet = static_cast<std::uint8_t>(e->endsSet | (1u << side));
+    if (!hasEnd(e, 1 - side)) return;
     releaseSite(e->site[0]);
     releaseSite(e->site[1]);
     returnRecord(e, edgePool);

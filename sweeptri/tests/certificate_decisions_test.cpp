@@ -86,7 +86,7 @@ protected:
                     e = edges[{a, b}] = makeBisector(&sites[a], &sites[b]);
                 }
                 if (fault == Fault::DroppedSide && r == 0 && k == 0) continue;
-                const int side = e->endRow[0] < 0 ? 0 : 1;
+                const int side = hasEnd(e, 0) ? 1 : 0;
                 if (side == 1) completed.emplace_back(a, b);
                 setEdgeEnd(e, fault == Fault::EndSetTwice && r == rows.size() - 1 ? 0 : side);
             }
@@ -94,7 +94,7 @@ protected:
         certifying = false;
         for (const auto& [pair, e] : edges)
             if (std::find(completed.begin(), completed.end(), pair) == completed.end() &&
-                (e->endRow[0] < 0) != (e->endRow[1] < 0))
+                hasEnd(e, 0) != hasEnd(e, 1))
                 linkRightOf(leftSentinel, newHalfEdge(e, 0));
         return certificateHolds(hull, triangleCount);
     }

@@ -104,10 +104,9 @@ TEST_F(SweepPieces, EdgeRetiresWhenItsSecondEndIsSet)
     setUpCall(5);
     Site s1 = site(0, 0), s2 = site(2, 0);
     Edge* e = makeBisector(&s1, &s2);
-    triangleCount = 4;
     setEdgeEnd(e, 1);
-    EXPECT_EQ(e->endRow[1], 3);  // the row written last
-    EXPECT_EQ(e->endRow[0], -1);
+    EXPECT_TRUE(hasEnd(e, 1));
+    EXPECT_FALSE(hasEnd(e, 0));
     EXPECT_EQ(s1.refCount, 1);
     setEdgeEnd(e, 0);
     EXPECT_EQ(takeRecord(edgePool), e);
@@ -141,8 +140,8 @@ TEST_F(SweepPieces, NearlyParallelBisectorsWarnOnceAndNeverCross)
     setUpCall(5);
     initBeachLine();
     Site top1 = site(0, 1), top2 = site(5, 1);
-    Edge e1{1.0, 0.0, 1.0, {}, {&top1, &top1}};
-    Edge e2{1.0, 0.0, 2.0, {}, {&top2, &top2}};
+    Edge e1{1.0, 0.0, 1.0, {&top1, &top1}};
+    Edge e2{1.0, 0.0, 2.0, {&top2, &top2}};
     HalfEdge* h1 = newHalfEdge(&e1, 0);
     HalfEdge* h2 = newHalfEdge(&e2, 0);
     EXPECT_EQ(crossBisectors(h1, h2), nullptr);
@@ -150,8 +149,8 @@ TEST_F(SweepPieces, NearlyParallelBisectorsWarnOnceAndNeverCross)
     EXPECT_EQ(crossBisectors(h1, h2), nullptr);
     EXPECT_EQ(warnings.size(), 1u);
     // A determinant of exactly 1e-10 counts as a crossing.
-    e1 = Edge{0.0, 1.0, 1.0, {}, {&top1, &top1}};
-    e2 = Edge{-1.0e-10, 0.0, 0.0, {}, {&top2, &top2}};
+    e1 = Edge{0.0, 1.0, 1.0, {&top1, &top1}};
+    e2 = Edge{-1.0e-10, 0.0, 0.0, {&top2, &top2}};
     EXPECT_EQ(e1.a * e2.b - e1.b * e2.a, 1.0e-10);
     h1->side = 1;  // the crossing (0, 1) lies right of h1's top site (0, 1)
     EXPECT_NE(crossBisectors(h1, h2), nullptr);
