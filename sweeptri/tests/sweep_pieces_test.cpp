@@ -253,6 +253,12 @@ TEST_F(SweepPieces, OutwardSearchPrefersTheLeftSlotAndPurgesRemovedHalfEdges)
     EXPECT_EQ(takeRecord(halfEdgePool), a);
     EXPECT_EQ(readSlot(-1), nullptr);
     EXPECT_EQ(readSlot(8), nullptr);
+
+    // With no slot referring to it, a half-edge goes back as it leaves.
+    unlinkHalfEdge(b);
+    EXPECT_EQ(leftSentinel->right, rightSentinel);
+    EXPECT_EQ(rightSentinel->left, leftSentinel);
+    EXPECT_EQ(takeRecord(halfEdgePool), b);
 }
 
 TEST_F(SweepPieces, VerticalLineOfSitesSearchesFromSlotZero)
