@@ -80,6 +80,9 @@ HalfEdge* findLeftOf(const Site* p)
     }
 
     if (b > 0 && b < slotCount - 1) {
+        // readSlot(b) above cleared a removed half-edge from this slot, so
+        // the one replaced here is live: its count may reach 0, and it goes
+        // back to the pool when it leaves the beach line.
         if (slots[b] != nullptr) --slots[b]->slotRefs;
         slots[b] = h;
         ++h->slotRefs;
@@ -91,6 +94,14 @@ void unlinkHalfEdge(HalfEdge* h)
 {
     h->left->right = h->right;
     h->right->left = h->left;
+    // Once out of the beach line, a half-edge is reachable only through the
+    // slots that refer to it: it is out of the queue (the caller took or
+    // withdrew its event), and no neighbour links to it any more. Without
+    // such a slot nothing reads it again.
+    if (h->slotRefs == 0) {
+        returnRecord(h, halfEdgePool);
+        return;
+    }
     h->edge = removedMarker;
 }
 

@@ -23,7 +23,9 @@ void linkRightOf(HalfEdge* lb, HalfEdge* h);
 HalfEdge* findLeftOf(const Site* p);
 // The live half-edge in a slot, or null; discards a removed one.
 HalfEdge* readSlot(std::int32_t b);
-// Takes h out of the beach line and marks it removed.
+// Takes h out of the beach line. With no slot referring to it, h goes back
+// to the half-edge pool; otherwise it is marked removed and goes back with
+// its last slot. h must not hold a queued event.
 void unlinkHalfEdge(HalfEdge* h);
 
 inline HalfEdge* rightNeighbour(const HalfEdge* h) { return h->right; }

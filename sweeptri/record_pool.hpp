@@ -21,7 +21,13 @@ void initPool(RecordPool& pool, std::int32_t recordSize);
 // A record of the pool's kind. Fresh records are zero but for their first
 // word; reused ones keep what their previous use left.
 void* takeRecord(RecordPool& pool);
+// Under AddressSanitizer the record is unaddressable until handed out again.
 void returnRecord(void* record, RecordPool& pool);
+// Off: returned records are dropped (and stay unaddressable under
+// AddressSanitizer) instead of being handed out again; for comparisons.
+extern bool reuseRecords;
+// True when free records are unaddressable to AddressSanitizer.
+bool recordPoolsPoisoned();
 
 void retainSite(Site* site);
 // At a count of zero the record goes back to the Site pool.

@@ -116,7 +116,7 @@ bool certificateHolds(const HullCycle& hull, std::int32_t rowCount)
     for (const HalfEdge* he = leftSentinel->right; he != rightSentinel && he != nullptr; he = he->right) {
         const Edge* e = he->edge;
         if (e == nullptr || e == removedMarker) return false;
-        if ((e->end[0] != nullptr) == (e->end[1] != nullptr)) continue;
+        if (hasEnd(e, 0) == hasEnd(e, 1)) continue;
         if (static_cast<std::int64_t>(unmatched.size()) == h) return false;
         const std::int32_t p = e->site[0]->number, q = e->site[1]->number;
         unmatched.push_back(e->firstForward != 0 ? directedSide(p, q) : directedSide(q, p));

@@ -36,7 +36,7 @@
 // no site lies strictly inside any row's circumcircle), which (f) gives.
 //
 // How the sweep supplies the pairing. Each circle event writes one row and
-// records the event's vertex as an end of exactly three edges: the
+// records the row as an end of exactly three edges: the
 // bisectors of the row's three pairs of corners. An edge ends at most
 // twice, so the rows that set its two ends are the two rows beside that
 // Delaunay edge. The certificate therefore checks, per row, that its three

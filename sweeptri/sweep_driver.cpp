@@ -41,8 +41,8 @@ void handleCircleEvent()
     emitTriangle(bot, top, mid);
 
     Site* v = lbnd->vertex;
-    setEdgeEnd(lbnd->edge, lbnd->side, v);
-    setEdgeEnd(rbnd->edge, rbnd->side, v);
+    setEdgeEnd(lbnd->edge, lbnd->side);
+    setEdgeEnd(rbnd->edge, rbnd->side);
     unlinkHalfEdge(lbnd);
     unqueueEvent(rbnd);
     unlinkHalfEdge(rbnd);
@@ -57,7 +57,12 @@ void handleCircleEvent()
     Edge* e = makeBisector(bot, top);
     HalfEdge* h = newHalfEdge(e, side);
     linkRightOf(llbnd, h);
-    setEdgeEnd(e, 1 - side, v);
+    setEdgeEnd(e, 1 - side);
+    // The queue's reference was the vertex's only one: edges keep the row,
+    // not the vertex, and lbnd, the one half-edge that still names it, has
+    // left the beach line (a removed half-edge is read for its edge and
+    // slot count only). So the vertex goes back to the Site pool here, and
+    // nothing reads it again.
     releaseSite(v);
 
     if (Site* p = crossBisectors(llbnd, h)) {

@@ -23,8 +23,7 @@ Edge* makeBisector(Site* s1, Site* s2)
     e->site[1] = s2;
     retainSite(s1);
     retainSite(s2);
-    e->end[0] = nullptr;
-    e->end[1] = nullptr;
+    e->endsSet = 0;
     e->firstRow = -1;
 
     const double dx = s2->x - s1->x;
@@ -118,12 +117,11 @@ double pointDistance(const Site* p, const Site* q)
     return std::sqrt(dy * dy + dx * dx);
 }
 
-void setEdgeEnd(Edge* e, int side, Site* v)
+void setEdgeEnd(Edge* e, int side)
 {
-    if (certifying) certifyEdgeEnd(e, e->end[side] != nullptr);
-    e->end[side] = v;
-    retainSite(v);
-    if (e->end[1 - side] == nullptr) return;
+    if (certifying) certifyEdgeEnd(e, hasEnd(e, side));
+    e->endsSet = static_cast<std::uint8_t>(e->endsSet | (1u << side));
+    if (!hasEnd(e, 1 - side)) return;
     releaseSite(e->site[0]);
     releaseSite(e->site[1]);
     returnRecord(e, edgePool);

@@ -16,7 +16,8 @@ Site* crossBisectors(HalfEdge* h1, HalfEdge* h2);
 // True when p lies right of the boundary h (never a sentinel).
 bool isRightOf(const HalfEdge* h, const Site* p);
 double pointDistance(const Site* p, const Site* q);
-// Records an end vertex; the second end retires the edge.
-void setEdgeEnd(Edge* e, int side, Site* v);
+// Records that the circle event just handled ends e through its half-edge
+// of the given side; the second end retires the edge.
+void setEdgeEnd(Edge* e, int side);
 
 }  // namespace sweeptri

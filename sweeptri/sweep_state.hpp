@@ -22,15 +22,23 @@ struct Edge {
     double a;
     double b;
     double c;
-    Site* end[2];   // end vertex recorded through a half-edge of side 0 / 1
     Site* site[2];  // site[1] is the reference (top) site of the tests
-    // Kept for the result certificate: the row that recorded the first end
-    // (-1 until then), whether that row runs site[0] -> site[1] in its
-    // clockwise order, and its corner opposite this edge.
-    std::int32_t firstRow = -1;
-    std::int32_t firstForward = 0;
+    // Kept for the result certificate: the corner opposite this edge in the
+    // row that recorded the first end, that row (-1 until then), and
+    // whether it runs site[0] -> site[1] in its clockwise order.
     double oppositeX = 0, oppositeY = 0;
+    std::int32_t firstRow = -1;
+    std::uint8_t firstForward = 0;
+    // Bit s set: a circle event has ended the edge through its half-edge of
+    // side s. An end is only ever tested for being set, so the end vertex
+    // itself is not kept and can be recycled once its event is handled.
+    std::uint8_t endsSet = 0;
 };
+
+// One cache line.
+static_assert(sizeof(Edge) == 64);
+
+inline bool hasEnd(const Edge* e, int side) { return ((e->endsSet >> side) & 1u) != 0; }
 
 // One side of an edge as a boundary in the beach line, with its pending
 // circle event.

@@ -71,7 +71,6 @@ protected:
                 if (edges[{a, b}] == nullptr) edges[{a, b}] = makeBisector(&sites[a], &sites[b]);
             }
         std::vector<std::pair<int, int>> completed;
-        Site vertex{};
         for (std::size_t r = 0; r < rows.size(); ++r) {
             std::array<int, 3> row = rows[r];
             if (fault == Fault::CounterClockwiseRow && r == 0) std::swap(row[0], row[1]);
@@ -79,16 +78,23 @@ protected:
             for (int k = 0; k < 3; ++k) {
                 const int a = std::min(row[k], row[(k + 1) % 3]), b = std::max(row[k], row[(k + 1) % 3]);
                 Edge* e = edges[{a, b}];
+                // A retired edge is back in its pool: a pair met again gets
+                // a new edge, as the sweep would make it.
+                if (const auto done = std::find(completed.begin(), completed.end(), std::pair{a, b});
+                    done != completed.end()) {
+                    completed.erase(done);
+                    e = edges[{a, b}] = makeBisector(&sites[a], &sites[b]);
+                }
                 if (fault == Fault::DroppedSide && r == 0 && k == 0) continue;
-                const int side = e->end[0] == nullptr ? 0 : 1;
+                const int side = hasEnd(e, 0) ? 1 : 0;
                 if (side == 1) completed.emplace_back(a, b);
-                setEdgeEnd(e, fault == Fault::EndSetTwice && r == rows.size() - 1 ? 0 : side, &vertex);
+                setEdgeEnd(e, fault == Fault::EndSetTwice && r == rows.size() - 1 ? 0 : side);
             }
         }
         certifying = false;
         for (const auto& [pair, e] : edges)
             if (std::find(completed.begin(), completed.end(), pair) == completed.end() &&
-                (e->end[0] == nullptr) != (e->end[1] == nullptr))
+                hasEnd(e, 0) != hasEnd(e, 1))
                 linkRightOf(leftSentinel, newHalfEdge(e, 0));
         return certificateHolds(hull, triangleCount);
     }

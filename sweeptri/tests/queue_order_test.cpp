@@ -203,6 +203,8 @@ protected:
 
     void setUpCall(std::int32_t n)
     {
+        // Vertices released by an earlier run are the Site pool's records.
+        vertices = std::vector<Site>(4096);
         siteCount = n;
         minX = 0, maxX = 10, minY = 0, maxY = 10;
         initPool(sitePool, sizeof(Site));
