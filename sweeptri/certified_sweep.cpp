@@ -26,7 +26,7 @@ struct CertifyingScope {
     CertifyingScope& operator=(const CertifyingScope&) = delete;
 };
 
-enum class Outcome { Certified, Written, Overflowed };
+enum class Outcome { Certified, Triangulated, Written, Overflowed };
 
 // The sweep under the certificate. The hull's boundary comes first: the
 // sweep hands finished sites back to the Site pool, which overwrites their
@@ -43,7 +43,12 @@ Outcome sweepAndCertify(HullCycle& hull)
             return Outcome::Overflowed;
         }
     }
-    return certificateHolds(hull, triangleCount) ? Outcome::Certified : Outcome::Written;
+    switch (certificateVerdict(hull, triangleCount)) {
+    case Verdict::Delaunay: return Outcome::Certified;
+    case Verdict::Triangulation: return Outcome::Triangulated;
+    case Verdict::Unproven: break;
+    }
+    return Outcome::Written;
 }
 
 }  // namespace
@@ -63,8 +68,13 @@ void sweepCertified(kyArray* result, const double* x, const double* y, int scale
         if (outcome != Outcome::Overflowed) trimTriangleBuffer(result, triangleCapacity, triangleCount);
         // Rows that form a triangulation with some sides not locally
         // Delaunay are flipped into shape; this also keeps rows that are
-        // right but whose sweep bookkeeping did not add up.
-        if (outcome == Outcome::Written)
+        // right but whose sweep bookkeeping did not add up. Where the
+        // certificate proved a triangulation, only the sides it found not
+        // Delaunay, and those of rows the flips rewrite, need testing.
+        if (outcome == Outcome::Triangulated)
+            repaired = repairByFlips(kyGetPr(result), triangleCount, x, y, siteCount, scaleExponent, hull,
+                                     &sidesNotDelaunay());
+        else if (outcome == Outcome::Written)
             repaired = repairByFlips(kyGetPr(result), triangleCount, x, y, siteCount, scaleExponent, hull);
     } catch (const std::bad_alloc&) {
         kyxErrMsgTxt("Out of memory.");

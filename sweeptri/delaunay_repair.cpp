@@ -28,21 +28,29 @@ public:
     }
 
     bool isTriangulation(const HullCycle& hull);
-    bool flipUntilDelaunay();
+    bool flipUntilDelaunay(const std::vector<SuspectSide>* suspects);
 
 private:
     double* rows_;
     std::int32_t count_;
     Points points_;
     std::int32_t n_;
+    // The rows' corners as 0-based integers, three per row: the scans and
+    // flips read these instead of converting the column-major doubles.
+    std::vector<std::int32_t> corners_;
     std::int32_t* across_ = nullptr;  // per row and corner: the row across the opposite side, or -1
 
-    std::int32_t corner(std::int32_t r, int k) const
+    std::int32_t corner(std::int32_t r, int k) const { return corners_[3 * static_cast<std::size_t>(r) + k]; }
+    std::int32_t storedCorner(std::int32_t r, int k) const
     {
         return static_cast<std::int32_t>(rows_[static_cast<std::ptrdiff_t>(k) * count_ + r]) - 1;
     }
     void setRow(std::int32_t r, std::int32_t a, std::int32_t b, std::int32_t c)
     {
+        std::int32_t* row = &corners_[3 * static_cast<std::size_t>(r)];
+        row[0] = a;
+        row[1] = b;
+        row[2] = c;
         rows_[r] = a + 1.0;
         rows_[count_ + r] = b + 1.0;
         rows_[2 * static_cast<std::ptrdiff_t>(count_) + r] = c + 1.0;
@@ -54,6 +62,15 @@ private:
             if (across(r, k) == other) return k;
         return -1;
     }
+    // The corner of row r opposite the side joining a and b, or -1.
+    int cornerOpposite(std::int32_t r, std::int32_t a, std::int32_t b) const
+    {
+        for (int k = 0; k < 3; ++k) {
+            const std::int32_t u = corner(r, (k + 1) % 3), v = corner(r, (k + 2) % 3);
+            if ((u == a && v == b) || (u == b && v == a)) return k;
+        }
+        return -1;
+    }
     bool clockwise(std::int32_t r) const
     {
         const std::int32_t a = corner(r, 0), b = corner(r, 1), c = corner(r, 2);
@@ -62,6 +79,18 @@ private:
     }
     bool needsFlip(std::int32_t r, int k);
     void flip(std::int32_t r, int k, std::vector<std::pair<std::int32_t, int>>& pending);
+    // Per row: bit k, side k is to be tested in the first pass; bit 3, a
+    // flip has rewritten the row.
+    std::vector<std::uint8_t> marks_;
+    static constexpr std::uint8_t rewritten = 8;
+    void markSuspects(const std::vector<SuspectSide>& suspects);
+    bool mayNeedFlip(std::int32_t r, int k)
+    {
+        if (marks_.empty()) return true;
+        if ((marks_[static_cast<std::size_t>(r)] & ((1u << k) | rewritten)) != 0) return true;
+        const std::int32_t s = across(r, k);
+        return s >= 0 && (marks_[static_cast<std::size_t>(s)] & rewritten) != 0;
+    }
 };
 
 std::uint64_t directedSide(std::int32_t from, std::int32_t to)
@@ -74,25 +103,35 @@ bool Repair::isTriangulation(const HullCycle& hull)
     if (!hull.hasArea()) return false;
     const auto h = static_cast<std::int64_t>(hull.points.size());
     if (count_ != 2 * static_cast<std::int64_t>(n_) - 2 - h) return false;
+    corners_.resize(3 * static_cast<std::size_t>(count_));
     for (std::int32_t r = 0; r < count_; ++r) {
         for (int k = 0; k < 3; ++k) {
             const double v = rows_[static_cast<std::ptrdiff_t>(k) * count_ + r];
             if (!(v >= 1.0 && v <= n_) || v != std::floor(v)) return false;
+            corners_[3 * static_cast<std::size_t>(r) + k] = storedCorner(r, k);
         }
         if (corner(r, 0) == corner(r, 1) || corner(r, 1) == corner(r, 2) || corner(r, 2) == corner(r, 0) ||
             !clockwise(r))
             return false;
     }
 
-    // The rows around each point, as a temporary compressed list.
+    // The rows around each point, as a temporary compressed list; each entry
+    // also holds the corners that follow and precede the point in the row,
+    // so that matching a side reads only the point's own entries.
+    struct Around {
+        std::int32_t row;
+        std::int32_t next;
+        std::int32_t previous;
+    };
     const auto sides = 3 * static_cast<std::size_t>(count_);
     auto* start = static_cast<std::uint32_t*>(kyCalloc(static_cast<std::size_t>(n_) + 1, sizeof(std::uint32_t)));
-    auto* around = static_cast<std::int32_t*>(kyCalloc(sides, sizeof(std::int32_t)));
+    auto* around = static_cast<Around*>(kyCalloc(sides, sizeof(Around)));
     for (std::int32_t r = 0; r < count_; ++r)
         for (int k = 0; k < 3; ++k) ++start[corner(r, k) + 1];
     for (std::int32_t i = 0; i < n_; ++i) start[i + 1] += start[i];
     for (std::int32_t r = 0; r < count_; ++r)
-        for (int k = 0; k < 3; ++k) around[start[corner(r, k)]++] = r;
+        for (int k = 0; k < 3; ++k)
+            around[start[corner(r, k)]++] = Around{r, corner(r, (k + 1) % 3), corner(r, (k + 2) % 3)};
     for (std::int32_t i = n_; i > 0; --i) start[i] = start[i - 1];
     start[0] = 0;
 
@@ -104,14 +143,11 @@ bool Repair::isTriangulation(const HullCycle& hull)
             const std::int32_t u = corner(r, (k + 1) % 3), v = corner(r, (k + 2) % 3);
             std::int32_t reverse = -1;
             for (std::uint32_t j = start[u]; j < start[u + 1]; ++j) {
-                const std::int32_t s = around[j];
-                for (int c = 0; c < 3; ++c) {
-                    if (corner(s, c) != u) continue;
-                    if (s != r && corner(s, (c + 1) % 3) == v) valid = false;  // u -> v in two rows
-                    if (corner(s, (c + 2) % 3) == v) {
-                        if (reverse >= 0) valid = false;  // v -> u in two rows
-                        reverse = s;
-                    }
+                const Around& entry = around[j];
+                if (entry.row != r && entry.next == v) valid = false;  // u -> v in two rows
+                if (entry.previous == v) {
+                    if (reverse >= 0) valid = false;  // v -> u in two rows
+                    reverse = entry.row;
                 }
             }
             across(r, k) = reverse;
@@ -160,6 +196,10 @@ void Repair::flip(std::int32_t r, int k, std::vector<std::pair<std::int32_t, int
     // r becomes [f, u, g], s becomes [g, v, f].
     setRow(r, f, u, g);
     setRow(s, g, v, f);
+    if (!marks_.empty()) {
+        marks_[static_cast<std::size_t>(r)] |= rewritten;
+        marks_[static_cast<std::size_t>(s)] |= rewritten;
+    }
     across(r, 0) = outerUG;
     across(r, 1) = s;
     across(r, 2) = outerFU;
@@ -174,12 +214,37 @@ void Repair::flip(std::int32_t r, int k, std::vector<std::pair<std::int32_t, int
     pending.emplace_back(s, 2);
 }
 
-bool Repair::flipUntilDelaunay()
+void Repair::markSuspects(const std::vector<SuspectSide>& suspects)
 {
+    marks_.assign(static_cast<std::size_t>(count_), 0);
+    for (const SuspectSide& side : suspects) {
+        if (side.row < 0 || side.row >= count_) continue;
+        const int k = cornerOpposite(side.row, side.a, side.b);
+        if (k < 0) continue;
+        marks_[static_cast<std::size_t>(side.row)] |= static_cast<std::uint8_t>(1u << k);
+        // The same side seen from the row across: the in-circle test gives
+        // the same answer from both rows, and the pass meets whichever row
+        // comes first.
+        const std::int32_t s = across(side.row, k);
+        if (s < 0) continue;
+        const int j = slotToward(s, side.row);
+        if (j >= 0) marks_[static_cast<std::size_t>(s)] |= static_cast<std::uint8_t>(1u << j);
+    }
+}
+
+// The first pass visits every side in row order, and each flip's outer
+// sides are tested again at once. With suspects, a side is tested in the
+// pass only if it is listed or one of its two rows has been rewritten: every
+// other side is vouched to be locally Delaunay and would not flip, so the
+// flips, and their order, are the same as when every side is tested.
+bool Repair::flipUntilDelaunay(const std::vector<SuspectSide>* suspects)
+{
+    if (suspects != nullptr) markSuspects(*suspects);
     std::int64_t budget = 4 * static_cast<std::int64_t>(n_);
     std::vector<std::pair<std::int32_t, int>> pending;
     for (std::int32_t r = 0; r < count_; ++r)
         for (int k = 0; k < 3; ++k) {
+            if (!mayNeedFlip(r, k)) continue;
             pending.emplace_back(r, k);
             while (!pending.empty()) {
                 const auto [row, side] = pending.back();
@@ -195,10 +260,10 @@ bool Repair::flipUntilDelaunay()
 }  // namespace
 
 bool repairByFlips(double* rows, std::int32_t count, const double* x, const double* y, std::int32_t n, int exponent,
-                   const HullCycle& hull)
+                   const HullCycle& hull, const std::vector<SuspectSide>* suspects)
 {
     Repair repair(rows, count, Points{x, y, exponent}, n);
-    return repair.isTriangulation(hull) && repair.flipUntilDelaunay();
+    return repair.isTriangulation(hull) && repair.flipUntilDelaunay(suspects);
 }
 
 }  // namespace sweeptri

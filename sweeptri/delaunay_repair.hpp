@@ -19,17 +19,30 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "hull_cycle.hpp"
 
 namespace sweeptri {
+
+// A side that may not be locally Delaunay: the one joining points a and b
+// (0-based) in row `row`.
+struct SuspectSide {
+    std::int32_t row;
+    std::int32_t a;
+    std::int32_t b;
+};
 
 // rows: count rows of three 1-based point numbers as doubles, column-major
 // with count rows per column. Points (x[i], y[i]) * 2^exponent, i < n.
 // Returns true when the rows were a triangulation and are now Delaunay;
 // false when they are no triangulation or more than 4n flips would be
 // needed (the rows may then be partly flipped).
+// suspects, when given, vouches that every side of the rows as given is
+// locally Delaunay except those listed; the pass then tests only those and
+// the sides of rewritten rows, and flips exactly what it would flip when
+// testing all.
 bool repairByFlips(double* rows, std::int32_t count, const double* x, const double* y, std::int32_t n, int exponent,
-                   const HullCycle& hull);
+                   const HullCycle& hull, const std::vector<SuspectSide>* suspects = nullptr);
 
 }  // namespace sweeptri

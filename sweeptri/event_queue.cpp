@@ -47,11 +47,22 @@ QueueEntry* heap = nullptr;
 std::size_t heapCapacity = 0;
 std::uint64_t queueingNumber = 0;
 
+// Whether takenBefore must compare buckets. The bucket is scaledIndex of
+// the key, a composition of rounded subtractions, divisions,
+// multiplications and a clamp, each monotone: with a span that is not
+// negative a key below another never has a higher bucket, and the key alone
+// orders events of different buckets as the buckets do. Sites that were
+// promised sorted but are not can give a negative span, which reverses the
+// buckets.
+bool bucketsCompared = true;
+
 // True when a is taken before b. Neither key nor x is NaN here.
 inline bool takenBefore(const QueueEntry& a, const QueueEntry& b)
 {
-    const std::uint64_t bucketA = a.bucketAndNumber >> numberBits, bucketB = b.bucketAndNumber >> numberBits;
-    if (bucketA != bucketB) return bucketA < bucketB;
+    if (bucketsCompared) {
+        const std::uint64_t bucketA = a.bucketAndNumber >> numberBits, bucketB = b.bucketAndNumber >> numberBits;
+        if (bucketA != bucketB) return bucketA < bucketB;
+    }
     if (a.key != b.key) return a.key < b.key;
     if (a.x != b.x) return a.x < b.x;
     // Later events have larger numbers and go first.
@@ -124,6 +135,16 @@ void heapRemove(std::size_t position)
         siftDown(position, moved, last);
 }
 
+// Gives the entry at position a new event: the same heap, as a set, as
+// removing it and inserting the new one.
+void heapReplace(std::size_t position, const QueueEntry& entry)
+{
+    if (position > 0 && takenBefore(entry, heap[(position - 1) / heapArity]))
+        siftUp(position, entry);
+    else
+        siftDown(position, entry, static_cast<std::size_t>(eventCount));
+}
+
 HalfEdge** newBuckets(std::int32_t count)
 {
     auto** heads = static_cast<HalfEdge**>(kyCalloc(static_cast<std::size_t>(count) * sizeof(HalfEdge*), 1));
@@ -162,6 +183,7 @@ void initEventQueue()
     heap = nullptr;
     heapCapacity = 0;
     chainedQueue = chainedQueueOnly;
+    bucketsCompared = !(spanY >= 0.0);
     bucketHeads = chainedQueue ? newBuckets(bucketCount) : nullptr;
 }
 
@@ -213,12 +235,27 @@ void queueEvent(HalfEdge* h, Site* v, double offset)
     ++eventCount;
 }
 
+void requeueEvent(HalfEdge* h, Site* v, double offset)
+{
+    const double key = offset + v->y;
+    if (chainedQueue || h->vertex == nullptr || std::isnan(key) || std::isnan(v->x) || queueingNumber > numberMask) {
+        unqueueEvent(h);
+        queueEvent(h, v, offset);
+        return;
+    }
+    releaseSite(h->vertex);
+    h->vertex = v;
+    retainSite(v);
+    h->key = key;
+    const std::int32_t b = eventBucket(h);
+    heapReplace(h->heapPosition, QueueEntry{key, v->x, h, static_cast<std::uint64_t>(b) << numberBits | queueingNumber++});
+}
+
 void unqueueEvent(HalfEdge* h)
 {
     if (h->vertex == nullptr) return;
-    const std::int32_t b = eventBucket(h);
     if (chainedQueue)
-        chainRemove(h, b);
+        chainRemove(h, eventBucket(h));
     else
         heapRemove(h->heapPosition);
     --eventCount;

@@ -43,6 +43,9 @@ void initEventQueue();
 void queueEvent(HalfEdge* h, Site* v, double offset);
 // Bucket of h's key; lowers minBucket when the bucket lies below it.
 std::int32_t eventBucket(const HalfEdge* h);
+// Withdraws h's event, if it has one, and queues the one at v: the same as
+// unqueueEvent then queueEvent.
+void requeueEvent(HalfEdge* h, Site* v, double offset);
 // Withdraws h's event, if it has one.
 void unqueueEvent(HalfEdge* h);
 bool isQueueEmpty();

@@ -25,6 +25,7 @@ CurrentRow current;
 bool anyRow = false;
 bool failed = false;
 std::int64_t matchedEdges = 0;
+std::vector<SuspectSide> notDelaunay;
 
 std::uint64_t directedSide(std::int32_t from, std::int32_t to)
 {
@@ -45,6 +46,7 @@ void beginCertificate()
     anyRow = false;
     failed = false;
     matchedEdges = 0;
+    notDelaunay.clear();
     current = CurrentRow{};
 }
 
@@ -94,35 +96,46 @@ void certifyEdgeEnd(Edge* e, bool endWasSet)
     }
     const Site* a = e->site[0];
     const Site* b = e->site[1];
-    if (e->firstRow == current.row || (e->firstForward != 0) == forward ||
-        strictlyInCircle(a->x, a->y, b->x, b->y, e->oppositeX, e->oppositeY, current.x[k], current.y[k],
-                         e->firstForward != 0)) {
+    if (e->firstRow == current.row || (e->firstForward != 0) == forward) {
         failed = true;
         return;
     }
+    // A side that fails the in-circle test still pairs its two rows: the
+    // rows may yet form a triangulation, which flips then make Delaunay.
+    if (strictlyInCircle(a->x, a->y, b->x, b->y, e->oppositeX, e->oppositeY, current.x[k], current.y[k],
+                         e->firstForward != 0))
+        notDelaunay.push_back(SuspectSide{current.row, a->number, b->number});
     ++matchedEdges;
 }
 
 bool certificateHolds(const HullCycle& hull, std::int32_t rowCount)
 {
-    if (failed || (anyRow && current.sides != 7u)) return false;
-    if (!hull.hasArea()) return rowCount == 0;
+    return certificateVerdict(hull, rowCount) == Verdict::Delaunay;
+}
+
+const std::vector<SuspectSide>& sidesNotDelaunay() { return notDelaunay; }
+
+Verdict certificateVerdict(const HullCycle& hull, std::int32_t rowCount)
+{
+    const Verdict proven = notDelaunay.empty() ? Verdict::Delaunay : Verdict::Triangulation;
+    if (failed || (anyRow && current.sides != 7u)) return Verdict::Unproven;
+    if (!hull.hasArea()) return rowCount == 0 ? proven : Verdict::Unproven;
     const auto h = static_cast<std::int64_t>(hull.points.size());
-    if (rowCount != 2 * static_cast<std::int64_t>(siteCount) - 2 - h) return false;
+    if (rowCount != 2 * static_cast<std::int64_t>(siteCount) - 2 - h) return Verdict::Unproven;
 
     // The edges with one end left: each still has one half-edge in the beach
     // line. Their sides, run as their rows run them.
     std::vector<std::uint64_t> unmatched;
     for (const HalfEdge* he = leftSentinel->right; he != rightSentinel && he != nullptr; he = he->right) {
         const Edge* e = he->edge;
-        if (e == nullptr || e == removedMarker) return false;
+        if (e == nullptr || e == removedMarker) return Verdict::Unproven;
         if (hasEnd(e, 0) == hasEnd(e, 1)) continue;
-        if (static_cast<std::int64_t>(unmatched.size()) == h) return false;
+        if (static_cast<std::int64_t>(unmatched.size()) == h) return Verdict::Unproven;
         const std::int32_t p = e->site[0]->number, q = e->site[1]->number;
         unmatched.push_back(e->firstForward != 0 ? directedSide(p, q) : directedSide(q, p));
     }
     if (2 * matchedEdges + static_cast<std::int64_t>(unmatched.size()) != 3 * static_cast<std::int64_t>(rowCount))
-        return false;
+        return Verdict::Unproven;
 
     // The boundary runs counter-clockwise; the clockwise row inside runs
     // each boundary edge the other way.
@@ -132,7 +145,7 @@ bool certificateHolds(const HullCycle& hull, std::int32_t rowCount)
         boundary.push_back(directedSide(hull.points[(i + 1) % hull.points.size()], hull.points[i]));
     std::sort(boundary.begin(), boundary.end());
     std::sort(unmatched.begin(), unmatched.end());
-    return unmatched == boundary;
+    return unmatched == boundary ? proven : Verdict::Unproven;
 }
 
 }  // namespace sweeptri

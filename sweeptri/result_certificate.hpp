@@ -50,7 +50,9 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
+#include "delaunay_repair.hpp"
 #include "hull_cycle.hpp"
 #include "sweep_state.hpp"
 
@@ -71,6 +73,12 @@ void certifyEmittedRow(const Site* left, const Site* right, const Site* middle);
 // endWasSet tells whether that end had been recorded before.
 void certifyEdgeEnd(Edge* e, bool endWasSet);
 // After the sweep, with the beach line as the sweep left it: the verdict.
+// Triangulation: (a) to (e) hold, and (f) for every side but those of
+// sidesNotDelaunay.
+enum class Verdict { Delaunay, Triangulation, Unproven };
+Verdict certificateVerdict(const HullCycle& hull, std::int32_t rowCount);
 bool certificateHolds(const HullCycle& hull, std::int32_t rowCount);
+// The sides that failed the in-circle test, in the rows that completed them.
+const std::vector<SuspectSide>& sidesNotDelaunay();
 
 }  // namespace sweeptri

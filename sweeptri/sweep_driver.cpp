@@ -20,10 +20,7 @@ void handleSiteEvent(Site* s)
 
     HalfEdge* b1 = newHalfEdge(e, 0);
     linkRightOf(lbnd, b1);
-    if (Site* p = crossBisectors(lbnd, b1)) {
-        unqueueEvent(lbnd);
-        queueEvent(lbnd, p, pointDistance(p, s));
-    }
+    if (Site* p = crossBisectors(lbnd, b1)) requeueEvent(lbnd, p, pointDistance(p, s));
     HalfEdge* b2 = newHalfEdge(e, 1);
     linkRightOf(b1, b2);
     if (Site* p = crossBisectors(b2, rbnd)) queueEvent(b2, p, pointDistance(p, s));
@@ -65,10 +62,7 @@ void handleCircleEvent()
     // nothing reads it again.
     releaseSite(v);
 
-    if (Site* p = crossBisectors(llbnd, h)) {
-        unqueueEvent(llbnd);
-        queueEvent(llbnd, p, pointDistance(p, bot));
-    }
+    if (Site* p = crossBisectors(llbnd, h)) requeueEvent(llbnd, p, pointDistance(p, bot));
     if (Site* p = crossBisectors(h, rrbnd)) queueEvent(h, p, pointDistance(p, bot));
 }
 

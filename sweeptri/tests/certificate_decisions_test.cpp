@@ -22,6 +22,7 @@
 #include "record_pool.hpp"
 #include "result_certificate.hpp"
 #include "site_order.hpp"
+#include "sweep_core_calls.hpp"
 #include "sweep_driver.hpp"
 #include "sweep_geometry.hpp"
 #include "triangulation_check.hpp"
@@ -96,8 +97,11 @@ protected:
             if (std::find(completed.begin(), completed.end(), pair) == completed.end() &&
                 hasEnd(e, 0) != hasEnd(e, 1))
                 linkRightOf(leftSentinel, newHalfEdge(e, 0));
+        lastVerdict = certificateVerdict(hull, triangleCount);
         return certificateHolds(hull, triangleCount);
     }
+
+    Verdict lastVerdict = Verdict::Unproven;
 };
 
 // A kite: the short diagonal 0-2 is the Delaunay edge, 1-3 is not.
@@ -120,7 +124,12 @@ TEST_F(CertificateVerdict, RightTriangulationsHold)
 TEST_F(CertificateVerdict, EachFaultFails)
 {
     EXPECT_FALSE(verdict(kite, kiteOtherDiagonal, Fault::None));  // a non-Delaunay pair
+    // ... which is still a triangulation, with its one bad side named.
+    EXPECT_EQ(lastVerdict, Verdict::Triangulation);
+    ASSERT_EQ(sidesNotDelaunay().size(), 1u);
+    EXPECT_EQ(std::minmax(sidesNotDelaunay()[0].a, sidesNotDelaunay()[0].b), std::minmax(1, 3));
     EXPECT_FALSE(verdict(kite, kiteDelaunay, Fault::DroppedSide));
+    EXPECT_EQ(lastVerdict, Verdict::Unproven);
     EXPECT_FALSE(verdict(kite, kiteDelaunay, Fault::EndSetTwice));
     EXPECT_FALSE(verdict(kite, kiteDelaunay, Fault::CounterClockwiseRow));  // a corrupted row
     EXPECT_FALSE(verdict(kite, {{0, 2, 1}}, Fault::None));                  // a hole: point 3 unused
@@ -161,29 +170,38 @@ TEST(SweeptriRepair, FlippedPairKeepsItsPositionsWithTheFarCornerFirst)
     EXPECT_FALSE(repairByFlips(hole.data(), 1, x.data(), y.data(), 4, 0, hullOf(x, y)));
 }
 
-TEST(SweeptriRepair, SameDiagonalInEveryCellBecomesDelaunay)
-{
-    // A lattice whose inner points are moved a little, each cell split along
-    // the same diagonal: a valid triangulation with many sides to flip. The
-    // boundary stays on the square, so the rows cover the hull.
-    ky::CallScope call{[](const std::string&) {}};
-    const int side = 30;
-    std::mt19937_64 random(21);
-    std::uniform_real_distribution<double> shift(-0.2, 0.2);
+// A side x side lattice whose inner points are moved by up to reach, each
+// cell split along the same diagonal: a valid triangulation with many sides
+// to flip. The boundary stays on the square, so the rows cover the hull.
+struct MovedLattice {
     std::vector<double> x, y;
+    std::vector<std::array<int, 3>> cells;
+};
+
+MovedLattice movedLattice(int side, double reach, unsigned seed)
+{
+    MovedLattice lattice;
+    std::mt19937_64 random(seed);
+    std::uniform_real_distribution<double> shift(-reach, reach);
     for (int j = 0; j < side; ++j)
         for (int i = 0; i < side; ++i) {
             const bool inner = i > 0 && j > 0 && i < side - 1 && j < side - 1;
-            x.push_back(i + (inner ? shift(random) : 0.0));
-            y.push_back(j + (inner ? shift(random) : 0.0));
+            lattice.x.push_back(i + (inner ? shift(random) : 0.0));
+            lattice.y.push_back(j + (inner ? shift(random) : 0.0));
         }
-    std::vector<std::array<int, 3>> cells;
     for (int j = 0; j + 1 < side; ++j)
         for (int i = 0; i + 1 < side; ++i) {
             const int a = j * side + i, b = a + 1, c = a + side, d = c + 1;
-            cells.push_back({a, c, b});  // clockwise
-            cells.push_back({b, c, d});
+            lattice.cells.push_back({a, c, b});  // clockwise
+            lattice.cells.push_back({b, c, d});
         }
+    return lattice;
+}
+
+TEST(SweeptriRepair, SameDiagonalInEveryCellBecomesDelaunay)
+{
+    ky::CallScope call{[](const std::string&) {}};
+    const auto [x, y, cells] = movedLattice(30, 0.2, 21);
     std::vector<double> rows = tableOf(cells);
     const auto count = static_cast<std::int32_t>(cells.size());
     const ky::inspect::PointSet points{x.data(), y.data(), x.size()};
@@ -200,6 +218,76 @@ TEST(SweeptriRepair, SameDiagonalInEveryCellBecomesDelaunay)
     ASSERT_TRUE(repairByFlips(tinyRows.data(), count, tinyX.data(), tinyY.data(), static_cast<std::int32_t>(x.size()),
                               700, hullOf(x, y)));
     EXPECT_EQ(tinyRows, rows);
+}
+
+// Every side of the rows that fails the exact in-circle test, found by
+// brute force: the suspects a sweep's certificate would name.
+std::vector<SuspectSide> badSides(const std::vector<std::array<int, 3>>& rows, const std::vector<double>& x,
+                                  const std::vector<double>& y)
+{
+    std::vector<SuspectSide> bad;
+    for (std::size_t r = 0; r < rows.size(); ++r)
+        for (int k = 0; k < 3; ++k) {
+            const int f = rows[r][k], u = rows[r][(k + 1) % 3], v = rows[r][(k + 2) % 3];
+            for (const std::array<int, 3>& other : rows)
+                for (int j = 0; j < 3; ++j)
+                    if (other[(j + 1) % 3] == v && other[(j + 2) % 3] == u &&
+                        strictlyInCircle(x[f], y[f], x[u], y[u], x[v], y[v], x[other[j]], y[other[j]], true))
+                        bad.push_back(SuspectSide{static_cast<std::int32_t>(r), u, v});
+        }
+    return bad;
+}
+
+TEST(SweeptriRepair, NamedSuspectsGiveTheSameFlipsAsTestingEverySide)
+{
+    // Cells split along one diagonal over points moved at random, by a lot
+    // and by so little that every cell is nearly cocircular: only the named
+    // sides and those of rewritten rows are tested, and the rows must come
+    // out exactly as when every side is, in place and column.
+    ky::CallScope call{[](const std::string&) {}};
+    for (const double reach : {0.3, 1e-9}) {
+        SCOPED_TRACE(reach);
+        const auto [x, y, cells] = movedLattice(16, reach, 5);
+        const auto count = static_cast<std::int32_t>(cells.size());
+        const auto n = static_cast<std::int32_t>(x.size());
+        const std::vector<SuspectSide> suspects = badSides(cells, x, y);
+        ASSERT_FALSE(suspects.empty());
+        std::vector<double> everySide = tableOf(cells), named = tableOf(cells);
+        ASSERT_TRUE(repairByFlips(everySide.data(), count, x.data(), y.data(), n, 0, hullOf(x, y)));
+        ASSERT_TRUE(repairByFlips(named.data(), count, x.data(), y.data(), n, 0, hullOf(x, y), &suspects));
+        EXPECT_EQ(named, everySide);
+        const ky::inspect::PointSet points{x.data(), y.data(), x.size()};
+        EXPECT_TRUE(ky::inspect::checkTriangulation(points, {named.data(), cells.size()}).isDelaunay());
+    }
+}
+
+TEST(SweeptriRepair, CallRepairsWhatThePlainSweepWritesAsTestingEverySideWould)
+{
+    // Concentric rings of points at the same angles, whose nearly
+    // cocircular cells the plain sweep splits the wrong way: the call's rows
+    // are the plain rows flipped with every side tested.
+    std::vector<double> x, y;
+    const int rings = 12, perRing = 90;
+    for (int i = 0; i < perRing; ++i)
+        for (int r = 1; r <= rings; ++r) {
+            const double angle = 2 * std::numbers::pi * i / perRing;
+            x.push_back(r * std::cos(angle));
+            y.push_back(r * std::sin(angle));
+        }
+    const testing::Triangulation plain = testing::callCore(x, y, false);
+    const testing::Triangulation certified = testing::callCore(x, y, true);
+    ASSERT_FALSE(plain.error);
+    ASSERT_FALSE(certified.error);
+    std::vector<std::array<int, 3>> zeroBased;
+    for (const testing::Row& row : plain.rows) zeroBased.push_back({row[0] - 1, row[1] - 1, row[2] - 1});
+    ASSERT_FALSE(badSides(zeroBased, x, y).empty()) << "the plain sweep no longer errs here";
+    ky::CallScope call{[](const std::string&) {}};
+    std::vector<double> expected = tableOf(zeroBased);
+    ASSERT_TRUE(repairByFlips(expected.data(), static_cast<std::int32_t>(zeroBased.size()), x.data(), y.data(),
+                              static_cast<std::int32_t>(x.size()), 0, hullOf(x, y)));
+    std::vector<std::array<int, 3>> got;
+    for (const testing::Row& row : certified.rows) got.push_back({row[0] - 1, row[1] - 1, row[2] - 1});
+    EXPECT_EQ(tableOf(got), expected);
 }
 
 TEST(SweeptriRecompute, ReplacedRowsAreExactOrderedAndDeterministic)
