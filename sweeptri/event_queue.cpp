@@ -87,16 +87,39 @@ void siftUp(std::size_t position, const QueueEntry& entry)
     placeEntry(position, entry);
 }
 
+// The entry among heap[first, end) that is taken first. Where keys alone
+// order the events, the keys are compared without branches (a branch on
+// them is mispredicted half the time); only equal keys need the rest of
+// the order.
+inline std::size_t firstTaken(std::size_t first, std::size_t end)
+{
+    std::size_t best = first;
+    if (bucketsCompared) {
+        for (std::size_t child = first + 1; child < end; ++child)
+            if (takenBefore(heap[child], heap[best])) best = child;
+        return best;
+    }
+    double bestKey = heap[first].key;
+    for (std::size_t child = first + 1; child < end; ++child) {
+        const double key = heap[child].key;
+        if (key == bestKey) {
+            if (takenBefore(heap[child], heap[best])) best = child;
+            continue;
+        }
+        const bool earlier = key < bestKey;
+        best = earlier ? child : best;
+        bestKey = earlier ? key : bestKey;
+    }
+    return best;
+}
+
 // Moves the entry down from position among the first size entries.
 void siftDown(std::size_t position, const QueueEntry& entry, std::size_t size)
 {
     for (;;) {
         const std::size_t first = position * heapArity + 1;
         if (first >= size) break;
-        const std::size_t end = std::min(first + heapArity, size);
-        std::size_t best = first;
-        for (std::size_t child = first + 1; child < end; ++child)
-            if (takenBefore(heap[child], heap[best])) best = child;
+        const std::size_t best = firstTaken(first, std::min(first + heapArity, size));
         if (!takenBefore(heap[best], entry)) break;
         placeEntry(position, heap[best]);
         position = best;
