@@ -93,11 +93,12 @@ void copySites(const double* x, const double* y, Site* sites, std::int32_t n)
     for (std::int32_t i = 0; i < n; ++i) sites[i] = Site{x[i], y[i], i, 0};
 }
 
-void orderSites(const double* x, const double* y, Site* sites, std::int32_t n)
+void orderSites(const double* x, const double* y, Site* sites, std::int32_t n, std::size_t workBytes)
 {
     if (n <= 0) return;
     const auto count = static_cast<std::uint32_t>(n);
-    auto* buffer = static_cast<SortItem*>(kyCalloc(2 * static_cast<std::size_t>(count) * sizeof(SortItem), 1));
+    const std::size_t itemBytes = 2 * static_cast<std::size_t>(count) * sizeof(SortItem);
+    auto* buffer = static_cast<SortItem*>(kyCalloc(std::max(itemBytes, workBytes), 1));
     for (std::uint32_t i = 0; i < count; ++i) buffer[i] = SortItem{orderKey(y[i]), i, 0};
     SortItem* sorted = radixSort(buffer, buffer + count, count);
 

@@ -2,6 +2,7 @@
 // for equal y ascending x.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "sweep_state.hpp"
@@ -26,8 +27,11 @@ void copySites(const double* x, const double* y, Site* sites, std::int32_t n);
 // Fills sites[0 .. n-1] from the coordinates in sweep order; the order is
 // the one a sort by compareSites gives (for equal keys the order among them
 // is unspecified). The coordinates must be finite. Working memory comes
-// from the host and is handed back before returning.
-void orderSites(const double* x, const double* y, Site* sites, std::int32_t n);
+// from the host and is handed back before returning, as one block of at
+// least workBytes: the host hands a freed large block on to the next
+// request it can serve, so a block as large as the next one the caller
+// makes gives that request pages the sort has already touched.
+void orderSites(const double* x, const double* y, Site* sites, std::int32_t n, std::size_t workBytes = 0);
 
 // Index of the first site that equals its predecessor, or -1.
 std::int32_t findRepeatedSite(const Site* sites, std::int32_t n);
