@@ -316,41 +316,61 @@ TruthLanes wholeInRange(DoubleLanes value, DoubleLanes top)
     return (value >= one) & (value <= top) & (((value + shift) - shift) == value);
 }
 
-// Checks every index like checkAndCountColumns, two pairs at a time, and
-// counts each bucket's pairs into bucketCount[b + 1].
-void checkAndCountBuckets(const double* rowValues, const double* colValues, std::size_t count, std::int32_t rowCount,
-                          std::int32_t colCount, unsigned spanBits, std::size_t* bucketCount)
+// Checks every column index, two at a time, and counts each bucket's pairs
+// into bucketCount[b + 1]. The row indices are checked as the pairs are
+// dropped: every index is read once only where it is needed. At the first
+// bad index either read reports, like checkAndCountColumns, the first bad
+// row, or if all rows are good the first bad column.
+void checkColumnsAndCountBuckets(const double* rowValues, const double* colValues, std::size_t count,
+                                 std::int32_t rowCount, std::int32_t colCount, unsigned spanBits,
+                                 std::size_t* bucketCount)
 {
-    const double rowTop = static_cast<double>(rowCount), colTop = static_cast<double>(colCount);
-    const DoubleLanes rowTops = {rowTop, rowTop}, colTops = {colTop, colTop};
+    const double colTop = static_cast<double>(colCount);
+    const DoubleLanes colTops = {colTop, colTop};
     std::size_t k = 0;
     for (; k + 2 <= count; k += 2) {
-        DoubleLanes rows, cols;
-        std::memcpy(&rows, rowValues + k, sizeof rows);
+        DoubleLanes cols;
         std::memcpy(&cols, colValues + k, sizeof cols);
-        const TruthLanes good = wholeInRange(rows, rowTops) & wholeInRange(cols, colTops);
+        const TruthLanes good = wholeInRange(cols, colTops);
         if ((good[0] & good[1]) == 0) reportBadIndex(rowValues, colValues, count, rowCount, colCount);
         ++bucketCount[(zeroBased(cols[0]) >> spanBits) + 1];
         ++bucketCount[(zeroBased(cols[1]) >> spanBits) + 1];
     }
     if (k < count) {
-        const DoubleLanes rows = {rowValues[k], 1.0}, cols = {colValues[k], 1.0};
-        const TruthLanes good = wholeInRange(rows, rowTops) & wholeInRange(cols, colTops);
-        if (good[0] == 0) reportBadIndex(rowValues, colValues, count, rowCount, colCount);
+        const DoubleLanes cols = {colValues[k], 1.0};
+        if (wholeInRange(cols, colTops)[0] == 0) reportBadIndex(rowValues, colValues, count, rowCount, colCount);
         ++bucketCount[(zeroBased(cols[0]) >> spanBits) + 1];
     }
 }
 
-// Drops every pair, as its word, into its bucket; bucketFill[b] is bucket
-// b's fill position.
-void dropIntoBuckets(const double* rowValues, const double* colValues, std::size_t count, const BucketLayout& layout,
-                     std::size_t* bucketFill, std::uint32_t* words)
+// Checks every row index, two at a time, and drops every pair, as its word,
+// into its bucket; bucketFill[b] is bucket b's fill position. The column
+// indices have been checked.
+void checkRowsAndDrop(const double* rowValues, const double* colValues, std::size_t count, std::int32_t rowCount,
+                      std::int32_t colCount, const BucketLayout& layout, std::size_t* bucketFill,
+                      std::uint32_t* words)
 {
     const std::uint32_t offsetMask = (std::uint32_t(1) << layout.spanBits) - 1;
-    for (std::size_t k = 0; k < count; ++k) {
-        const std::uint32_t col = zeroBased(colValues[k]);
-        const std::uint32_t word = ((col & offsetMask) << layout.rowBits) | zeroBased(rowValues[k]);
-        words[bucketFill[col >> layout.spanBits]++] = word;
+    const unsigned rowBits = layout.rowBits, spanBits = layout.spanBits;
+    const auto drop = [&](double row, double col) {
+        const std::uint32_t column = zeroBased(col);
+        words[bucketFill[column >> spanBits]++] = ((column & offsetMask) << rowBits) | zeroBased(row);
+    };
+    const double rowTop = static_cast<double>(rowCount);
+    const DoubleLanes rowTops = {rowTop, rowTop};
+    std::size_t k = 0;
+    for (; k + 2 <= count; k += 2) {
+        DoubleLanes rows;
+        std::memcpy(&rows, rowValues + k, sizeof rows);
+        const TruthLanes good = wholeInRange(rows, rowTops);
+        if ((good[0] & good[1]) == 0) reportBadIndex(rowValues, colValues, count, rowCount, colCount);
+        drop(rows[0], colValues[k]);
+        drop(rows[1], colValues[k + 1]);
+    }
+    if (k < count) {
+        const DoubleLanes rows = {rowValues[k], 1.0};
+        if (wholeInRange(rows, rowTops)[0] == 0) reportBadIndex(rowValues, colValues, count, rowCount, colCount);
+        drop(rows[0], colValues[k]);
     }
 }
 
@@ -370,8 +390,8 @@ kyArray* sparseResult(std::int32_t rowCount, std::int32_t colCount, WorkBuffer<s
 }
 
 // The bucketed build (see the top of this file). Returns null, having
-// checked every index, when the dimensions do not allow it or the largest
-// bucket is too large.
+// checked at most the column indices, when the dimensions do not allow it
+// or the largest bucket is too large.
 kyArray* buildBucketed(const double* rowValues, const double* colValues, std::size_t nnz, std::int32_t rowCount,
                        std::int32_t colCount, double value)
 {
@@ -379,9 +399,9 @@ kyArray* buildBucketed(const double* rowValues, const double* colValues, std::si
     if (layout.buckets == 0 || nnz == 0) return nullptr;
     const auto cols = static_cast<std::size_t>(colCount);
 
-    // Bucket starts, from the counts of the checking read.
+    // Bucket starts, from the counts of the read that checks the columns.
     std::vector<std::size_t> bucketStart(layout.buckets + 1, 0);
-    checkAndCountBuckets(rowValues, colValues, nnz, rowCount, colCount, layout.spanBits, bucketStart.data());
+    checkColumnsAndCountBuckets(rowValues, colValues, nnz, rowCount, colCount, layout.spanBits, bucketStart.data());
     std::size_t largest = 0;
     for (std::size_t b = 0; b < layout.buckets; ++b) {
         largest = std::max(largest, bucketStart[b + 1]);
@@ -389,10 +409,17 @@ kyArray* buildBucketed(const double* rowValues, const double* colValues, std::si
     }
     if (largest > largestBucketPairs) return nullptr;
 
-    WorkBuffer<std::uint32_t> words = workBuffer<std::uint32_t>(nnz, Residency::AtOnce);
+    auto* wordBlock = static_cast<std::uint32_t*>(allocateUninitialised(nnz * sizeof(std::uint32_t), Residency::AtOnce));
+    if (wordBlock == nullptr) {
+        // Bad indices are reported first, whatever else goes wrong.
+        checkIndices(rowValues, nnz, rowCount, "row");
+        raiseError("Out of memory: sparse cannot allocate " + std::to_string(nnz * sizeof(std::uint32_t)) +
+                   " bytes.");
+    }
+    WorkBuffer<std::uint32_t> words(wordBlock);
     {
         std::vector<std::size_t> bucketFill(bucketStart.begin(), bucketStart.end() - 1);
-        dropIntoBuckets(rowValues, colValues, nnz, layout, bucketFill.data(), words.get());
+        checkRowsAndDrop(rowValues, colValues, nnz, rowCount, colCount, layout, bucketFill.data(), words.get());
     }
 
     // Bucket by bucket: group its rows by column into bucketRows, then store
