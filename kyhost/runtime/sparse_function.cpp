@@ -195,11 +195,12 @@ constexpr std::size_t shortColumn = 24;
 
 // Stores one column: its count rows at rows (which may be reordered) in
 // ascending order, each distinct row once at out[at], out[at + 1], ... with
-// its number of repeats at the same places of the repeat counts. out may be
+// its number of repeats at the same places of the repeat counts. The
+// readable words from rows on (at least count) may all be read. out may be
 // the array rows lie in, as long as out + at does not pass rows: no row is
 // then overwritten before it is read. Returns the next free place.
-std::size_t storeColumn(std::uint32_t* rows, std::size_t count, std::uint32_t* out, std::size_t at,
-                        RepeatCounts& repeatCounts)
+std::size_t storeColumn(std::uint32_t* rows, std::size_t count, std::size_t readable, std::uint32_t* out,
+                        std::size_t at, RepeatCounts& repeatCounts)
 {
     if (count <= rankedColumn) {
         // Each row goes to the place given by the number of rows smaller
@@ -212,10 +213,24 @@ std::size_t storeColumn(std::uint32_t* rows, std::size_t count, std::uint32_t* o
         // a place not in use means fewer distinct rows than pairs.
         std::int32_t padded[rankedColumn], placed[rankedColumn] = {};
         std::uint32_t repeats[rankedColumn] = {};
-        for (std::size_t k = 0; k < rankedColumn; ++k)
-            padded[k] = k < count ? static_cast<std::int32_t>(rows[k]) : INT32_MAX;
         Lanes lanes[rankedColumn / 4];
-        std::memcpy(lanes, padded, sizeof lanes);
+        if (readable >= rankedColumn) {
+            // Sixteen words read at once, those past the column replaced by
+            // the padding.
+            const Lanes first = {0, 1, 2, 3}, counts = Lanes{} + static_cast<std::int32_t>(count);
+            const Lanes padding = Lanes{} + INT32_MAX;
+            for (std::size_t group = 0; group < rankedColumn / 4; ++group) {
+                Lanes words;
+                std::memcpy(&words, rows + 4 * group, sizeof words);
+                const Lanes inColumn = (first + static_cast<std::int32_t>(4 * group)) < counts;
+                lanes[group] = (words & inColumn) | (padding & ~inColumn);
+            }
+            std::memcpy(padded, lanes, sizeof padded);
+        } else {
+            for (std::size_t k = 0; k < rankedColumn; ++k)
+                padded[k] = k < count ? static_cast<std::int32_t>(rows[k]) : INT32_MAX;
+            std::memcpy(lanes, padded, sizeof lanes);
+        }
         for (std::size_t k = 0; k < count; ++k) {
             const Lanes row = Lanes{} + padded[k];
             // A comparison gives -1 in the lanes of smaller rows.
@@ -427,7 +442,9 @@ kyArray* buildBucketed(const double* rowValues, const double* colValues, std::si
     // bucket's rows are all copied out before any of its columns is stored,
     // and the stored entries never outnumber the pairs of the buckets done,
     // so storing never overwrites a word still to be read.
-    WorkBuffer<std::uint32_t> bucketRows = workBuffer<std::uint32_t>(largest);
+    // Room for reading a whole short column from any place (storeColumn).
+    WorkBuffer<std::uint32_t> bucketRows = workBuffer<std::uint32_t>(largest + rankedColumn);
+    std::fill(bucketRows.get() + largest, bucketRows.get() + largest + rankedColumn, 0u);
     WorkBuffer<std::int32_t> colStart = workBuffer<std::int32_t>(cols + 1, Residency::AtOnce);
     WorkBuffer<std::uint8_t> repeats = workBuffer<std::uint8_t>(nnz);
     std::vector<std::pair<std::size_t, std::uint32_t>> manyRepeats;
@@ -451,7 +468,8 @@ kyArray* buildBucketed(const double* rowValues, const double* colValues, std::si
         std::uint32_t begin = 0;
         for (std::size_t o = 0; o < span; ++o) {
             const std::uint32_t end = columnEnd[o];
-            stored = storeColumn(bucketRows.get() + begin, end - begin, words.get(), stored, repeatCounts);
+            stored = storeColumn(bucketRows.get() + begin, end - begin, largest + rankedColumn - begin, words.get(),
+                                 stored, repeatCounts);
             colStart[firstColumn + o + 1] = static_cast<std::int32_t>(stored);
             begin = end;
         }
@@ -496,7 +514,7 @@ kyArray* buildScattered(const double* rowValues, const double* colValues, std::s
     std::size_t begin = 0;
     for (std::size_t c = 0; c < cols; ++c) {
         const std::size_t end = segment[c];
-        stored = storeColumn(grouped.get() + begin, end - begin, grouped.get(), stored, repeatCounts);
+        stored = storeColumn(grouped.get() + begin, end - begin, nnz - begin, grouped.get(), stored, repeatCounts);
         colStart[c + 1] = static_cast<std::int32_t>(stored);
         begin = end;
     }
