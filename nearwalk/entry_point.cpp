@@ -92,7 +92,7 @@ extern "C" KYX_EXPORT void kyxFunction(int outputCount, kyArray* outputs[], int 
         const double* const queryX = searchState.xi;
         const double* const queryY = searchState.yi;
         scaleIntoSafeRange(queryCount);
-        interleavePoints();
+        if (queryCount > 0) interleavePoints();
         // Each query starts from the answer to the one before it in
         // column-major order: neighbouring queries have nearby answers.
         std::int32_t start = startFromCorner(searchState.tri[0]);
