@@ -3,6 +3,7 @@
 // (X(k), Y(k)) by greedy descent over the neighbour graph of the
 // triangulation TRI (or over the sparse neighbour matrix S), and returns the
 // 1-based indices k in a matrix of XI's shape.
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -45,6 +46,19 @@ void scaleIntoSafeRange(std::int32_t queryCount)
     searchState.yi = nearwalk::scaledCopy(searchState.yi, queryCount, exponent);
 }
 
+// The walk reads both coordinates of every point it evaluates: side by side
+// they come in one cache line instead of two.
+void interleavePoints()
+{
+    const auto n = static_cast<std::size_t>(searchState.pointCount);
+    auto* xy = static_cast<double*>(kyCalloc(2 * std::max<std::size_t>(n, 1), sizeof(double)));
+    for (std::size_t k = 0; k < n; ++k) {
+        xy[2 * k] = searchState.x[k];
+        xy[2 * k + 1] = searchState.y[k];
+    }
+    searchState.xy = xy;
+}
+
 }  // namespace
 
 extern "C" KYX_EXPORT void kyxFunction(int outputCount, kyArray* outputs[], int inputCount, const kyArray* inputs[])
@@ -78,6 +92,7 @@ extern "C" KYX_EXPORT void kyxFunction(int outputCount, kyArray* outputs[], int 
         const double* const queryX = searchState.xi;
         const double* const queryY = searchState.yi;
         scaleIntoSafeRange(queryCount);
+        if (queryCount > 0) interleavePoints();
         // Each query starts from the answer to the one before it in
         // column-major order: neighbouring queries have nearby answers.
         std::int32_t start = startFromCorner(searchState.tri[0]);

@@ -27,8 +27,8 @@ double squaredDistance(double qx, double qy, std::int32_t k)
 {
     if (k < 0 || k >= searchState.pointCount) [[unlikely]]
         raiseOutOfRange();
-    const double dx = searchState.x[k] - qx;
-    const double dy = searchState.y[k] - qy;
+    const double dx = searchState.xy[2 * static_cast<std::size_t>(k)] - qx;
+    const double dy = searchState.xy[2 * static_cast<std::size_t>(k) + 1] - qy;
     return dy * dy + dx * dx;
 }
 

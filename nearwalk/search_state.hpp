@@ -13,6 +13,7 @@ struct SearchState {
     std::int32_t pointCount;            // n, the data points
     const double* x;                    // n x coordinates
     const double* y;                    // n y coordinates
+    const double* xy;                   // n points, x and y side by side, as the walk reads them
     std::int32_t triangleCount;         // M, the rows of TRI
     const double* tri;                  // 3M corner indices (1-based), column-major
     const double* xi;                   // query x coordinates

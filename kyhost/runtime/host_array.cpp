@@ -33,7 +33,7 @@ void makeValues(kyArray* array)
 {
     const PendingValues& pending = *array->pending;
     const std::size_t count = array->capacity;
-    auto* values = static_cast<double*>(allocateUninitialised(count * sizeof(double)));
+    auto* values = static_cast<double*>(allocateUninitialised(count * sizeof(double), Residency::AtOnce));
     if (values == nullptr)
         raiseError("Out of memory: cannot make the " + std::to_string(count) + " values of a sparse matrix.");
     auto many = pending.overflow.begin();
@@ -80,7 +80,8 @@ kyArray* createFull(ArrayClass c, std::int32_t m, std::int32_t n)
     array->m = m;
     array->n = n;
     array->capacity = count;
-    array->data = allocateZeroed(count, elementSize(c));
+    // Full arrays are made to be filled: their pages come all at once.
+    array->data = allocateZeroed(count, elementSize(c), Residency::AtOnce);
     if (array->data == nullptr) {
         std::free(array);
         raiseError("Out of memory: cannot allocate a " + std::to_string(m) + "-by-" + std::to_string(n) +

@@ -103,10 +103,25 @@ void* mapFresh(std::size_t capacity) noexcept
 
 void unmap(void* block, std::size_t capacity) noexcept { munmap(block, capacity); }
 
+// Makes the first bytes of a fresh block resident in one system call
+// instead of one fault per page, which costs the system much less when the
+// caller goes on to write them all. Only a hint: where the system cannot,
+// the pages come on first use as usual.
+void makeResident(void* block, std::size_t bytes) noexcept
+{
+#ifdef MADV_POPULATE_WRITE
+    madvise(block, bytes, MADV_POPULATE_WRITE);
+#else
+    (void)block;
+    (void)bytes;
+#endif
+}
+
 #else
 
 void* mapFresh(std::size_t) noexcept { return nullptr; }
 void unmap(void*, std::size_t) noexcept {}
+void makeResident(void*, std::size_t) noexcept {}
 
 #endif
 
@@ -146,8 +161,9 @@ void* takeCached(LargeBlocks& blocks, std::size_t capacity) noexcept
 }
 
 // A large block of at least bytes, rounded up to whole huge pages. fresh
-// tells whether it was just mapped (and so reads as zeros) or reused.
-void* allocateLarge(std::size_t bytes, bool& fresh) noexcept
+// tells whether it was just mapped (and so reads as zeros) or reused. A
+// fresh block's first bytes are made resident at once when asked.
+void* allocateLarge(std::size_t bytes, bool& fresh, Residency residency = Residency::OnFirstUse) noexcept
 {
     if (bytes > SIZE_MAX - hugePageSize) return nullptr;
     const std::size_t capacity = roundToHugePages(bytes);
@@ -168,6 +184,7 @@ void* allocateLarge(std::size_t bytes, bool& fresh) noexcept
             block = mapFresh(capacity);
         }
         if (block == nullptr) return nullptr;
+        if (residency == Residency::AtOnce) makeResident(block, bytes);
     }
     try {
         blocks.live.emplace(block, capacity);
@@ -182,15 +199,15 @@ void* allocateLarge(std::size_t bytes, bool& fresh) noexcept
 
 }  // namespace
 
-void* allocateUninitialised(std::size_t bytes) noexcept
+void* allocateUninitialised(std::size_t bytes, Residency residency) noexcept
 {
     if (bytes == 0) bytes = 1;
     if (!reuseMemory || bytes < largeBlock) return std::malloc(bytes);
     bool fresh = false;
-    return allocateLarge(bytes, fresh);
+    return allocateLarge(bytes, fresh, residency);
 }
 
-void* allocateZeroed(std::size_t count, std::size_t size) noexcept
+void* allocateZeroed(std::size_t count, std::size_t size, Residency residency) noexcept
 {
     if (count == 0) count = 1;
     if (size == 0) size = 1;
@@ -198,7 +215,7 @@ void* allocateZeroed(std::size_t count, std::size_t size) noexcept
     const std::size_t bytes = count * size;
     if (!reuseMemory || bytes < largeBlock) return std::calloc(count, size);
     bool fresh = false;
-    void* block = allocateLarge(bytes, fresh);
+    void* block = allocateLarge(bytes, fresh, residency);
     if (block != nullptr && !fresh) std::memset(block, 0, bytes);
     return block;
 }

@@ -12,6 +12,8 @@
 //    zeroed block that is fresh is not cleared again: its pages are only
 //    touched when the caller first uses them, and pages it never uses are
 //    never made resident;
+//  - a block that the caller will write in full can be made resident at
+//    once (Residency::AtOnce): one system call instead of a fault per page;
 //  - released large blocks are kept in a cache and handed out again (split
 //    when larger than asked for), so that repeated calls and the blocks of
 //    one call reuse memory that is already mapped. The cache never lets the
@@ -30,12 +32,18 @@
 
 namespace ky {
 
+// When the pages of a large fresh block are made resident: on first use,
+// one fault each (for blocks whose end may stay unused), or at once, in
+// one system call, for blocks that the caller writes in full: that costs
+// the system a fraction of the faults.
+enum class Residency { OnFirstUse, AtOnce };
+
 // count*size bytes (at least one), zero-filled; null when out of memory or
 // when the product overflows.
-void* allocateZeroed(std::size_t count, std::size_t size) noexcept;
+void* allocateZeroed(std::size_t count, std::size_t size, Residency residency = Residency::OnFirstUse) noexcept;
 
 // bytes (at least one) of uninitialised storage; null when out of memory.
-void* allocateUninitialised(std::size_t bytes) noexcept;
+void* allocateUninitialised(std::size_t bytes, Residency residency = Residency::OnFirstUse) noexcept;
 
 // Releases a block from either function above (null is ignored).
 void releaseBlock(void* block) noexcept;

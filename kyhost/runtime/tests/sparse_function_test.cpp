@@ -1,6 +1,7 @@
 // The host function "sparse": storage order, repeats, and each refusal.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 #include <random>
@@ -94,6 +95,96 @@ TEST(Sparse, EqualRowsOfNeighbouringColumnsStaySeparateAndLongColumnsSort)
     for (int32_t r = 0; r < 30; ++r) {
         ASSERT_EQ(s.ir[3 + r], r);
         ASSERT_EQ(s.values[3 + r], 2.0);
+    }
+}
+
+// The matrix of the pairs (i, j) counted one by one: column starts, rows
+// and repeat counts, for comparison with a built one.
+struct Counted {
+    std::vector<int32_t> jc, ir, repeats;
+};
+
+Counted counted(const std::vector<double>& i, const std::vector<double>& j, int32_t nc)
+{
+    std::map<std::pair<int32_t, int32_t>, int> count;  // (column, row) -> repeats
+    for (std::size_t k = 0; k < i.size(); ++k)
+        ++count[{static_cast<int32_t>(j[k]) - 1, static_cast<int32_t>(i[k]) - 1}];
+    Counted expected{std::vector<int32_t>(static_cast<std::size_t>(nc) + 1, 0), {}, {}};
+    for (const auto& [pair, repeats] : count) {
+        ++expected.jc[static_cast<std::size_t>(pair.first) + 1];
+        expected.ir.push_back(pair.second);
+        expected.repeats.push_back(repeats);
+    }
+    for (int32_t c = 0; c < nc; ++c) expected.jc[c + 1] += expected.jc[c];
+    return expected;
+}
+
+void expectMatrix(const ky::CallOutcome& outcome, const Counted& expected, double value, const char* what)
+{
+    ASSERT_FALSE(outcome.error) << what << ": " << *outcome.error;
+    const Stored s = stored(outcome.result.get());
+    ASSERT_EQ(s.jc, expected.jc) << what;
+    ASSERT_EQ(s.ir, expected.ir) << what;
+    for (std::size_t k = 0; k < s.values.size(); ++k) {
+        double sum = value;
+        for (int r = 1; r < expected.repeats[k]; ++r) sum += value;
+        ASSERT_EQ(s.values[k], sum) << what << ", entry " << k;
+    }
+}
+
+TEST(Sparse, ColumnsOfEveryLengthSortAndMergeRepeatsWhateverTheRowRange)
+{
+    // Column c holds c % 41 pairs in random order, drawn from few rows so
+    // that most repeat; columns of 0 to 40 pairs cross every way a column
+    // is sorted. The same pairs are built with a row count small enough
+    // that a row and a column offset share one word (pairs grouped by
+    // buckets of columns) and with one too large for that (pairs dropped
+    // straight into their columns): both give the counted matrix.
+    std::mt19937 random(11);
+    const int32_t nc = 20000;
+    std::vector<double> i, j;
+    for (int32_t c = 0; c < nc; ++c) {
+        std::uniform_int_distribution<int> row(1, 1 + (c % 7) * 3);
+        for (int32_t k = 0; k < c % 41; ++k) i.push_back(row(random) + (c % 5) * 500), j.push_back(c + 1);
+    }
+    std::vector<std::size_t> order(i.size());
+    for (std::size_t k = 0; k < order.size(); ++k) order[k] = k;
+    std::shuffle(order.begin(), order.end(), random);
+    std::vector<double> si, sj;
+    for (std::size_t k : order) si.push_back(i[k]), sj.push_back(j[k]);
+    const Counted expected = counted(si, sj, nc);
+    expectMatrix(sparse(si, sj, 0.25, 3000, nc), expected, 0.25, "small row range");
+    expectMatrix(sparse(si, sj, 0.25, 1 << 30, nc), expected, 0.25, "large row range");
+}
+
+TEST(Sparse, PairsCrowdedIntoFewColumnsGiveTheCountedMatrix)
+{
+    // Over two million pairs in eight neighbouring columns: far more than
+    // one bucket of columns is grouped in apart.
+    std::mt19937 random(5);
+    std::uniform_int_distribution<int> row(1, 5000), col(1, 8);
+    std::vector<double> i, j;
+    for (int k = 0; k < (1 << 21) + 1000; ++k) i.push_back(row(random)), j.push_back(col(random) + 100);
+    expectMatrix(sparse(i, j, 1.0, 5000, 200), counted(i, j, 200), 1.0, "crowded");
+}
+
+TEST(Sparse, BadIndicesAreNamedWhateverTheRowRange)
+{
+    // With a row count this large the pairs are dropped straight into their
+    // columns; the first bad row is still named before any bad column.
+    const double rows = 1 << 30;
+    struct Case {
+        std::vector<double> i, j;
+        const char* expected;
+    } cases[] = {
+        {{1, 0, 2}, {1, 1, 0}, "row index 0 (element 2)"},
+        {{1, 2, 3}, {1, 30000, 2.5}, "column index 30000 (element 2)"},
+        {{1, 2.5, 3}, {1, 2, 0}, "row index 2.5 (element 2)"},
+    };
+    for (const Case& c : cases) {
+        const ky::CallOutcome outcome = sparse(c.i, c.j, 1, rows, 20000);
+        ASSERT_TRUE(outcome.error) << c.expected;
+        EXPECT_NE(outcome.error->find(c.expected), std::string::npos) << *outcome.error;
     }
 }
 
