@@ -1,8 +1,10 @@
 #include "beach_line.hpp"
 
+#include "beach_index.hpp"
 #include "ky.h"
 #include "record_pool.hpp"
 #include "scaled_index.hpp"
+#include "sweep_blocks.hpp"
 #include "sweep_geometry.hpp"
 
 namespace sweeptri {
@@ -12,12 +14,16 @@ HalfEdge* rightSentinel = nullptr;
 HalfEdge** slots = nullptr;
 std::int32_t slotCount = 0;
 Site* bottomSite = nullptr;
+BeachSearchStats beachSearchStats{};
 
 void initBeachLine()
 {
     initPool(halfEdgePool, sizeof(HalfEdge));
+    resetBeachIndex();
+    beachLength = 0;
+    beachSearchStats = BeachSearchStats{};
     slotCount = 2 * sizeUnit;
-    slots = static_cast<HalfEdge**>(kyCalloc(static_cast<std::size_t>(slotCount) * sizeof(HalfEdge*), 1));
+    slots = static_cast<HalfEdge**>(takeSweepBlock(static_cast<std::size_t>(slotCount) * sizeof(HalfEdge*)));
     for (std::int32_t i = 0; i < slotCount; ++i) slots[i] = nullptr;
     leftSentinel = newHalfEdge(nullptr, 0);
     rightSentinel = newHalfEdge(nullptr, 0);
@@ -37,6 +43,7 @@ HalfEdge* newHalfEdge(Edge* edge, int side)
     h->queueNext = nullptr;
     h->vertex = nullptr;
     h->slotRefs = 0;
+    h->indexBlock = nullptr;
     return h;
 }
 
@@ -46,6 +53,8 @@ void linkRightOf(HalfEdge* lb, HalfEdge* h)
     h->right = lb->right;
     lb->right->left = h;
     lb->right = h;
+    ++beachLength;
+    if (beachIndexActive) indexLinkRightOf(lb, h);
 }
 
 HalfEdge* readSlot(std::int32_t b)
@@ -59,6 +68,45 @@ HalfEdge* readSlot(std::int32_t b)
     return nullptr;
 }
 
+namespace {
+
+#ifdef SWEEPTRI_VERIFY_SEARCH
+// The walk carried on from h to its end, for comparison.
+HalfEdge* walkToEnd(HalfEdge* h, const Site* p, bool rightward)
+{
+    if (rightward) {
+        do {
+            h = h->right;
+        } while (h != rightSentinel && isRightOf(h, p));
+        return h->left;
+    }
+    do {
+        h = h->left;
+    } while (h != leftSentinel && !isRightOf(h, p));
+    return h;
+}
+#endif
+
+// The walk has made walkTestLimit tests and is not over: p is right of
+// `right` (or it is the left sentinel) and not right of `notRight` (or it is
+// the right sentinel). The index bisects what lies between.
+HalfEdge* searchIndex(HalfEdge* right, HalfEdge* notRight, const Site* p, std::int32_t& tests,
+                      [[maybe_unused]] bool rightward)
+{
+    if (!beachIndexActive) buildBeachIndex();
+    ++beachSearchStats.indexSearches;
+    HalfEdge* found = indexSearch(right, notRight, p, tests);
+    const std::int32_t excess = tests - walkTestLimit - 2 * ceilLog2(beachLength);
+    if (excess > beachSearchStats.worstExcess) beachSearchStats.worstExcess = excess;
+#ifdef SWEEPTRI_VERIFY_SEARCH
+    HalfEdge* walked = rightward ? walkToEnd(right, p, true) : walkToEnd(notRight, p, false);
+    if (walked != found) ++beachSearchStats.disagreements;
+#endif
+    return found;
+}
+
+}  // namespace
+
 HalfEdge* findLeftOf(const Site* p)
 {
     const std::int32_t b = scaledIndex(p->x, minX, spanX, slotCount);
@@ -68,16 +116,40 @@ HalfEdge* findLeftOf(const Site* p)
         if (h == nullptr) h = readSlot(b + i);
     }
 
-    if (h == leftSentinel || (h != rightSentinel && isRightOf(h, p))) {
-        do {
-            h = h->right;
-        } while (h != rightSentinel && isRightOf(h, p));
-        h = h->left;
+    // The walk: right while p is right of the next half-edge, else left
+    // until p is right of one. Past walkTestLimit tests the index takes over
+    // from where the walk stands.
+    std::int32_t tests = 0;
+    if (h == leftSentinel || (h != rightSentinel && (++tests, isRightOf(h, p)))) {
+        for (;;) {
+            HalfEdge* next = h->right;
+            if (next == rightSentinel) break;
+            if (tests == walkTestLimit) {
+                h = searchIndex(h, rightSentinel, p, tests, true);
+                break;
+            }
+            ++tests;
+            if (!isRightOf(next, p)) break;
+            h = next;
+        }
     } else {
-        do {
-            h = h->left;
-        } while (h != leftSentinel && !isRightOf(h, p));
+        for (;;) {
+            HalfEdge* next = h->left;
+            if (next == leftSentinel) {
+                h = next;
+                break;
+            }
+            if (tests == walkTestLimit) {
+                h = searchIndex(leftSentinel, h, p, tests, false);
+                break;
+            }
+            ++tests;
+            h = next;
+            if (isRightOf(h, p)) break;
+        }
     }
+    ++beachSearchStats.searches;
+    beachSearchStats.tests += tests;
 
     if (b > 0 && b < slotCount - 1) {
         // readSlot(b) above cleared a removed half-edge from this slot, so
@@ -94,6 +166,8 @@ void unlinkHalfEdge(HalfEdge* h)
 {
     h->left->right = h->right;
     h->right->left = h->left;
+    --beachLength;
+    if (beachIndexActive) indexUnlink(h);
     // Once out of the beach line, a half-edge is reachable only through the
     // slots that refer to it: it is out of the queue (the caller took or
     // withdrew its event), and no neighbour links to it any more. Without

@@ -7,6 +7,7 @@
 #include "hull_cycle.hpp"
 #include "kyx.h"
 #include "result_certificate.hpp"
+#include "sweep_blocks.hpp"
 #include "sweep_state.hpp"
 #include "triangle_buffer.hpp"
 #include "triangulate_call.hpp"
@@ -14,6 +15,7 @@
 namespace sweeptri {
 
 bool certificateEnabled = true;
+CertifiedPath lastCertifiedPath = CertifiedPath::Certified;
 
 namespace {
 
@@ -26,21 +28,24 @@ struct CertifyingScope {
     CertifyingScope& operator=(const CertifyingScope&) = delete;
 };
 
-enum class Outcome { Certified, Triangulated, Written, Overflowed };
+enum class Outcome { Certified, Triangulated, Written, Abandoned };
 
 // The sweep under the certificate. The hull's boundary comes first: the
 // sweep hands finished sites back to the Site pool, which overwrites their
-// coordinates.
+// coordinates; and its size bounds the rows.
 Outcome sweepAndCertify(HullCycle& hull)
 {
     hull = findHullCycle(siteArray, siteCount);
-    beginCertificate();
+    const auto boundary = static_cast<std::int64_t>(hull.points.size());
+    beginCertificate(hull.hasArea() ? 2 * static_cast<std::int64_t>(siteCount) - 2 - boundary : 0);
     {
         CertifyingScope scope;
         try {
             sweepSiteArray();
         } catch (const SweepOverflow&) {
-            return Outcome::Overflowed;
+            return Outcome::Abandoned;
+        } catch (const SweepAbandoned&) {
+            return Outcome::Abandoned;
         }
     }
     switch (certificateVerdict(hull, triangleCount)) {
@@ -60,26 +65,46 @@ void sweepCertified(kyArray* result, const double* x, const double* y, int scale
         trimTriangleBuffer(result, triangleCapacity, triangleCount);
         return;
     }
-    HullCycle hull;
-    Outcome outcome = Outcome::Overflowed;
-    bool repaired = false;
     try {
-        outcome = sweepAndCertify(hull);
-        if (outcome != Outcome::Overflowed) trimTriangleBuffer(result, triangleCapacity, triangleCount);
-        // Rows that form a triangulation with some sides not locally
-        // Delaunay are flipped into shape; this also keeps rows that are
-        // right but whose sweep bookkeeping did not add up. Where the
-        // certificate proved a triangulation, only the sides it found not
-        // Delaunay, and those of rows the flips rewrite, need testing.
-        if (outcome == Outcome::Triangulated)
-            repaired = repairByFlips(kyGetPr(result), triangleCount, x, y, siteCount, scaleExponent, hull,
-                                     &sidesNotDelaunay());
-        else if (outcome == Outcome::Written)
-            repaired = repairByFlips(kyGetPr(result), triangleCount, x, y, siteCount, scaleExponent, hull);
+        HullCycle hull;
+        const Outcome outcome = sweepAndCertify(hull);
+        if (outcome == Outcome::Certified) {
+            trimTriangleBuffer(result, triangleCapacity, triangleCount);
+            lastCertifiedPath = CertifiedPath::Certified;
+            return;
+        }
+        if (outcome == Outcome::Triangulated) {
+            // A triangulation with some sides not locally Delaunay: where the
+            // certificate proved it, only the sides it found not Delaunay,
+            // and those of rows the flips rewrite, need testing.
+            trimTriangleBuffer(result, triangleCapacity, triangleCount);
+            if (repairByFlips(kyGetPr(result), triangleCount, x, y, siteCount, scaleExponent, hull,
+                              &sidesNotDelaunay())) {
+                lastCertifiedPath = CertifiedPath::Flipped;
+                return;
+            }
+        } else if (outcome == Outcome::Written) {
+            // Rows whose bookkeeping did not add up may still be right, or
+            // may leave pockets along a nearly straight hull or holes: they
+            // are checked, completed and flipped.
+            const std::vector<SuspectSide>* suspects = unvouchedSides();
+            trimTriangleBuffer(result, triangleCapacity, triangleCount);
+            const std::int32_t rows = completeAndRepair(kyGetPr(result), triangleCount, triangleCapacity, x, y,
+                                                        siteCount, scaleExponent, hull, suspects);
+            if (rows >= 0) {
+                lastCertifiedPath = rows == triangleCount ? CertifiedPath::Flipped : CertifiedPath::Completed;
+                triangleCount = rows;
+                kySetM(result, rows);
+                return;
+            }
+        }
     } catch (const std::bad_alloc&) {
         kyxErrMsgTxt("Out of memory.");
     }
-    if (outcome == Outcome::Certified || repaired) return;
+    // The sweep's records and tables are not read again: their memory goes
+    // to the recomputation.
+    giveBackAllSweepBlocks();
+    lastCertifiedPath = CertifiedPath::Recomputed;
     triangleCount = recomputeExactly(x, y, siteCount, scaleExponent, kyGetPr(result));
     kySetM(result, triangleCount);
 }

@@ -14,6 +14,12 @@ namespace sweeptri {
 // sweep. Off, the sweep's rows are returned unchecked.
 extern bool certificateEnabled;
 
+// How the last certified call got its rows, for tests and benchmarks: the
+// sweep's own rows; those rows flipped; the rows completed where they left
+// part of the hull uncovered, then flipped; or the exact recomputation.
+enum class CertifiedPath { Certified, Flipped, Completed, Recomputed };
+extern CertifiedPath lastCertifiedPath;
+
 // Sweeps siteArray (ordered, checked, scaled by 2^scaleExponent) and leaves
 // the rows in result, the capacity-by-3 matrix from createTriangleBuffer,
 // trimmed to their count. x and y are the caller's coordinates.

@@ -2,43 +2,69 @@
 
 #include <algorithm>
 #include <cmath>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
 #include "exact_predicates.hpp"
+#include "hole_filling.hpp"
 #include "ky.h"
+#include "scaled_points.hpp"
 
 namespace sweeptri {
 
 namespace {
 
-struct Points {
-    const double* x;
-    const double* y;
-    int exponent;
-    double px(std::int32_t i) const { return exponent == 0 ? x[i] : std::ldexp(x[i], exponent); }
-    double py(std::int32_t i) const { return exponent == 0 ? y[i] : std::ldexp(y[i], exponent); }
-};
+std::uint64_t directedSide(std::int32_t from, std::int32_t to)
+{
+    return (static_cast<std::uint64_t>(static_cast<std::uint32_t>(from)) << 32) | static_cast<std::uint32_t>(to);
+}
+
+std::int32_t sideFrom(std::uint64_t side) { return static_cast<std::int32_t>(side >> 32); }
+std::int32_t sideTo(std::uint64_t side) { return static_cast<std::int32_t>(side & 0xffffffffu); }
+
+// What the rows cover: the hull, as a triangulation; part of it, as a
+// triangulation of that part (each side matched at most once, in the
+// opposite direction, and fewer rows than the hull needs); or neither.
+enum class Cover { Triangulation, Part, None };
 
 class Repair {
 public:
-    Repair(double* rows, std::int32_t count, const Points& points, std::int32_t n)
-        : rows_(rows), count_(count), points_(points), n_(n)
+    Repair(double* rows, std::int32_t count, const ScaledPoints& points, std::int32_t n)
+        : rows_(rows), count_(count), givenCount_(count), points_(points), n_(n)
     {
     }
+    Repair(const Repair&) = delete;
+    Repair& operator=(const Repair&) = delete;
+    ~Repair()
+    {
+        if (across_ != nullptr) kyFree(across_);
+    }
 
-    bool isTriangulation(const HullCycle& hull);
+    bool loadCorners();
+    Cover matchSides(const HullCycle& hull);
+    bool fillUncovered(std::int32_t capacity);
+    void writeRows();
     bool flipUntilDelaunay(const std::vector<SuspectSide>* suspects);
+    std::int32_t count() const { return count_; }
 
 private:
     double* rows_;
     std::int32_t count_;
-    Points points_;
+    std::int32_t givenCount_;  // rows before any were appended
+    ScaledPoints points_;
     std::int32_t n_;
+    std::int64_t expected_ = 0;  // rows of a triangulation of the hull
     // The rows' corners as 0-based integers, three per row: the scans and
     // flips read these instead of converting the column-major doubles.
     std::vector<std::int32_t> corners_;
     std::int32_t* across_ = nullptr;  // per row and corner: the row across the opposite side, or -1
+    // The hull's edges as the rows inside run them, sorted.
+    std::vector<std::uint64_t> boundary_;
+    // Sides without a reverse, sorted, each with its row and corner (3r + k).
+    std::vector<std::pair<std::uint64_t, std::int64_t>> open_;
+    // Points that are a corner of no row.
+    std::vector<std::int32_t> loose_;
 
     std::int32_t corner(std::int32_t r, int k) const { return corners_[3 * static_cast<std::size_t>(r) + k]; }
     std::int32_t storedCorner(std::int32_t r, int k) const
@@ -77,10 +103,15 @@ private:
         return orientationSign(points_.px(a), points_.py(a), points_.px(b), points_.py(b), points_.px(c),
                                points_.py(c)) < 0;
     }
+    bool properRow(std::int32_t r) const
+    {
+        return corner(r, 0) != corner(r, 1) && corner(r, 1) != corner(r, 2) && corner(r, 2) != corner(r, 0) &&
+               clockwise(r);
+    }
     bool needsFlip(std::int32_t r, int k);
     void flip(std::int32_t r, int k, std::vector<std::pair<std::int32_t, int>>& pending);
     // Per row: bit k, side k is to be tested in the first pass; bit 3, a
-    // flip has rewritten the row.
+    // flip has rewritten the row (or it was appended).
     std::vector<std::uint8_t> marks_;
     static constexpr std::uint8_t rewritten = 8;
     void markSuspects(const std::vector<SuspectSide>& suspects);
@@ -93,16 +124,8 @@ private:
     }
 };
 
-std::uint64_t directedSide(std::int32_t from, std::int32_t to)
+bool Repair::loadCorners()
 {
-    return (static_cast<std::uint64_t>(static_cast<std::uint32_t>(from)) << 32) | static_cast<std::uint32_t>(to);
-}
-
-bool Repair::isTriangulation(const HullCycle& hull)
-{
-    if (!hull.hasArea()) return false;
-    const auto h = static_cast<std::int64_t>(hull.points.size());
-    if (count_ != 2 * static_cast<std::int64_t>(n_) - 2 - h) return false;
     corners_.resize(3 * static_cast<std::size_t>(count_));
     for (std::int32_t r = 0; r < count_; ++r) {
         for (int k = 0; k < 3; ++k) {
@@ -110,10 +133,17 @@ bool Repair::isTriangulation(const HullCycle& hull)
             if (!(v >= 1.0 && v <= n_) || v != std::floor(v)) return false;
             corners_[3 * static_cast<std::size_t>(r) + k] = storedCorner(r, k);
         }
-        if (corner(r, 0) == corner(r, 1) || corner(r, 1) == corner(r, 2) || corner(r, 2) == corner(r, 0) ||
-            !clockwise(r))
-            return false;
+        if (!properRow(r)) return false;
     }
+    return true;
+}
+
+Cover Repair::matchSides(const HullCycle& hull)
+{
+    if (!hull.hasArea()) return Cover::None;
+    const auto h = static_cast<std::int64_t>(hull.points.size());
+    expected_ = 2 * static_cast<std::int64_t>(n_) - 2 - h;
+    if (count_ > expected_) return Cover::None;
 
     // The rows around each point, as a temporary compressed list; each entry
     // also holds the corners that follow and precede the point in the row,
@@ -128,7 +158,11 @@ bool Repair::isTriangulation(const HullCycle& hull)
     auto* around = static_cast<Around*>(kyCalloc(sides, sizeof(Around)));
     for (std::int32_t r = 0; r < count_; ++r)
         for (int k = 0; k < 3; ++k) ++start[corner(r, k) + 1];
-    for (std::int32_t i = 0; i < n_; ++i) start[i + 1] += start[i];
+    loose_.clear();
+    for (std::int32_t i = 0; i < n_; ++i) {
+        if (start[i + 1] == 0) loose_.push_back(i);
+        start[i + 1] += start[i];
+    }
     for (std::int32_t r = 0; r < count_; ++r)
         for (int k = 0; k < 3; ++k)
             around[start[corner(r, k)]++] = Around{r, corner(r, (k + 1) % 3), corner(r, (k + 2) % 3)};
@@ -136,7 +170,8 @@ bool Repair::isTriangulation(const HullCycle& hull)
     start[0] = 0;
 
     across_ = static_cast<std::int32_t*>(kyCalloc(sides, sizeof(std::int32_t)));
-    std::vector<std::uint64_t> unmatched;
+    open_.clear();
+    const std::int64_t openLimit = count_ == expected_ ? h : h + count_ / 8 + 64;
     bool valid = true;
     for (std::int32_t r = 0; r < count_ && valid; ++r) {
         for (int k = 0; k < 3 && valid; ++k) {
@@ -152,20 +187,94 @@ bool Repair::isTriangulation(const HullCycle& hull)
             }
             across(r, k) = reverse;
             if (reverse < 0) {
-                if (static_cast<std::int64_t>(unmatched.size()) == h) valid = false;
-                unmatched.push_back(directedSide(u, v));
+                // A triangulation leaves h sides open; a larger uncovered
+                // part is left to the exact recomputation.
+                if (static_cast<std::int64_t>(open_.size()) >= openLimit) valid = false;
+                open_.emplace_back(directedSide(u, v), 3 * static_cast<std::int64_t>(r) + k);
             }
         }
     }
     kyFree(around);
     kyFree(start);
-    if (!valid) return false;
-    std::vector<std::uint64_t> boundary;
+    if (!valid) return Cover::None;
+    boundary_.clear();
     for (std::size_t i = 0; i < hull.points.size(); ++i)
-        boundary.push_back(directedSide(hull.points[(i + 1) % hull.points.size()], hull.points[i]));
-    std::sort(boundary.begin(), boundary.end());
-    std::sort(unmatched.begin(), unmatched.end());
-    return unmatched == boundary;
+        boundary_.push_back(directedSide(hull.points[(i + 1) % hull.points.size()], hull.points[i]));
+    std::sort(boundary_.begin(), boundary_.end());
+    std::sort(open_.begin(), open_.end());
+    if (count_ < expected_) return Cover::Part;
+    if (open_.size() != boundary_.size()) return Cover::None;
+    for (std::size_t i = 0; i < open_.size(); ++i)
+        if (open_[i].first != boundary_[i]) return Cover::None;
+    return Cover::Triangulation;
+}
+
+// The uncovered region is bounded by the rows' open sides that are not
+// hull edges (run the other way, so that the region lies on their right, as
+// a clockwise row lies on the right of its sides) and by the hull edges
+// that no row runs. Its triangles are appended, and their sides matched
+// with each other and with the open sides: what stays open must be exactly
+// the hull's boundary, and the rows must number 2n - 2 - h.
+bool Repair::fillUncovered(std::int32_t capacity)
+{
+    std::vector<DirectedSide> outline;
+    std::size_t i = 0, j = 0;
+    while (i < open_.size() || j < boundary_.size()) {
+        if (j == boundary_.size() || (i < open_.size() && open_[i].first < boundary_[j])) {
+            outline.push_back(DirectedSide{sideTo(open_[i].first), sideFrom(open_[i].first)});
+            ++i;
+        } else if (i == open_.size() || boundary_[j] < open_[i].first) {
+            outline.push_back(DirectedSide{sideFrom(boundary_[j]), sideTo(boundary_[j])});
+            ++j;
+        } else {
+            ++i;
+            ++j;
+        }
+    }
+    std::vector<std::int32_t> added;
+    if (!fillRegion(outline, loose_, points_, added)) return false;
+    const auto total = static_cast<std::int64_t>(count_) + static_cast<std::int64_t>(added.size() / 3);
+    if (total != expected_ || total > capacity) return false;
+    const std::int32_t newCount = static_cast<std::int32_t>(total);
+    corners_.insert(corners_.end(), added.begin(), added.end());
+    for (std::int32_t r = count_; r < newCount; ++r)
+        if (!properRow(r)) return false;
+
+    auto* grown = static_cast<std::int32_t*>(kyCalloc(3 * static_cast<std::size_t>(newCount), sizeof(std::int32_t)));
+    std::copy(across_, across_ + 3 * static_cast<std::ptrdiff_t>(count_), grown);
+    kyFree(across_);
+    across_ = grown;
+
+    std::unordered_map<std::uint64_t, std::int64_t> unmatched;
+    unmatched.reserve(open_.size() + added.size());
+    for (const auto& [side, slot] : open_) unmatched.emplace(side, slot);
+    for (std::int32_t r = count_; r < newCount; ++r) {
+        for (int k = 0; k < 3; ++k) {
+            const std::int32_t u = corner(r, (k + 1) % 3), v = corner(r, (k + 2) % 3);
+            across(r, k) = -1;
+            const auto reverse = unmatched.find(directedSide(v, u));
+            if (reverse != unmatched.end()) {
+                const std::int64_t slot = reverse->second;
+                across(r, k) = static_cast<std::int32_t>(slot / 3);
+                across_[slot] = r;
+                unmatched.erase(reverse);
+            } else if (!unmatched.emplace(directedSide(u, v), 3 * static_cast<std::int64_t>(r) + k).second) {
+                return false;  // u -> v in two rows
+            }
+        }
+    }
+    std::vector<std::uint64_t> left;
+    left.reserve(unmatched.size());
+    for (const auto& entry : unmatched) left.push_back(entry.first);
+    std::sort(left.begin(), left.end());
+    if (left != boundary_) return false;
+    count_ = newCount;
+    return true;
+}
+
+void Repair::writeRows()
+{
+    for (std::int32_t r = 0; r < count_; ++r) setRow(r, corner(r, 0), corner(r, 1), corner(r, 2));
 }
 
 // The side opposite corner k of row r, against the far corner of the row
@@ -239,7 +348,10 @@ void Repair::markSuspects(const std::vector<SuspectSide>& suspects)
 // flips, and their order, are the same as when every side is tested.
 bool Repair::flipUntilDelaunay(const std::vector<SuspectSide>* suspects)
 {
-    if (suspects != nullptr) markSuspects(*suspects);
+    if (suspects != nullptr) {
+        markSuspects(*suspects);
+        for (std::int32_t r = givenCount_; r < count_; ++r) marks_[static_cast<std::size_t>(r)] |= rewritten;
+    }
     std::int64_t budget = 4 * static_cast<std::int64_t>(n_);
     std::vector<std::pair<std::int32_t, int>> pending;
     for (std::int32_t r = 0; r < count_; ++r)
@@ -262,8 +374,26 @@ bool Repair::flipUntilDelaunay(const std::vector<SuspectSide>* suspects)
 bool repairByFlips(double* rows, std::int32_t count, const double* x, const double* y, std::int32_t n, int exponent,
                    const HullCycle& hull, const std::vector<SuspectSide>* suspects)
 {
-    Repair repair(rows, count, Points{x, y, exponent}, n);
-    return repair.isTriangulation(hull) && repair.flipUntilDelaunay(suspects);
+    Repair repair(rows, count, ScaledPoints{x, y, exponent}, n);
+    return repair.loadCorners() && repair.matchSides(hull) == Cover::Triangulation &&
+           repair.flipUntilDelaunay(suspects);
+}
+
+std::int32_t completeAndRepair(double* rows, std::int32_t count, std::int32_t capacity, const double* x,
+                               const double* y, std::int32_t n, int exponent, const HullCycle& hull,
+                               const std::vector<SuspectSide>* suspects)
+{
+    Repair repair(rows, count, ScaledPoints{x, y, exponent}, n);
+    if (!repair.loadCorners()) return -1;
+    switch (repair.matchSides(hull)) {
+    case Cover::None: return -1;
+    case Cover::Part:
+        if (!repair.fillUncovered(capacity)) return -1;
+        repair.writeRows();
+        break;
+    case Cover::Triangulation: break;
+    }
+    return repair.flipUntilDelaunay(suspects) ? repair.count() : -1;
 }
 
 }  // namespace sweeptri

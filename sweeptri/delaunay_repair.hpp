@@ -45,4 +45,18 @@ struct SuspectSide {
 bool repairByFlips(double* rows, std::int32_t count, const double* x, const double* y, std::int32_t n, int exponent,
                    const HullCycle& hull, const std::vector<SuspectSide>* suspects = nullptr);
 
+// As repairByFlips, and also for rows that triangulate only part of the
+// hull (each row strictly clockwise, each side matched at most once in the
+// opposite direction, fewer rows than 2n - 2 - h): the region they leave
+// uncovered (pockets along the hull, holes) is triangulated with exact
+// predicates, those rows are appended after the given ones, and all are
+// checked as a triangulation again before the flips. rows has room for
+// `capacity` rows; the result is count-by-3 with count rows per column.
+// suspects, when given, vouches for every side of the given rows that is
+// matched but not listed; sides of appended rows are always tested.
+// Returns the new row count, or -1 when the rows are not repaired.
+std::int32_t completeAndRepair(double* rows, std::int32_t count, std::int32_t capacity, const double* x,
+                               const double* y, std::int32_t n, int exponent, const HullCycle& hull,
+                               const std::vector<SuspectSide>* suspects = nullptr);
+
 }  // namespace sweeptri

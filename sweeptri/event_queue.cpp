@@ -7,6 +7,7 @@
 #include "ky.h"
 #include "record_pool.hpp"
 #include "scaled_index.hpp"
+#include "sweep_blocks.hpp"
 
 namespace sweeptri {
 
@@ -130,10 +131,10 @@ void siftDown(std::size_t position, const QueueEntry& entry, std::size_t size)
 void growHeap()
 {
     const std::size_t capacity = heapCapacity < 64 ? 64 : 2 * heapCapacity;
-    auto* grown = static_cast<QueueEntry*>(kyCalloc(capacity, sizeof(QueueEntry)));
+    auto* grown = static_cast<QueueEntry*>(takeSweepBlock(capacity * sizeof(QueueEntry)));
     if (heap != nullptr) {
         std::memcpy(grown, heap, heapCapacity * sizeof(QueueEntry));
-        kyFree(heap);
+        giveBackSweepBlock(heap);
     }
     heap = grown;
     heapCapacity = capacity;
@@ -170,7 +171,7 @@ void heapReplace(std::size_t position, const QueueEntry& entry)
 
 HalfEdge** newBuckets(std::int32_t count)
 {
-    auto** heads = static_cast<HalfEdge**>(kyCalloc(static_cast<std::size_t>(count) * sizeof(HalfEdge*), 1));
+    auto** heads = static_cast<HalfEdge**>(takeSweepBlock(static_cast<std::size_t>(count) * sizeof(HalfEdge*)));
     for (std::int32_t i = 0; i < count; ++i) heads[i] = nullptr;
     return heads;
 }
@@ -228,7 +229,7 @@ void useChainedQueue()
         tails[bucketOf(heap[i])] = &h->queueNext;
     }
     kyFree(tails);
-    kyFree(heap);
+    giveBackSweepBlock(heap);
     heap = nullptr;
     heapCapacity = 0;
 }

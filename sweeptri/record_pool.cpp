@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "ky.h"
+#include "sweep_blocks.hpp"
 
 // Pool memory is one host block to AddressSanitizer, which would not see a
 // read of a record that went back to its pool. The pools mark free records
@@ -85,7 +86,7 @@ void* takeRecord(RecordPool& pool)
 {
     if (pool.freeHead == nullptr) {
         const std::size_t size = static_cast<std::size_t>(pool.recordSize);
-        auto* block = static_cast<unsigned char*>(kyCalloc(static_cast<std::size_t>(sizeUnit) * size, 1));
+        auto* block = static_cast<unsigned char*>(takeSweepBlock(static_cast<std::size_t>(sizeUnit) * size));
         for (std::int32_t i = 0; i < sizeUnit; ++i) pushFree(block + static_cast<std::size_t>(i) * size, pool);
     }
     void* record = pool.freeHead;

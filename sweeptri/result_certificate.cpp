@@ -25,6 +25,7 @@ CurrentRow current;
 bool anyRow = false;
 bool failed = false;
 std::int64_t matchedEdges = 0;
+std::int64_t rowsAllowed = 0;
 std::vector<SuspectSide> notDelaunay;
 
 std::uint64_t directedSide(std::int32_t from, std::int32_t to)
@@ -41,8 +42,9 @@ int cornerOf(const Site* s)
 
 }  // namespace
 
-void beginCertificate()
+void beginCertificate(std::int64_t rowLimit)
 {
+    rowsAllowed = rowLimit;
     anyRow = false;
     failed = false;
     matchedEdges = 0;
@@ -52,6 +54,7 @@ void beginCertificate()
 
 void certifyEmittedRow(const Site* left, const Site* right, const Site* middle)
 {
+    if (triangleCount > rowsAllowed) throw SweepAbandoned{};
     if (failed) return;
     if (anyRow && current.sides != 7u) {
         failed = true;
@@ -68,7 +71,7 @@ void certifyEmittedRow(const Site* left, const Site* right, const Site* middle)
     }
     if (left == right || right == middle || middle == left ||
         orientationSign(current.x[0], current.y[0], current.x[1], current.y[1], current.x[2], current.y[2]) >= 0)
-        failed = true;
+        throw SweepAbandoned{};
 }
 
 void certifyEdgeEnd(Edge* e, bool endWasSet)
@@ -96,10 +99,12 @@ void certifyEdgeEnd(Edge* e, bool endWasSet)
     }
     const Site* a = e->site[0];
     const Site* b = e->site[1];
-    if (e->firstRow == current.row || (e->firstForward != 0) == forward) {
+    if (e->firstRow == current.row) {
         failed = true;
         return;
     }
+    // Two rows on the same bank of one side overlap.
+    if ((e->firstForward != 0) == forward) throw SweepAbandoned{};
     // A side that fails the in-circle test still pairs its two rows: the
     // rows may yet form a triangulation, which flips then make Delaunay.
     if (strictlyInCircle(a->x, a->y, b->x, b->y, e->oppositeX, e->oppositeY, current.x[k], current.y[k],
@@ -114,6 +119,19 @@ bool certificateHolds(const HullCycle& hull, std::int32_t rowCount)
 }
 
 const std::vector<SuspectSide>& sidesNotDelaunay() { return notDelaunay; }
+
+const std::vector<SuspectSide>* unvouchedSides()
+{
+    if (failed || (anyRow && current.sides != 7u)) return nullptr;
+    static std::vector<SuspectSide> sides;
+    sides = notDelaunay;
+    for (const HalfEdge* he = leftSentinel->right; he != rightSentinel && he != nullptr; he = he->right) {
+        const Edge* e = he->edge;
+        if (e == nullptr || e == removedMarker) return nullptr;
+        if (hasEnd(e, 0) != hasEnd(e, 1)) sides.push_back(SuspectSide{e->firstRow, e->site[0]->number, e->site[1]->number});
+    }
+    return &sides;
+}
 
 Verdict certificateVerdict(const HullCycle& hull, std::int32_t rowCount)
 {

@@ -64,9 +64,15 @@ namespace sweeptri {
 extern bool certifying;
 
 struct SweepOverflow {};
+// Thrown out of the sweep at the first flaw that no repair can mend: a row
+// that is not strictly clockwise or repeats a corner, two rows that run one
+// side the same way (they overlap), or more rows than a triangulation of
+// the sites has. The rows are then recomputed whatever else happens.
+struct SweepAbandoned {};
 
-// Starts gathering for a sweep over siteCount sites.
-void beginCertificate();
+// Starts gathering for a sweep over siteCount sites whose triangulation
+// has rowLimit rows (2n - 2 - h, or 0 when the sites span no area).
+void beginCertificate(std::int64_t rowLimit);
 // Called by emitTriangle after it wrote a row.
 void certifyEmittedRow(const Site* left, const Site* right, const Site* middle);
 // Called by setEdgeEnd before it records an end for the row just written;
@@ -80,5 +86,11 @@ Verdict certificateVerdict(const HullCycle& hull, std::int32_t rowCount);
 bool certificateHolds(const HullCycle& hull, std::int32_t rowCount);
 // The sides that failed the in-circle test, in the rows that completed them.
 const std::vector<SuspectSide>& sidesNotDelaunay();
+// After the sweep, with the beach line as the sweep left it: every side the
+// certificate cannot vouch for as locally Delaunay, those that failed the
+// in-circle test and those of bisectors left with one end (their second
+// row, if any, was not seen). Null after a flaw in the sweep's bookkeeping,
+// when the certificate vouches for no side.
+const std::vector<SuspectSide>* unvouchedSides();
 
 }  // namespace sweeptri

@@ -40,6 +40,8 @@ static_assert(sizeof(Edge) == 64);
 
 inline bool hasEnd(const Edge* e, int side) { return ((e->endsSet >> side) & 1u) != 0; }
 
+struct IndexBlock;
+
 // One side of an edge as a boundary in the beach line, with its pending
 // circle event.
 struct HalfEdge {
@@ -54,7 +56,11 @@ struct HalfEdge {
         HalfEdge* queueNext;       // next in the bucket's chain (chained queue)
         std::size_t heapPosition;  // index of its entry in the heap (ordered queue)
     };
+    IndexBlock* indexBlock;  // its block in the beach line's index, or null
 };
+
+// One cache line.
+static_assert(sizeof(HalfEdge) == 64);
 
 // Marks a half-edge that has left the beach line. Never dereferenced.
 inline Edge* const removedMarker = reinterpret_cast<Edge*>(std::intptr_t(-2));

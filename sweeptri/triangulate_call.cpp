@@ -8,6 +8,7 @@
 #include "kyx.h"
 #include "record_pool.hpp"
 #include "site_order.hpp"
+#include "sweep_blocks.hpp"
 #include "sweep_driver.hpp"
 #include "sweep_state.hpp"
 #include "triangle_buffer.hpp"
@@ -93,7 +94,8 @@ void triangulateCall(int outputCount, kyArray* outputs[], int inputCount, const 
     if (sortedOption && !inSweepOrder(x, y, n))
         kyxErrMsgTxt("Points are not sorted: with 'sorted', Y must ascend, and X within equal Y.");
 
-    siteArray = static_cast<Site*>(kyCalloc(static_cast<std::size_t>(n) * sizeof(Site), 1));
+    forgetSweepBlocks();
+    siteArray = static_cast<Site*>(takeSweepBlock(static_cast<std::size_t>(n) * sizeof(Site)));
     if (sortedOption)
         copySites(x, y, siteArray, siteCount);
     else
