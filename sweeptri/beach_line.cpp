@@ -4,6 +4,7 @@
 #include "ky.h"
 #include "record_pool.hpp"
 #include "scaled_index.hpp"
+#include "slot_occupancy.hpp"
 #include "sweep_blocks.hpp"
 #include "sweep_geometry.hpp"
 
@@ -31,8 +32,18 @@ void initBeachLine()
     leftSentinel->right = rightSentinel;
     rightSentinel->left = leftSentinel;
     rightSentinel->right = nullptr;
-    slots[0] = leftSentinel;
-    slots[slotCount - 1] = rightSentinel;
+    initSlotOccupancy(slotCount);
+    placeInSlot(0, leftSentinel);
+    placeInSlot(slotCount - 1, rightSentinel);
+}
+
+void placeInSlot(std::int32_t b, HalfEdge* h)
+{
+    slots[b] = h;
+    if (h != nullptr)
+        markSlotFilled(b);
+    else
+        markSlotEmpty(b);
 }
 
 HalfEdge* newHalfEdge(Edge* edge, int side)
@@ -63,7 +74,7 @@ HalfEdge* readSlot(std::int32_t b)
     HalfEdge* h = slots[b];
     if (h == nullptr) return nullptr;
     if (h->edge != removedMarker) return h;
-    slots[b] = nullptr;
+    placeInSlot(b, nullptr);
     if (--h->slotRefs == 0) returnRecord(h, halfEdgePool);
     return nullptr;
 }
@@ -110,10 +121,21 @@ HalfEdge* searchIndex(HalfEdge* right, HalfEdge* notRight, const Site* p, std::i
 HalfEdge* findLeftOf(const Site* p)
 {
     const std::int32_t b = scaledIndex(p->x, minX, spanX, slotCount);
+    // The start: the slot's half-edge, or else the nearest filled slot's,
+    // the left one first at equal distance. Slots 0 and slotCount - 1 are
+    // never empty. Removed half-edges met on the way are discarded.
     HalfEdge* h = readSlot(b);
-    for (std::int32_t i = 1; h == nullptr; ++i) {
-        h = readSlot(b - i);
-        if (h == nullptr) h = readSlot(b + i);
+    if (h == nullptr) {
+        std::int32_t left = filledSlotAtOrBelow(b - 1), right = filledSlotAtOrAbove(b + 1);
+        for (;;) {
+            if (right < 0 || (left >= 0 && b - left <= right - b)) {
+                if ((h = readSlot(left)) != nullptr) break;
+                left = filledSlotAtOrBelow(left - 1);
+            } else {
+                if ((h = readSlot(right)) != nullptr) break;
+                right = filledSlotAtOrAbove(right + 1);
+            }
+        }
     }
 
     // The walk: right while p is right of the next half-edge, else left
@@ -156,7 +178,7 @@ HalfEdge* findLeftOf(const Site* p)
         // the one replaced here is live: its count may reach 0, and it goes
         // back to the pool when it leaves the beach line.
         if (slots[b] != nullptr) --slots[b]->slotRefs;
-        slots[b] = h;
+        placeInSlot(b, h);
         ++h->slotRefs;
     }
     return h;

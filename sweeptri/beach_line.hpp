@@ -41,6 +41,8 @@ void linkRightOf(HalfEdge* lb, HalfEdge* h);
 HalfEdge* findLeftOf(const Site* p);
 // The live half-edge in a slot, or null; discards a removed one.
 HalfEdge* readSlot(std::int32_t b);
+// Puts h into slot b, leaving slot counts to the caller (for tests).
+void placeInSlot(std::int32_t b, HalfEdge* h);
 // Takes h out of the beach line. With no slot referring to it, h goes back
 // to the half-edge pool; otherwise it is marked removed and goes back with
 // its last slot. h must not hold a queued event.

@@ -226,8 +226,8 @@ TEST_F(SweepPieces, OutwardSearchPrefersTheLeftSlotAndPurgesRemovedHalfEdges)
     linkRightOf(leftSentinel, a);
     linkRightOf(a, b);
     gone->edge = removedMarker;
-    slots[3] = a;
-    slots[5] = gone;
+    placeInSlot(3, a);
+    placeInSlot(5, gone);
     a->slotRefs = gone->slotRefs = 1;
     // Slot 4 is empty; the left slot at distance 1 is read first and holds
     // a live half-edge, so slot 5 is not read (and not purged). (4.5, 2)
@@ -239,7 +239,7 @@ TEST_F(SweepPieces, OutwardSearchPrefersTheLeftSlotAndPurgesRemovedHalfEdges)
 
     // A removed half-edge reads as empty, is cleared, and goes back to the
     // pool only with its last slot.
-    slots[2] = a;
+    placeInSlot(2, a);
     a->slotRefs = 2;
     unlinkHalfEdge(a);
     EXPECT_EQ(leftSentinel->right, b);

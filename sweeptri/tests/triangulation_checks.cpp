@@ -11,6 +11,7 @@
 #include <CGAL/convex_hull_2.h>
 
 #include "plugin_testing.hpp"
+#include "triangulation_check.hpp"
 
 namespace sweeptri::testing {
 
@@ -23,6 +24,15 @@ using Delaunay = CGAL::Delaunay_triangulation_2<Kernel, DataStructure>;
 using Point = Kernel::Point_2;
 
 }  // namespace
+
+bool exactlyDelaunay(const std::vector<double>& x, const std::vector<double>& y, const std::vector<Row>& rows)
+{
+    std::vector<double> values(3 * rows.size());
+    for (std::size_t r = 0; r < rows.size(); ++r)
+        for (int c = 0; c < 3; ++c) values[static_cast<std::size_t>(c) * rows.size() + r] = rows[r][c];
+    const ky::inspect::PointSet points{x.data(), y.data(), x.size()};
+    return ky::inspect::checkTriangulation(points, {values.data(), rows.size()}).isDelaunay();
+}
 
 Triangulation triangulate(const std::vector<double>& x, const std::vector<double>& y, bool sorted)
 {

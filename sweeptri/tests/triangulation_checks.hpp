@@ -34,6 +34,10 @@ std::vector<Row> canonicalSet(const std::vector<Row>& rows);
 // Number of points on the convex hull (corners only).
 int hullCorners(const std::vector<double>& x, const std::vector<double>& y);
 
+// True when the rows are a Delaunay triangulation of the points, by the
+// project's independent exact check (the one behind `kyhost check`).
+bool exactlyDelaunay(const std::vector<double>& x, const std::vector<double>& y, const std::vector<Row>& rows);
+
 // True when every row's corners run clockwise (exact predicate).
 bool allClockwise(const std::vector<Row>& rows, const std::vector<double>& x, const std::vector<double>& y);
 
