@@ -1,5 +1,6 @@
 #include "certified_sweep.hpp"
 
+#include <cstring>
 #include <new>
 
 #include "delaunay_repair.hpp"
@@ -16,6 +17,7 @@ namespace sweeptri {
 
 bool certificateEnabled = true;
 CertifiedPath lastCertifiedPath = CertifiedPath::Certified;
+void (*beforeCoordinatesAreReadAgain)() = nullptr;
 
 namespace {
 
@@ -30,6 +32,31 @@ struct CertifyingScope {
 
 enum class Outcome { Certified, Triangulated, Written, Abandoned };
 
+struct Coordinates {
+    const double* x;
+    const double* y;
+};
+
+void announceRereading()
+{
+    if (beforeCoordinatesAreReadAgain != nullptr) beforeCoordinatesAreReadAgain();
+}
+
+// The caller's coordinates, copied into a host block before a repair reads
+// them. The caller's arrays may be a mapped file that is truncated while
+// the call runs, and the fault then ends the call by a jump, which skips
+// the destructors of whatever is live: while the copy reads, that is only
+// host blocks, which the host reclaims. (The recomputation reads them
+// into a host block of its own first, for the same reason.)
+Coordinates copyCoordinates(const double* x, const double* y, std::int32_t n)
+{
+    announceRereading();
+    auto* copy = static_cast<double*>(kyCalloc(2 * static_cast<std::size_t>(n), sizeof(double)));
+    std::memcpy(copy, x, static_cast<std::size_t>(n) * sizeof(double));
+    std::memcpy(copy + n, y, static_cast<std::size_t>(n) * sizeof(double));
+    return Coordinates{copy, copy + n};
+}
+
 // The sweep under the certificate. The hull's boundary comes first: the
 // sweep hands finished sites back to the Site pool, which overwrites their
 // coordinates; and its size bounds the rows.
@@ -37,7 +64,7 @@ Outcome sweepAndCertify(HullCycle& hull)
 {
     hull = findHullCycle(siteArray, siteCount);
     const auto boundary = static_cast<std::int64_t>(hull.points.size());
-    beginCertificate(hull.hasArea() ? 2 * static_cast<std::int64_t>(siteCount) - 2 - boundary : 0);
+    beginCertificate(hull.hasArea() ? 2 * static_cast<std::int64_t>(siteCount) - 2 - boundary : 0, hull.areaBound);
     {
         CertifyingScope scope;
         try {
@@ -65,6 +92,7 @@ void sweepCertified(kyArray* result, const double* x, const double* y, int scale
         trimTriangleBuffer(result, triangleCapacity, triangleCount);
         return;
     }
+    Coordinates points{x, y};
     try {
         HullCycle hull;
         const Outcome outcome = sweepAndCertify(hull);
@@ -78,7 +106,8 @@ void sweepCertified(kyArray* result, const double* x, const double* y, int scale
             // certificate proved it, only the sides it found not Delaunay,
             // and those of rows the flips rewrite, need testing.
             trimTriangleBuffer(result, triangleCapacity, triangleCount);
-            if (repairByFlips(kyGetPr(result), triangleCount, x, y, siteCount, scaleExponent, hull,
+            points = copyCoordinates(x, y, siteCount);
+            if (repairByFlips(kyGetPr(result), triangleCount, points.x, points.y, siteCount, scaleExponent, hull,
                               &sidesNotDelaunay())) {
                 lastCertifiedPath = CertifiedPath::Flipped;
                 return;
@@ -89,8 +118,9 @@ void sweepCertified(kyArray* result, const double* x, const double* y, int scale
             // are checked, completed and flipped.
             const std::vector<SuspectSide>* suspects = unvouchedSides();
             trimTriangleBuffer(result, triangleCapacity, triangleCount);
-            const std::int32_t rows = completeAndRepair(kyGetPr(result), triangleCount, triangleCapacity, x, y,
-                                                        siteCount, scaleExponent, hull, suspects);
+            points = copyCoordinates(x, y, siteCount);
+            const std::int32_t rows = completeAndRepair(kyGetPr(result), triangleCount, triangleCapacity, points.x,
+                                                        points.y, siteCount, scaleExponent, hull, suspects);
             if (rows >= 0) {
                 lastCertifiedPath = rows == triangleCount ? CertifiedPath::Flipped : CertifiedPath::Completed;
                 triangleCount = rows;
@@ -105,7 +135,8 @@ void sweepCertified(kyArray* result, const double* x, const double* y, int scale
     // to the recomputation.
     giveBackAllSweepBlocks();
     lastCertifiedPath = CertifiedPath::Recomputed;
-    triangleCount = recomputeExactly(x, y, siteCount, scaleExponent, kyGetPr(result));
+    if (points.x == x) announceRereading();
+    triangleCount = recomputeExactly(points.x, points.y, siteCount, scaleExponent, kyGetPr(result));
     kySetM(result, triangleCount);
 }
 

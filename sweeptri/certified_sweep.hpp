@@ -20,6 +20,10 @@ extern bool certificateEnabled;
 enum class CertifiedPath { Certified, Flipped, Completed, Recomputed };
 extern CertifiedPath lastCertifiedPath;
 
+// Called, when set, right before the caller's coordinates are read again
+// after the sweep (for tests).
+extern void (*beforeCoordinatesAreReadAgain)();
+
 // Sweeps siteArray (ordered, checked, scaled by 2^scaleExponent) and leaves
 // the rows in result, the capacity-by-3 matrix from createTriangleBuffer,
 // trimmed to their count. x and y are the caller's coordinates.

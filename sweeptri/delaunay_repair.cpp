@@ -169,6 +169,7 @@ Cover Repair::matchSides(const HullCycle& hull)
     for (std::int32_t i = n_; i > 0; --i) start[i] = start[i - 1];
     start[0] = 0;
 
+    if (across_ != nullptr) kyFree(across_);
     across_ = static_cast<std::int32_t*>(kyCalloc(sides, sizeof(std::int32_t)));
     open_.clear();
     const std::int64_t openLimit = count_ == expected_ ? h : h + count_ / 8 + 64;

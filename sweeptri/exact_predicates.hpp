@@ -4,6 +4,8 @@
 // always the true sign for the given doubles.
 #pragma once
 
+#include <cmath>
+
 #include <CGAL/Exact_predicates_inexact_constructions_kernel.h>
 
 namespace sweeptri {
@@ -27,6 +29,28 @@ inline bool strictlyInCircle(double ax, double ay, double bx, double by, double 
     const auto side = CGAL::side_of_oriented_circle(ExactPoint(ax, ay), ExactPoint(bx, by), ExactPoint(cx, cy),
                                                     ExactPoint(dx, dy));
     return clockwise ? side == CGAL::ON_NEGATIVE_SIDE : side == CGAL::ON_POSITIVE_SIDE;
+}
+
+// The area of the triangle a, b, c computed in double, lowered and raised
+// by a bound of its rounding error: the exact area lies between the two.
+// With a difference or a product that is not finite, or so small that it
+// may have lost bits to underflow, the bounds are 0 and infinity.
+struct AreaBounds {
+    double lower;
+    double upper;
+};
+
+inline AreaBounds triangleAreaBounds(double ax, double ay, double bx, double by, double cx, double cy)
+{
+    const double p = (bx - ax) * (cy - ay), q = (cx - ax) * (by - ay);
+    const double size = std::fabs(p) + std::fabs(q);
+    // Each difference, product and the final difference round once: the
+    // error is below (u + 3u / (1 - 4u)) (|p| + |q|), u = 2^-53; 8u is a
+    // safe margin.
+    const double error = 0x1p-50 * size;
+    const double twice = std::fabs(p - q);
+    if (!std::isfinite(size) || (size != 0 && size < 0x1p-900)) return AreaBounds{0, INFINITY};
+    return AreaBounds{twice > error ? 0.5 * (twice - error) : 0.0, 0.5 * (twice + error)};
 }
 
 }  // namespace sweeptri

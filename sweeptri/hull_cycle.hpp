@@ -2,18 +2,32 @@
 // (also the points inside a hull edge), found with exact orientation tests.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
-#include <vector>
 
 #include "sweep_state.hpp"
 
 namespace sweeptri {
 
+// Site numbers in a host block of the running call, which the host
+// reclaims when the call ends, also when an error or a fault on a mapped
+// input ends it early.
+struct HostNumbers {
+    const std::int32_t* data = nullptr;
+    std::size_t count = 0;
+    std::size_t size() const { return count; }
+    bool empty() const { return count == 0; }
+    std::int32_t operator[](std::size_t i) const { return data[i]; }
+};
+
 struct HullCycle {
     // Site numbers of the boundary points, counter-clockwise, each once.
     // Empty when the sites are fewer than three or all on one line: the
     // hull then has no area.
-    std::vector<std::int32_t> points;
+    HostNumbers points;
+    // At least the hull's exact area (infinite where the arithmetic
+    // overflowed); 0 without area.
+    double areaBound = 0;
     bool hasArea() const { return !points.empty(); }
 };
 

@@ -26,6 +26,8 @@ bool anyRow = false;
 bool failed = false;
 std::int64_t matchedEdges = 0;
 std::int64_t rowsAllowed = 0;
+double areaAllowed = 0;
+double rowsArea = 0;  // at most the rows' exact areas summed
 std::vector<SuspectSide> notDelaunay;
 
 std::uint64_t directedSide(std::int32_t from, std::int32_t to)
@@ -42,9 +44,11 @@ int cornerOf(const Site* s)
 
 }  // namespace
 
-void beginCertificate(std::int64_t rowLimit)
+void beginCertificate(std::int64_t rowLimit, double areaLimit)
 {
     rowsAllowed = rowLimit;
+    areaAllowed = areaLimit;
+    rowsArea = 0;
     anyRow = false;
     failed = false;
     matchedEdges = 0;
@@ -55,6 +59,11 @@ void beginCertificate(std::int64_t rowLimit)
 void certifyEmittedRow(const Site* left, const Site* right, const Site* middle)
 {
     if (triangleCount > rowsAllowed) throw SweepAbandoned{};
+    // Rows inside the hull that cover more than its area overlap. The sum
+    // is rounded down by more than its own rounding (below 2^-22 of it for
+    // fewer than 2^30 rows).
+    rowsArea += triangleAreaBounds(left->x, left->y, right->x, right->y, middle->x, middle->y).lower;
+    if (rowsArea * (1 - 0x1p-20) > areaAllowed) throw SweepAbandoned{};
     if (failed) return;
     if (anyRow && current.sides != 7u) {
         failed = true;

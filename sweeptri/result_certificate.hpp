@@ -66,13 +66,15 @@ extern bool certifying;
 struct SweepOverflow {};
 // Thrown out of the sweep at the first flaw that no repair can mend: a row
 // that is not strictly clockwise or repeats a corner, two rows that run one
-// side the same way (they overlap), or more rows than a triangulation of
-// the sites has. The rows are then recomputed whatever else happens.
+// side the same way (they overlap), more rows than a triangulation of the
+// sites has, or rows whose areas add up to more than the hull's (they
+// overlap too). The rows are then recomputed whatever else happens.
 struct SweepAbandoned {};
 
 // Starts gathering for a sweep over siteCount sites whose triangulation
-// has rowLimit rows (2n - 2 - h, or 0 when the sites span no area).
-void beginCertificate(std::int64_t rowLimit);
+// has rowLimit rows (2n - 2 - h, or 0 when the sites span no area) and
+// whose hull's area is at most areaLimit.
+void beginCertificate(std::int64_t rowLimit, double areaLimit);
 // Called by emitTriangle after it wrote a row.
 void certifyEmittedRow(const Site* left, const Site* right, const Site* middle);
 // Called by setEdgeEnd before it records an end for the row just written;

@@ -64,7 +64,7 @@ protected:
         writePosition = buffer.data();
 
         const auto boundary = static_cast<std::int64_t>(hull.points.size());
-        beginCertificate(hull.hasArea() ? 2 * static_cast<std::int64_t>(n) - 2 - boundary : 0);
+        beginCertificate(hull.hasArea() ? 2 * static_cast<std::int64_t>(n) - 2 - boundary : 0, hull.areaBound);
         lastAbandoned = false;
         certifying = true;
         // All edges first: a completed edge goes back to the pool at once.
@@ -163,6 +163,13 @@ TEST_F(CertificateVerdict, EachFaultFails)
     EXPECT_TRUE(lastAbandoned);
     EXPECT_FALSE(verdict(kite, {{0, 2, 1}, {0, 3, 2}, {0, 3, 2}}, Fault::None));  // more rows than 2n - 2 - h
     EXPECT_TRUE(lastAbandoned);
+    // Rows that overlap without sharing a side, fewer than 2n - 2 - h: their
+    // areas add up to more than the hull's.
+    const std::vector<std::array<double, 2>> squareAndCentre = {{0, 0}, {10, 0}, {10, 10}, {0, 10}, {5, 5}};
+    EXPECT_FALSE(verdict(squareAndCentre, {{0, 2, 1}, {0, 3, 2}, {4, 2, 1}}, Fault::None));
+    EXPECT_TRUE(lastAbandoned);
+    EXPECT_FALSE(verdict(squareAndCentre, {{0, 2, 1}, {0, 3, 2}}, Fault::None));  // right rows, but point 4 unused
+    EXPECT_FALSE(lastAbandoned);
     // Collinear points (with one off the line left out): no row may exist.
     const std::vector<std::array<double, 2>> line = {{0, 0}, {1, 1}, {2, 2}};
     EXPECT_FALSE(verdict(line, {{0, 2, 1}}, Fault::None));
