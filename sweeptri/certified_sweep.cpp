@@ -1,6 +1,5 @@
 #include "certified_sweep.hpp"
 
-#include <cstring>
 #include <new>
 
 #include "delaunay_repair.hpp"
@@ -32,29 +31,14 @@ struct CertifyingScope {
 
 enum class Outcome { Certified, Triangulated, Written, Abandoned };
 
-struct Coordinates {
-    const double* x;
-    const double* y;
-};
-
+// The repairs and the recomputation read the caller's coordinates again.
+// The caller's arrays may be a mapped file that is truncated while the call
+// runs; the fault then ends the call by a jump, which skips the destructors
+// of whatever is live. So each reads them into host blocks first, which the
+// host reclaims, while nothing else of theirs is live.
 void announceRereading()
 {
     if (beforeCoordinatesAreReadAgain != nullptr) beforeCoordinatesAreReadAgain();
-}
-
-// The caller's coordinates, copied into a host block before a repair reads
-// them. The caller's arrays may be a mapped file that is truncated while
-// the call runs, and the fault then ends the call by a jump, which skips
-// the destructors of whatever is live: while the copy reads, that is only
-// host blocks, which the host reclaims. (The recomputation reads them
-// into a host block of its own first, for the same reason.)
-Coordinates copyCoordinates(const double* x, const double* y, std::int32_t n)
-{
-    announceRereading();
-    auto* copy = static_cast<double*>(kyCalloc(2 * static_cast<std::size_t>(n), sizeof(double)));
-    std::memcpy(copy, x, static_cast<std::size_t>(n) * sizeof(double));
-    std::memcpy(copy + n, y, static_cast<std::size_t>(n) * sizeof(double));
-    return Coordinates{copy, copy + n};
 }
 
 // The sweep under the certificate. The hull's boundary comes first: the
@@ -92,7 +76,6 @@ void sweepCertified(kyArray* result, const double* x, const double* y, int scale
         trimTriangleBuffer(result, triangleCapacity, triangleCount);
         return;
     }
-    Coordinates points{x, y};
     try {
         HullCycle hull;
         const Outcome outcome = sweepAndCertify(hull);
@@ -106,8 +89,8 @@ void sweepCertified(kyArray* result, const double* x, const double* y, int scale
             // certificate proved it, only the sides it found not Delaunay,
             // and those of rows the flips rewrite, need testing.
             trimTriangleBuffer(result, triangleCapacity, triangleCount);
-            points = copyCoordinates(x, y, siteCount);
-            if (repairByFlips(kyGetPr(result), triangleCount, points.x, points.y, siteCount, scaleExponent, hull,
+            announceRereading();
+            if (repairByFlips(kyGetPr(result), triangleCount, x, y, siteCount, scaleExponent, hull,
                               &sidesNotDelaunay())) {
                 lastCertifiedPath = CertifiedPath::Flipped;
                 return;
@@ -118,9 +101,9 @@ void sweepCertified(kyArray* result, const double* x, const double* y, int scale
             // are checked, completed and flipped.
             const std::vector<SuspectSide>* suspects = unvouchedSides();
             trimTriangleBuffer(result, triangleCapacity, triangleCount);
-            points = copyCoordinates(x, y, siteCount);
-            const std::int32_t rows = completeAndRepair(kyGetPr(result), triangleCount, triangleCapacity, points.x,
-                                                        points.y, siteCount, scaleExponent, hull, suspects);
+            announceRereading();
+            const std::int32_t rows = completeAndRepair(kyGetPr(result), triangleCount, triangleCapacity, x, y,
+                                                        siteCount, scaleExponent, hull, suspects);
             if (rows >= 0) {
                 lastCertifiedPath = rows == triangleCount ? CertifiedPath::Flipped : CertifiedPath::Completed;
                 triangleCount = rows;
@@ -135,8 +118,8 @@ void sweepCertified(kyArray* result, const double* x, const double* y, int scale
     // to the recomputation.
     giveBackAllSweepBlocks();
     lastCertifiedPath = CertifiedPath::Recomputed;
-    if (points.x == x) announceRereading();
-    triangleCount = recomputeExactly(points.x, points.y, siteCount, scaleExponent, kyGetPr(result));
+    announceRereading();
+    triangleCount = recomputeExactly(x, y, siteCount, scaleExponent, kyGetPr(result));
     kySetM(result, triangleCount);
 }
 

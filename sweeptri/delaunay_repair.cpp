@@ -9,7 +9,6 @@
 #include "exact_predicates.hpp"
 #include "hole_filling.hpp"
 #include "ky.h"
-#include "scaled_points.hpp"
 
 namespace sweeptri {
 
@@ -23,27 +22,56 @@ std::uint64_t directedSide(std::int32_t from, std::int32_t to)
 std::int32_t sideFrom(std::uint64_t side) { return static_cast<std::int32_t>(side >> 32); }
 std::int32_t sideTo(std::uint64_t side) { return static_cast<std::int32_t>(side & 0xffffffffu); }
 
+// A zero-filled host block of count values of T, handed back when it goes
+// out of scope; the host reclaims it when the call ends some other way.
+template <typename T>
+class HostBlock {
+public:
+    HostBlock() = default;
+    explicit HostBlock(std::size_t count) : data_(static_cast<T*>(kyCalloc(count == 0 ? 1 : count, sizeof(T)))) {}
+    HostBlock(const HostBlock&) = delete;
+    HostBlock& operator=(const HostBlock&) = delete;
+    HostBlock& operator=(HostBlock&& other) noexcept
+    {
+        std::swap(data_, other.data_);
+        return *this;
+    }
+    ~HostBlock()
+    {
+        if (data_ != nullptr) kyFree(data_);
+    }
+    T* get() const { return data_; }
+    T& operator[](std::size_t i) const { return data_[i]; }
+
+private:
+    T* data_ = nullptr;
+};
+
 // What the rows cover: the hull, as a triangulation; part of it, as a
 // triangulation of that part (each side matched at most once, in the
 // opposite direction, and fewer rows than the hull needs); or neither.
 enum class Cover { Triangulation, Part, None };
 
+// The rows' table, in numbers of its own: the points are numbered in the
+// order in which the rows first name them, and their coordinates gathered
+// in that order. The sweep writes rows in sweep order, so neighbouring
+// rows name points with nearby numbers, and the scans of the table read
+// memory nearly in order instead of at the points' places in the input.
+// The caller's coordinates are read only while the table is built, into
+// host blocks (a fault on a mapped input then ends the call with nothing
+// else to release).
 class Repair {
 public:
-    Repair(double* rows, std::int32_t count, const ScaledPoints& points, std::int32_t n)
-        : rows_(rows), count_(count), givenCount_(count), points_(points), n_(n)
+    Repair(double* rows, std::int32_t count, std::int32_t capacity, const double* x, const double* y, int exponent,
+           std::int32_t n)
+        : rows_(rows), count_(count), givenCount_(count), capacity_(std::max(count, capacity)), x_(x), y_(y),
+          exponent_(exponent), n_(n)
     {
-    }
-    Repair(const Repair&) = delete;
-    Repair& operator=(const Repair&) = delete;
-    ~Repair()
-    {
-        if (across_ != nullptr) kyFree(across_);
     }
 
     bool loadCorners();
     Cover matchSides(const HullCycle& hull);
-    bool fillUncovered(std::int32_t capacity);
+    bool fillUncovered();
     void writeRows();
     bool flipUntilDelaunay(const std::vector<SuspectSide>* suspects);
     std::int32_t count() const { return count_; }
@@ -52,43 +80,46 @@ private:
     double* rows_;
     std::int32_t count_;
     std::int32_t givenCount_;  // rows before any were appended
-    ScaledPoints points_;
+    std::int32_t capacity_;    // rows the table and rows_ have room for
+    const double* x_;
+    const double* y_;
+    int exponent_;
     std::int32_t n_;
     std::int64_t expected_ = 0;  // rows of a triangulation of the hull
-    // The rows' corners as 0-based integers, three per row: the scans and
-    // flips read these instead of converting the column-major doubles.
-    std::vector<std::int32_t> corners_;
-    std::int32_t* across_ = nullptr;  // per row and corner: the row across the opposite side, or -1
+    HostBlock<std::int32_t> corners_;  // three own numbers a row
+    HostBlock<std::int32_t> across_;   // per row and corner: the row across the opposite side, or -1
+    HostBlock<std::int32_t> numberOf_;  // per point: its own number + 1
+    HostBlock<std::int32_t> pointOf_;   // per own number: the point
+    HostBlock<double> xy_;              // per own number: x and y, scaled
+    std::int32_t usedPoints_ = 0;       // own numbers below it are corners of some row
     // The hull's edges as the rows inside run them, sorted.
     std::vector<std::uint64_t> boundary_;
     // Sides without a reverse, sorted, each with its row and corner (3r + k).
     std::vector<std::pair<std::uint64_t, std::int64_t>> open_;
-    // Points that are a corner of no row.
-    std::vector<std::int32_t> loose_;
 
+    double px(std::int32_t i) const { return xy_[2 * static_cast<std::size_t>(i)]; }
+    double py(std::int32_t i) const { return xy_[2 * static_cast<std::size_t>(i) + 1]; }
+    std::int32_t own(std::int32_t point) const { return numberOf_[static_cast<std::size_t>(point)] - 1; }
     std::int32_t corner(std::int32_t r, int k) const { return corners_[3 * static_cast<std::size_t>(r) + k]; }
-    std::int32_t storedCorner(std::int32_t r, int k) const
-    {
-        return static_cast<std::int32_t>(rows_[static_cast<std::ptrdiff_t>(k) * count_ + r]) - 1;
-    }
     void setRow(std::int32_t r, std::int32_t a, std::int32_t b, std::int32_t c)
     {
         std::int32_t* row = &corners_[3 * static_cast<std::size_t>(r)];
         row[0] = a;
         row[1] = b;
         row[2] = c;
-        rows_[r] = a + 1.0;
-        rows_[count_ + r] = b + 1.0;
-        rows_[2 * static_cast<std::ptrdiff_t>(count_) + r] = c + 1.0;
+        rows_[r] = pointOf_[static_cast<std::size_t>(a)] + 1.0;
+        rows_[count_ + r] = pointOf_[static_cast<std::size_t>(b)] + 1.0;
+        rows_[2 * static_cast<std::ptrdiff_t>(count_) + r] = pointOf_[static_cast<std::size_t>(c)] + 1.0;
     }
-    std::int32_t& across(std::int32_t r, int k) { return across_[3 * static_cast<std::ptrdiff_t>(r) + k]; }
+    std::int32_t& across(std::int32_t r, int k) { return across_[3 * static_cast<std::size_t>(r) + k]; }
     int slotToward(std::int32_t r, std::int32_t other)
     {
         for (int k = 0; k < 3; ++k)
             if (across(r, k) == other) return k;
         return -1;
     }
-    // The corner of row r opposite the side joining a and b, or -1.
+    // The corner of row r opposite the side joining a and b (own numbers),
+    // or -1.
     int cornerOpposite(std::int32_t r, std::int32_t a, std::int32_t b) const
     {
         for (int k = 0; k < 3; ++k) {
@@ -97,16 +128,22 @@ private:
         }
         return -1;
     }
-    bool clockwise(std::int32_t r) const
-    {
-        const std::int32_t a = corner(r, 0), b = corner(r, 1), c = corner(r, 2);
-        return orientationSign(points_.px(a), points_.py(a), points_.px(b), points_.py(b), points_.px(c),
-                               points_.py(c)) < 0;
-    }
     bool properRow(std::int32_t r) const
     {
-        return corner(r, 0) != corner(r, 1) && corner(r, 1) != corner(r, 2) && corner(r, 2) != corner(r, 0) &&
-               clockwise(r);
+        const std::int32_t a = corner(r, 0), b = corner(r, 1), c = corner(r, 2);
+        return a != b && b != c && c != a && orientationSign(px(a), py(a), px(b), py(b), px(c), py(c)) < 0;
+    }
+    // Gives point i the next own number and gathers its coordinates.
+    std::int32_t number(std::int32_t i, std::int32_t& next)
+    {
+        std::int32_t& slot = numberOf_[static_cast<std::size_t>(i)];
+        if (slot == 0) {
+            slot = ++next;
+            pointOf_[static_cast<std::size_t>(next - 1)] = i;
+            xy_[2 * static_cast<std::size_t>(next - 1)] = exponent_ == 0 ? x_[i] : std::ldexp(x_[i], exponent_);
+            xy_[2 * static_cast<std::size_t>(next - 1) + 1] = exponent_ == 0 ? y_[i] : std::ldexp(y_[i], exponent_);
+        }
+        return slot - 1;
     }
     bool needsFlip(std::int32_t r, int k);
     void flip(std::int32_t r, int k, std::vector<std::pair<std::int32_t, int>>& pending);
@@ -126,15 +163,21 @@ private:
 
 bool Repair::loadCorners()
 {
-    corners_.resize(3 * static_cast<std::size_t>(count_));
+    corners_ = HostBlock<std::int32_t>(3 * static_cast<std::size_t>(capacity_));
+    numberOf_ = HostBlock<std::int32_t>(static_cast<std::size_t>(n_));
+    pointOf_ = HostBlock<std::int32_t>(static_cast<std::size_t>(n_));
+    xy_ = HostBlock<double>(2 * static_cast<std::size_t>(n_));
+    std::int32_t next = 0;
     for (std::int32_t r = 0; r < count_; ++r) {
         for (int k = 0; k < 3; ++k) {
             const double v = rows_[static_cast<std::ptrdiff_t>(k) * count_ + r];
             if (!(v >= 1.0 && v <= n_) || v != std::floor(v)) return false;
-            corners_[3 * static_cast<std::size_t>(r) + k] = storedCorner(r, k);
+            corners_[3 * static_cast<std::size_t>(r) + k] = number(static_cast<std::int32_t>(v) - 1, next);
         }
         if (!properRow(r)) return false;
     }
+    usedPoints_ = next;
+    for (std::int32_t i = 0; i < n_; ++i) number(i, next);
     return true;
 }
 
@@ -154,31 +197,29 @@ Cover Repair::matchSides(const HullCycle& hull)
         std::int32_t previous;
     };
     const auto sides = 3 * static_cast<std::size_t>(count_);
-    auto* start = static_cast<std::uint32_t*>(kyCalloc(static_cast<std::size_t>(n_) + 1, sizeof(std::uint32_t)));
-    auto* around = static_cast<Around*>(kyCalloc(sides, sizeof(Around)));
+    HostBlock<std::uint32_t> start(static_cast<std::size_t>(n_) + 1);
+    HostBlock<Around> around(sides);
     for (std::int32_t r = 0; r < count_; ++r)
-        for (int k = 0; k < 3; ++k) ++start[corner(r, k) + 1];
-    loose_.clear();
-    for (std::int32_t i = 0; i < n_; ++i) {
-        if (start[i + 1] == 0) loose_.push_back(i);
-        start[i + 1] += start[i];
-    }
+        for (int k = 0; k < 3; ++k) ++start[static_cast<std::size_t>(corner(r, k)) + 1];
+    for (std::int32_t i = 0; i < n_; ++i) start[static_cast<std::size_t>(i) + 1] += start[static_cast<std::size_t>(i)];
     for (std::int32_t r = 0; r < count_; ++r)
         for (int k = 0; k < 3; ++k)
-            around[start[corner(r, k)]++] = Around{r, corner(r, (k + 1) % 3), corner(r, (k + 2) % 3)};
-    for (std::int32_t i = n_; i > 0; --i) start[i] = start[i - 1];
+            around[start[static_cast<std::size_t>(corner(r, k))]++] =
+                Around{r, corner(r, (k + 1) % 3), corner(r, (k + 2) % 3)};
+    for (std::int32_t i = n_; i > 0; --i) start[static_cast<std::size_t>(i)] = start[static_cast<std::size_t>(i) - 1];
     start[0] = 0;
 
-    if (across_ != nullptr) kyFree(across_);
-    across_ = static_cast<std::int32_t*>(kyCalloc(sides, sizeof(std::int32_t)));
+    across_ = HostBlock<std::int32_t>(3 * static_cast<std::size_t>(capacity_));
     open_.clear();
+    // A triangulation leaves h sides open; a larger uncovered part is left
+    // to the exact recomputation.
     const std::int64_t openLimit = count_ == expected_ ? h : h + count_ / 8 + 64;
     bool valid = true;
     for (std::int32_t r = 0; r < count_ && valid; ++r) {
         for (int k = 0; k < 3 && valid; ++k) {
             const std::int32_t u = corner(r, (k + 1) % 3), v = corner(r, (k + 2) % 3);
             std::int32_t reverse = -1;
-            for (std::uint32_t j = start[u]; j < start[u + 1]; ++j) {
+            for (std::uint32_t j = start[static_cast<std::size_t>(u)]; j < start[static_cast<std::size_t>(u) + 1]; ++j) {
                 const Around& entry = around[j];
                 if (entry.row != r && entry.next == v) valid = false;  // u -> v in two rows
                 if (entry.previous == v) {
@@ -188,19 +229,15 @@ Cover Repair::matchSides(const HullCycle& hull)
             }
             across(r, k) = reverse;
             if (reverse < 0) {
-                // A triangulation leaves h sides open; a larger uncovered
-                // part is left to the exact recomputation.
                 if (static_cast<std::int64_t>(open_.size()) >= openLimit) valid = false;
                 open_.emplace_back(directedSide(u, v), 3 * static_cast<std::int64_t>(r) + k);
             }
         }
     }
-    kyFree(around);
-    kyFree(start);
     if (!valid) return Cover::None;
     boundary_.clear();
     for (std::size_t i = 0; i < hull.points.size(); ++i)
-        boundary_.push_back(directedSide(hull.points[(i + 1) % hull.points.size()], hull.points[i]));
+        boundary_.push_back(directedSide(own(hull.points[(i + 1) % hull.points.size()]), own(hull.points[i])));
     std::sort(boundary_.begin(), boundary_.end());
     std::sort(open_.begin(), open_.end());
     if (count_ < expected_) return Cover::Part;
@@ -216,7 +253,7 @@ Cover Repair::matchSides(const HullCycle& hull)
 // that no row runs. Its triangles are appended, and their sides matched
 // with each other and with the open sides: what stays open must be exactly
 // the hull's boundary, and the rows must number 2n - 2 - h.
-bool Repair::fillUncovered(std::int32_t capacity)
+bool Repair::fillUncovered()
 {
     std::vector<DirectedSide> outline;
     std::size_t i = 0, j = 0;
@@ -232,19 +269,16 @@ bool Repair::fillUncovered(std::int32_t capacity)
             ++j;
         }
     }
+    std::vector<std::int32_t> loose;
+    for (std::int32_t p = usedPoints_; p < n_; ++p) loose.push_back(p);
     std::vector<std::int32_t> added;
-    if (!fillRegion(outline, loose_, points_, added)) return false;
+    if (!fillRegion(outline, loose, xy_.get(), added)) return false;
     const auto total = static_cast<std::int64_t>(count_) + static_cast<std::int64_t>(added.size() / 3);
-    if (total != expected_ || total > capacity) return false;
-    const std::int32_t newCount = static_cast<std::int32_t>(total);
-    corners_.insert(corners_.end(), added.begin(), added.end());
+    if (total != expected_ || total > capacity_) return false;
+    const auto newCount = static_cast<std::int32_t>(total);
+    std::copy(added.begin(), added.end(), corners_.get() + 3 * static_cast<std::ptrdiff_t>(count_));
     for (std::int32_t r = count_; r < newCount; ++r)
         if (!properRow(r)) return false;
-
-    auto* grown = static_cast<std::int32_t*>(kyCalloc(3 * static_cast<std::size_t>(newCount), sizeof(std::int32_t)));
-    std::copy(across_, across_ + 3 * static_cast<std::ptrdiff_t>(count_), grown);
-    kyFree(across_);
-    across_ = grown;
 
     std::unordered_map<std::uint64_t, std::int64_t> unmatched;
     unmatched.reserve(open_.size() + added.size());
@@ -257,7 +291,7 @@ bool Repair::fillUncovered(std::int32_t capacity)
             if (reverse != unmatched.end()) {
                 const std::int64_t slot = reverse->second;
                 across(r, k) = static_cast<std::int32_t>(slot / 3);
-                across_[slot] = r;
+                across_[static_cast<std::size_t>(slot)] = r;
                 unmatched.erase(reverse);
             } else if (!unmatched.emplace(directedSide(u, v), 3 * static_cast<std::int64_t>(r) + k).second) {
                 return false;  // u -> v in two rows
@@ -288,8 +322,7 @@ bool Repair::needsFlip(std::int32_t r, int k)
     if (j < 0) return false;
     const std::int32_t f = corner(r, k), u = corner(r, (k + 1) % 3), v = corner(r, (k + 2) % 3);
     const std::int32_t g = corner(s, j);
-    return strictlyInCircle(points_.px(f), points_.py(f), points_.px(u), points_.py(u), points_.px(v), points_.py(v),
-                            points_.px(g), points_.py(g), true);
+    return strictlyInCircle(px(f), py(f), px(u), py(u), px(v), py(v), px(g), py(g), true);
 }
 
 void Repair::flip(std::int32_t r, int k, std::vector<std::pair<std::int32_t, int>>& pending)
@@ -328,8 +361,8 @@ void Repair::markSuspects(const std::vector<SuspectSide>& suspects)
 {
     marks_.assign(static_cast<std::size_t>(count_), 0);
     for (const SuspectSide& side : suspects) {
-        if (side.row < 0 || side.row >= count_) continue;
-        const int k = cornerOpposite(side.row, side.a, side.b);
+        if (side.row < 0 || side.row >= count_ || side.a < 0 || side.a >= n_ || side.b < 0 || side.b >= n_) continue;
+        const int k = cornerOpposite(side.row, own(side.a), own(side.b));
         if (k < 0) continue;
         marks_[static_cast<std::size_t>(side.row)] |= static_cast<std::uint8_t>(1u << k);
         // The same side seen from the row across: the in-circle test gives
@@ -344,9 +377,10 @@ void Repair::markSuspects(const std::vector<SuspectSide>& suspects)
 
 // The first pass visits every side in row order, and each flip's outer
 // sides are tested again at once. With suspects, a side is tested in the
-// pass only if it is listed or one of its two rows has been rewritten: every
-// other side is vouched to be locally Delaunay and would not flip, so the
-// flips, and their order, are the same as when every side is tested.
+// pass only if it is listed or one of its two rows has been rewritten (or
+// appended): every other side is vouched to be locally Delaunay and would
+// not flip, so the flips, and their order, are the same as when every side
+// is tested.
 bool Repair::flipUntilDelaunay(const std::vector<SuspectSide>* suspects)
 {
     if (suspects != nullptr) {
@@ -375,7 +409,7 @@ bool Repair::flipUntilDelaunay(const std::vector<SuspectSide>* suspects)
 bool repairByFlips(double* rows, std::int32_t count, const double* x, const double* y, std::int32_t n, int exponent,
                    const HullCycle& hull, const std::vector<SuspectSide>* suspects)
 {
-    Repair repair(rows, count, ScaledPoints{x, y, exponent}, n);
+    Repair repair(rows, count, count, x, y, exponent, n);
     return repair.loadCorners() && repair.matchSides(hull) == Cover::Triangulation &&
            repair.flipUntilDelaunay(suspects);
 }
@@ -384,12 +418,12 @@ std::int32_t completeAndRepair(double* rows, std::int32_t count, std::int32_t ca
                                const double* y, std::int32_t n, int exponent, const HullCycle& hull,
                                const std::vector<SuspectSide>* suspects)
 {
-    Repair repair(rows, count, ScaledPoints{x, y, exponent}, n);
+    Repair repair(rows, count, capacity, x, y, exponent, n);
     if (!repair.loadCorners()) return -1;
     switch (repair.matchSides(hull)) {
     case Cover::None: return -1;
     case Cover::Part:
-        if (!repair.fillUncovered(capacity)) return -1;
+        if (!repair.fillUncovered()) return -1;
         repair.writeRows();
         break;
     case Cover::Triangulation: break;

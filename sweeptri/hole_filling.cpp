@@ -54,7 +54,7 @@ void markDepths(Constrained& triangulation)
 }  // namespace
 
 bool fillRegion(const std::vector<DirectedSide>& boundary, const std::vector<std::int32_t>& loosePoints,
-                const ScaledPoints& points, std::vector<std::int32_t>& rows)
+                const double* xy, std::vector<std::int32_t>& rows)
 {
     Constrained triangulation;
     std::unordered_map<std::int32_t, Constrained::Vertex_handle> vertices;
@@ -62,7 +62,7 @@ bool fillRegion(const std::vector<DirectedSide>& boundary, const std::vector<std
     // side inserted later would split a constrained edge.
     const auto addVertex = [&](std::int32_t i) {
         if (vertices.count(i) != 0) return;
-        const Constrained::Vertex_handle v = triangulation.insert(ExactPoint(points.px(i), points.py(i)));
+        const Constrained::Vertex_handle v = triangulation.insert(ExactPoint(xy[2 * i], xy[2 * i + 1]));
         v->info() = i;
         vertices.emplace(i, v);
     };

@@ -13,8 +13,6 @@
 #include <cstdint>
 #include <vector>
 
-#include "scaled_points.hpp"
-
 namespace sweeptri {
 
 // A directed side from point `from` to point `to` (0-based).
@@ -26,10 +24,10 @@ struct DirectedSide {
 // Appends to rows (three 0-based corners a row, clockwise) the triangles of
 // the region bounded by the given sides, each run with the region on its
 // right, using as corners the sides' ends and the loose points (points that
-// no row uses). A triangle is taken where an odd number of sides separate
-// it from far away. Returns false when the sides cross each other or pass
-// through a point.
+// no row uses). Point i lies at (xy[2i], xy[2i + 1]). A triangle is taken
+// where an odd number of sides separate it from far away. Returns false when
+// the sides overlap or cross.
 bool fillRegion(const std::vector<DirectedSide>& boundary, const std::vector<std::int32_t>& loosePoints,
-                const ScaledPoints& points, std::vector<std::int32_t>& rows);
+                const double* xy, std::vector<std::int32_t>& rows);
 
 }  // namespace sweeptri

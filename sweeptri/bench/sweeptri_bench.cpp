@@ -11,6 +11,7 @@
 // Usage: sweeptri_bench [REPEATS [SET ...]]   (default: 7 runs, 3 for 10^6
 //        points; every set)
 //        sweeptri_bench certificate [REPEATS]
+//        sweeptri_bench recompute [REPEATS]
 //
 // The second form times the call with and without the result certificate
 // (the same core, linked in, with its internal switch) on 10^6 uniform
@@ -19,6 +20,12 @@
 // memory per point, whether the sweep's rows were kept, and the certified
 // call's time against CGAL on the same points (the ratio that matters where
 // the call recomputes).
+//
+// The third form times the exact recomputation alone (CGAL's triangulation,
+// the rows' order keys, their sort and the rows written out) against CGAL
+// building the triangulation of the same points and copying its triangles
+// out, on 10^6 uniform, lognormal (sigma 5) and half-on-a-line points and
+// the grid tilted by 30 degrees.
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -36,7 +43,9 @@
 #include <CGAL/Triangulation_vertex_base_with_info_2.h>
 
 #include "call_runner.hpp"
+#include "call_context.hpp"
 #include "certified_sweep.hpp"
+#include "exact_recompute.hpp"
 #include "triangulate_call.hpp"
 #include "host_array.hpp"
 #include "plugin_loader.hpp"
@@ -297,10 +306,64 @@ void certificateCost(int repeats)
     }
 }
 
+// Lognormal coordinates (sigma 5): sweeps of these stop early, and the
+// call is the recomputation.
+PointSet lognormalPoints(int n, std::uint64_t seed)
+{
+    std::mt19937_64 random(seed);
+    std::lognormal_distribution<double> lognormal(0.0, 5.0);
+    PointSet points;
+    for (int i = 0; i < n; ++i) {
+        points.x.push_back(lognormal(random));
+        points.y.push_back(lognormal(random));
+    }
+    return points;
+}
+
+// Half the points on the line y = 0.5, half uniform.
+PointSet halfOnALine(int n, std::uint64_t seed)
+{
+    PointSet points = uniformPoints(n, seed);
+    for (int i = 0; i < n; i += 2) points.y[static_cast<std::size_t>(i)] = 0.5;
+    return points;
+}
+
+void recomputationCost(int repeats)
+{
+    struct Set {
+        const char* name;
+        PointSet points;
+    };
+    const Set sets[] = {{"uniform", uniformPoints(1000000, 1)},
+                        {"lognormal", lognormalPoints(1000000, 10)},
+                        {"half-line", halfOnALine(1000000, 11)},
+                        {"tilted-30", turnedGrid(1000, 1.0, 30.0, 8)}};
+    std::printf("%-10s %9s %14s %10s %8s\n", "points", "n", "recompute s", "CGAL s", "ratio");
+    for (const Set& set : sets) {
+        const auto n = static_cast<std::int32_t>(set.points.x.size());
+        std::vector<double> rows(3 * (2 * static_cast<std::size_t>(n) + 100));
+        std::vector<double> seconds;
+        for (int r = 0; r < repeats; ++r) {
+            ky::CallScope call([](const std::string&) {});
+            const auto start = std::chrono::steady_clock::now();
+            sweeptri::recomputeExactly(set.points.x.data(), set.points.y.data(), n, 0, rows.data());
+            seconds.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        }
+        const CgalTiming cgal = timeCgal(set.points, repeats);
+        const double ours = median(seconds);
+        std::printf("%-10s %9d %14.4f %10.4f %8.2f\n", set.name, n, ours, cgal.seconds, ours / cgal.seconds);
+        std::fflush(stdout);
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
+    if (argc > 1 && std::string(argv[1]) == "recompute") {
+        recomputationCost(argc > 2 ? std::max(1, std::atoi(argv[2])) : 5);
+        return 0;
+    }
     if (argc > 1 && std::string(argv[1]) == "certificate") {
         certificateCost(argc > 2 ? std::max(1, std::atoi(argv[2])) : 3);
         return 0;
