@@ -1,11 +1,13 @@
 #include "certified_sweep.hpp"
 
+#include <cstdio>
 #include <new>
 
 #include "delaunay_repair.hpp"
 #include "exact_recompute.hpp"
 #include "hull_cycle.hpp"
 #include "kyx.h"
+#include "beach_line.hpp"
 #include "result_certificate.hpp"
 #include "sweep_blocks.hpp"
 #include "sweep_state.hpp"
@@ -67,9 +69,7 @@ Outcome sweepAndCertify(HullCycle& hull)
     return Outcome::Written;
 }
 
-}  // namespace
-
-void sweepCertified(kyArray* result, const double* x, const double* y, int scaleExponent)
+void certifiedRows(kyArray* result, const double* x, const double* y, int scaleExponent)
 {
     if (!certificateEnabled) {
         sweepSiteArray();
@@ -121,6 +121,20 @@ void sweepCertified(kyArray* result, const double* x, const double* y, int scale
     announceRereading();
     triangleCount = recomputeExactly(x, y, siteCount, scaleExponent, kyGetPr(result));
     kySetM(result, triangleCount);
+}
+
+}  // namespace
+
+void sweepCertified(kyArray* result, const double* x, const double* y, int scaleExponent)
+{
+    certifiedRows(result, x, y, scaleExponent);
+#ifdef SWEEPTRI_VERIFY_SEARCH
+    // Verification builds name every call whose kept rows came from a
+    // search that the index answered unlike the walk.
+    if (beachSearchStats.disagreements > 0 && lastCertifiedPath != CertifiedPath::Recomputed)
+        std::fprintf(stderr, "sweeptri verification: %lld index searches answered unlike the walk, rows kept\n",
+                     static_cast<long long>(beachSearchStats.disagreements));
+#endif
 }
 
 }  // namespace sweeptri
