@@ -17,6 +17,8 @@ namespace {
 RecordPool nodePool;
 RecordPool blockPool;
 IndexNode* root = nullptr;
+// Links and unlinks since a search last used the index.
+std::int64_t changesUnused = 0;
 
 // Entries per block and node when the index is built: room to grow.
 constexpr int buildFill = 12;
@@ -173,14 +175,11 @@ void splitBlock(IndexBlock* block)
     insertChild(parent, positionOf(parent, block) + 1, right);
 }
 
-// Where h sits: its place in its block, then the place of the block and of
-// each node in its parent, by height. Returns the root's height.
+// Where h's block sits: its place in its parent, then the place of each
+// node in its parent, by height. Returns the root's height.
 int pathTo(const HalfEdge* h, int* positions)
 {
     const IndexBlock* block = h->indexBlock;
-    int place = 0;
-    for (const HalfEdge* e = block->first; e != h; e = e->right) ++place;
-    positions[0] = place;
     positions[1] = positionOf(block->parent, block);
     const IndexNode* node = block->parent;
     while (node->parent != nullptr) {
@@ -232,26 +231,47 @@ void buildBeachIndex()
 {
     rebuild();
     beachIndexActive = true;
+    changesUnused = 0;
 }
 
-void indexLinkRightOf(HalfEdge* lb, HalfEdge* h)
+void indexUsed() { changesUnused = 0; }
+
+namespace {
+
+// Gives the tree back to the pools; the half-edges' blocks are not read
+// again until a rebuild sets them anew.
+void dropWhenUnused()
+{
+    if (++changesUnused <= 8 * (static_cast<std::int64_t>(beachLength) + 64)) return;
+    releaseTree(root);
+    root = nullptr;
+    beachIndexActive = false;
+}
+
+}  // namespace
+
+// Out of line: the beach line's own linking stays small enough to inline
+// into the sweep, which calls it for every event.
+[[gnu::noinline]] void indexLinkRightOf(HalfEdge* lb, HalfEdge* h)
 {
     IndexBlock* block = lb->indexBlock;
     h->indexBlock = block;
     if (++block->count > indexFanout) splitBlock(block);
+    dropWhenUnused();
 }
 
-void indexUnlink(HalfEdge* h)
+[[gnu::noinline]] void indexUnlink(HalfEdge* h)
 {
     IndexBlock* block = h->indexBlock;
     h->indexBlock = nullptr;
     if (--block->count == 0) {
         eraseChild(block->parent, positionOf(block->parent, block));
         returnRecord(block, blockPool);
-        return;
+    } else if (block->first == h) {
+        // h keeps its own links: its right neighbour is the block's next.
+        block->first = h->right;
     }
-    // h keeps its own links: its right neighbour is the block's next.
-    if (block->first == h) block->first = h->right;
+    dropWhenUnused();
 }
 
 HalfEdge* indexSearch(HalfEdge* lo, HalfEdge* hi, const Site* p, std::int32_t& tests)
@@ -281,13 +301,17 @@ HalfEdge* indexSearch(HalfEdge* lo, HalfEdge* hi, const Site* p, std::int32_t& t
         loInside = loInside && chosen == first;
         hiInside = hiInside && chosen == last;
         if (level == 1) {
-            // Within the block: gather its half-edges, then bisect.
+            // Within the block: gather its half-edges, find lo and hi among
+            // them where they lie in it, then bisect.
             const IndexBlock* block = childBlock(node, chosen);
             HalfEdge* run[indexFanout];
             HalfEdge* e = block->first;
-            for (std::int32_t k = 0; k < block->count; ++k, e = e->right) run[k] = e;
-            const int known = loInside ? loPath[0] : 0;
-            const int beyond = hiInside ? hiPath[0] : block->count;
+            int known = 0, beyond = block->count;
+            for (std::int32_t k = 0; k < block->count; ++k, e = e->right) {
+                run[k] = e;
+                if (loInside && e == lo) known = k;
+                if (hiInside && e == hi) beyond = k;
+            }
             return run[bisect(known, beyond, [&](int mid) {
                 ++tests;
                 return isRightOf(run[mid], p);

@@ -9,7 +9,10 @@
 //
 // The index is built only when a walk along the beach line runs long, and
 // from then on follows every link and unlink; a half-edge leaves it before
-// it goes back to its pool.
+// it goes back to its pool. An index that goes unused while the beach line
+// changes many times over (eight times its length) is dropped, and built
+// again at the next long walk: its upkeep then costs at most a fraction of
+// the changes whatever the points.
 //
 // A search bisects with the right-of test at every level of the tree and
 // then within one block: at most testsPerIndexLevel tests a level. The tree
@@ -60,6 +63,8 @@ void buildBeachIndex();
 void indexLinkRightOf(HalfEdge* lb, HalfEdge* h);
 // h, just unlinked (it keeps its own links), leaves the index.
 void indexUnlink(HalfEdge* h);
+// A search has used the index.
+void indexUsed();
 
 // The half-edge e with lo <= e < hi in beach-line order, p right of e and
 // not right of e's right neighbour, found by bisection. The caller knows

@@ -17,12 +17,24 @@ std::int32_t slotCount = 0;
 Site* bottomSite = nullptr;
 BeachSearchStats beachSearchStats{};
 
+namespace {
+
+// Of the last searches, roughly how many in 1024 went on in the index: a
+// running mean over about 16 searches.
+std::int32_t longShare = 0;
+constexpr std::int32_t mostlyLong = 128;
+
+void countSearch(bool wentLong) { longShare += ((wentLong ? 1024 : 0) - longShare) / 16; }
+
+}  // namespace
+
 void initBeachLine()
 {
     initPool(halfEdgePool, sizeof(HalfEdge));
     resetBeachIndex();
     beachLength = 0;
     beachSearchStats = BeachSearchStats{};
+    longShare = 0;
     slotCount = 2 * sizeUnit;
     slots = static_cast<HalfEdge**>(takeSweepBlock(static_cast<std::size_t>(slotCount) * sizeof(HalfEdge*)));
     for (std::int32_t i = 0; i < slotCount; ++i) slots[i] = nullptr;
@@ -98,16 +110,17 @@ HalfEdge* walkToEnd(HalfEdge* h, const Site* p, bool rightward)
 }
 #endif
 
-// The walk has made walkTestLimit tests and is not over: p is right of
+// The walk has made its limit of tests and is not over: p is right of
 // `right` (or it is the left sentinel) and not right of `notRight` (or it is
 // the right sentinel). The index bisects what lies between.
-HalfEdge* searchIndex(HalfEdge* right, HalfEdge* notRight, const Site* p, std::int32_t& tests,
+HalfEdge* searchIndex(HalfEdge* right, HalfEdge* notRight, const Site* p, std::int32_t& tests, std::int32_t limit,
                       [[maybe_unused]] bool rightward)
 {
     if (!beachIndexActive) buildBeachIndex();
+    indexUsed();
     ++beachSearchStats.indexSearches;
     HalfEdge* found = indexSearch(right, notRight, p, tests);
-    const std::int32_t excess = tests - walkTestLimit - 2 * ceilLog2(beachLength);
+    const std::int32_t excess = tests - limit - 2 * ceilLog2(beachLength);
     if (excess > beachSearchStats.worstExcess) beachSearchStats.worstExcess = excess;
 #ifdef SWEEPTRI_VERIFY_SEARCH
     HalfEdge* walked = rightward ? walkToEnd(right, p, true) : walkToEnd(notRight, p, false);
@@ -139,15 +152,19 @@ HalfEdge* findLeftOf(const Site* p)
     }
 
     // The walk: right while p is right of the next half-edge, else left
-    // until p is right of one. Past walkTestLimit tests the index takes over
-    // from where the walk stands.
+    // until p is right of one. Past its limit of tests the index takes over
+    // from where the walk stands. Where searches keep running long (crowded
+    // x, circles) the index is used sooner; where they rarely do, the index
+    // is dropped when it goes unused (see beach_index.cpp).
+    const std::int32_t limit = longShare > mostlyLong ? shortWalkTestLimit : walkTestLimit;
+    const std::int64_t indexSearchesBefore = beachSearchStats.indexSearches;
     std::int32_t tests = 0;
     if (h == leftSentinel || (h != rightSentinel && (++tests, isRightOf(h, p)))) {
         for (;;) {
             HalfEdge* next = h->right;
             if (next == rightSentinel) break;
-            if (tests == walkTestLimit) {
-                h = searchIndex(h, rightSentinel, p, tests, true);
+            if (tests == limit) {
+                h = searchIndex(h, rightSentinel, p, tests, limit, true);
                 break;
             }
             ++tests;
@@ -161,8 +178,8 @@ HalfEdge* findLeftOf(const Site* p)
                 h = next;
                 break;
             }
-            if (tests == walkTestLimit) {
-                h = searchIndex(leftSentinel, h, p, tests, false);
+            if (tests == limit) {
+                h = searchIndex(leftSentinel, h, p, tests, limit, false);
                 break;
             }
             ++tests;
@@ -172,6 +189,7 @@ HalfEdge* findLeftOf(const Site* p)
     }
     ++beachSearchStats.searches;
     beachSearchStats.tests += tests;
+    countSearch(beachSearchStats.indexSearches != indexSearchesBefore);
 
     if (b > 0 && b < slotCount - 1) {
         // readSlot(b) above cleared a removed half-edge from this slot, so

@@ -15,17 +15,20 @@ extern HalfEdge** slots;
 extern std::int32_t slotCount;
 extern Site* bottomSite;  // first site in sweep order, beside both sentinels
 
-// A search walks along the beach line for at most this many right-of
-// tests, then goes on by bisection in the beach line's index.
-inline constexpr std::int32_t walkTestLimit = 16;
+// A search walks along the beach line for at most walkTestLimit right-of
+// tests, then goes on by bisection in the beach line's index; while most
+// recent searches have run long, for at most shortWalkTestLimit.
+inline constexpr std::int32_t walkTestLimit = 64;
+inline constexpr std::int32_t shortWalkTestLimit = 16;
 
 // What the call's searches did, for tests and benchmarks.
 struct BeachSearchStats {
     std::int64_t searches;
     std::int64_t indexSearches;  // searches that went on in the index
     std::int64_t tests;          // right-of tests of all searches
-    // Largest excess of one search's tests over walkTestLimit + 2 ceil(log2 L),
-    // L the beach line's length then (at most 0 when every search kept it).
+    // Largest excess of one search's tests over its walk's limit
+    // + 2 ceil(log2 L), L the beach line's length then (at most 0 when every
+    // search kept it).
     std::int32_t worstExcess;
     // Verification builds only: index searches whose half-edge differs from
     // the one the walk, carried on to its end, would return.

@@ -37,6 +37,7 @@ TEST(BeachSearch, NoSearchTestsMoreThanItsWalkAndTwiceLog2OfTheBeachLine)
     EXPECT_GT(beachSearchStats.indexSearches, shapeSize / 4);
     EXPECT_LE(beachSearchStats.worstExcess, 0);
     EXPECT_LE(walkTestLimit, 64);
+    EXPECT_LE(shortWalkTestLimit, walkTestLimit);
     // Without the index, these searches would average thousands of tests.
     EXPECT_LT(beachSearchStats.tests, 40 * static_cast<std::int64_t>(shapeSize));
 }
