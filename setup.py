@@ -92,7 +92,7 @@ class Progress:
 
     def elapsed(self):
         seconds = int(time.monotonic() - self.started)
-        return f"{seconds // 60} min {seconds % 60:02d} s"
+        return f"{seconds // 60} min {seconds % 60:02d} s" if seconds >= 60 else f"{seconds} s"
 
 
 class CMakeBuild(build_ext):

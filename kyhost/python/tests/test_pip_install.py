@@ -71,10 +71,10 @@ def test_wheel_installs_into_a_fresh_venv(tmp_path, environment):
     built = run(["/usr/bin/python3", "-m", "pip", "wheel", "-v", "--no-build-isolation", "--no-deps", "-w", dist,
                  SOURCE], environment, tmp_path)
     assert built.returncode == 0, built.stdout[-3000:] + built.stderr[-3000:]
-    # The build says what it does, stage by stage.
+    # The build says what it does, stage by stage (pip -v shows it on standard error).
     for stage in ("kyhost build: configuring with CMake", "kyhost build: building the package's targets",
                   "kyhost build: built in"):
-        assert stage in built.stdout, built.stdout[-3000:]
+        assert stage in built.stdout + built.stderr, built.stderr[-3000:]
     wheels = list(dist.glob("kyhost-*.whl"))
     assert len(wheels) == 1, wheels
     venv = make_venv(tmp_path / "fresh")
