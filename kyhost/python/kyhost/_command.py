@@ -2,16 +2,15 @@
 kyhost program, run in place of the Python process, so that its exit status,
 signals and standard streams are the program's own.
 
-This module imports nothing from the package: the ``kyhost`` launcher that
-pip installs loads it by path, without the numpy and scipy imports of
-``import kyhost``.
+This module imports nothing from the package, and nothing slow (not even
+typing): the ``kyhost`` launcher that pip installs loads it by path, without
+the numpy and scipy imports of ``import kyhost``.
 """
 import os
 import sys
-from typing import List, Optional
 
 
-def program() -> Optional[str]:
+def program() -> "str | None":
     """The kyhost program that belongs to this package: in a wheel beside
     the package's host libraries (bin/kyhost), in the build tree or an
     installed prefix where CMake put it."""
@@ -23,7 +22,7 @@ def program() -> Optional[str]:
     return None
 
 
-def main(argv: Optional[List[str]] = None) -> int:
+def main(argv: "list[str] | None" = None) -> int:
     """Runs kyhost with argv (default: this process's arguments); returns
     only when it cannot be started."""
     arguments = sys.argv[1:] if argv is None else list(argv)

@@ -27,11 +27,11 @@ def test_grids_are_judged_by_the_exact_check():
 def test_check_finds_a_broken_tri():
     x, y = grid(4)
     tri = kyhost.Triangulation(x, y).simplices.copy()
-    tri[3] = tri[3, ::-1]  # counter-clockwise
+    tri[3] = tri[3, ::-1]  # against the other rows
     tri = tri[1:]  # a hole
     result = kyhost.check(x, y, tri, base=0)
     assert not result and not result.is_triangulation
-    assert result.counter_clockwise_rows == [2]
+    assert result.misoriented_rows == [2]
     assert result.area_comparison != 0
     assert 2 in result.offending_rows
     assert "FAIL" in str(result) and result.verdict.startswith("invalid")
@@ -82,10 +82,12 @@ def test_draw_writes_a_png(tmp_path):
                           xi=[1.2, 3.3], yi=[2.1, 4.4], k=k)
     assert verdict.startswith("valid") and path.read_bytes()[:8] == b"\x89PNG\r\n\x1a\n"
     assert t.draw(tmp_path / "u.svg").startswith("valid")
-    # Rows turned counter-clockwise draw as valid by default, not when clockwise is asked.
-    turned = t.simplices[:, ::-1]
-    assert kyhost.draw(*t.points.T, turned, tmp_path / "v.svg", base=0).startswith("valid")
-    assert kyhost.draw(*t.points.T, turned, tmp_path / "w.svg", base=0, orientation="clockwise").startswith("invalid")
+    # sweeptri's rows turned counter-clockwise draw as valid by default, not
+    # when clockwise is asked.
+    px, py = t.points.T
+    turned = kyhost.sweeptri(px, py)[:, ::-1]
+    assert kyhost.draw(px, py, turned, tmp_path / "v.svg").startswith("valid")
+    assert kyhost.draw(px, py, turned, tmp_path / "w.svg", orientation="clockwise").startswith("invalid")
     assert (tmp_path / "u.svg").read_text().lstrip().startswith("<?xml")
     with pytest.raises(ValueError, match="must end in .svg or .png"):
         t.draw(tmp_path / "u.txt")
