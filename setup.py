@@ -1,7 +1,7 @@
 """The compiled part of the Python package kyhost, built by CMake.
 
 build_ext configures this project (Release, with ccache when it is found),
-builds only the target kyhost_wheel (the module, the host libraries, the
+builds only the target kyhost_product (the module, the host libraries, the
 plug-ins and the kyhost program) and installs the CMake component
 python_wheel into the package directory: kyhost/_kyhost*.so, kyhost/lib/,
 kyhost/lib/kyhost/plugins/ and kyhost/bin/kyhost, all found through
@@ -113,7 +113,7 @@ class CMakeBuild(build_ext):
         progress.stage(f"configuring with CMake in {build_dir}")
         progress.run(configure)
         progress.stage(f"building the package's targets ({jobs} jobs{launcher})")
-        progress.run(["cmake", "--build", str(build_dir), "-j", jobs, "--target", "kyhost_wheel"])
+        progress.run(["cmake", "--build", str(build_dir), "-j", jobs, "--target", "kyhost_product"])
         progress.stage("installing them into the package")
         progress.run(["cmake", "--install", str(build_dir), "--component", "python_wheel", "--prefix", str(prefix)])
         built = sorted(package_dir.glob("_kyhost*.so"))

@@ -1,5 +1,5 @@
 # What pip's build (setup.py) builds and packs into a wheel, and nothing else:
-#   cmake --build BUILD --target kyhost_wheel
+#   cmake --build BUILD --target kyhost_product
 #   cmake --install BUILD --component python_wheel --prefix BUILD_LIB
 # gives BUILD_LIB/kyhost/_kyhost*.so, kyhost/lib/ (the host libraries),
 # kyhost/lib/kyhost/plugins/ (the plug-ins, where the runtime looks for them
@@ -15,6 +15,4 @@ if(TARGET kyhost_python)
   install(TARGETS ky kyx kyhost_runtime LIBRARY DESTINATION kyhost/lib COMPONENT python_wheel EXCLUDE_FROM_ALL)
   install(TARGETS ${KY_INSTALLED_PLUGINS} LIBRARY DESTINATION kyhost/lib/kyhost/plugins
           COMPONENT python_wheel EXCLUDE_FROM_ALL)
-  add_custom_target(kyhost_wheel)
-  add_dependencies(kyhost_wheel kyhost_python kyhost ${KY_INSTALLED_PLUGINS})
 endif()
