@@ -77,11 +77,11 @@ class Progress:
             built = self.OBJECT.match(what)
             self.show(f"[{done}/{total}] " + (f"compiling {built.group(1)}/{built.group(2)}" if built else what))
 
-    def run(self, command):
+    def run(self, command, env=None):
         """Runs command with its output passed on line by line; raises
         CalledProcessError when it fails."""
         process = subprocess.Popen(command, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True,
-                                   errors="replace", bufsize=1)
+                                   errors="replace", bufsize=1, env=env)
         with process:
             for text in process.stdout:
                 self.line(text)
@@ -113,7 +113,13 @@ class CMakeBuild(build_ext):
         progress.stage(f"configuring with CMake in {build_dir}")
         progress.run(configure)
         progress.stage(f"building the package's targets ({jobs} jobs{launcher})")
-        progress.run(["cmake", "--build", str(build_dir), "-j", jobs, "--target", "kyhost_product"])
+        progress.run(["cmake", "--build", str(build_dir), "-j", jobs, "--target", "kyhost_product"],
+                     # ccache's depend mode takes the headers a file uses from
+                     # the compiler's own dependency list: a file not yet in
+                     # the cache is compiled without first being run through
+                     # the preprocessor (CGAL's headers make that a second or
+                     # two each). Files already cached are found as before.
+                     env=dict(os.environ, CCACHE_DEPEND=os.environ.get("CCACHE_DEPEND", "1")))
         progress.stage("installing them into the package")
         progress.run(["cmake", "--install", str(build_dir), "--component", "python_wheel", "--prefix", str(prefix)])
         built = sorted(package_dir.glob("_kyhost*.so"))
