@@ -29,6 +29,15 @@ foreach(plugin sweeptri nearwalk byteappend)
     list(APPEND KY_INSTALLED_PLUGINS ${plugin})
   endif()
 endforeach()
+# kyhost_product: what is installed (and what pip's build packs), and
+# nothing else: no tests, benchmarks or fuzz targets, which the default
+# target also builds.
+add_custom_target(kyhost_product)
+add_dependencies(kyhost_product kyhost ${KY_INSTALLED_PLUGINS})
+if(TARGET kyhost_python)
+  add_dependencies(kyhost_product kyhost_python)
+endif()
+
 set_target_properties(${KY_INSTALLED_PLUGINS} PROPERTIES INSTALL_RPATH "\$ORIGIN/../..")
 install(TARGETS ${KY_INSTALLED_PLUGINS} LIBRARY DESTINATION ${KY_INSTALL_PLUGINDIR})
 

@@ -13,7 +13,8 @@ namespace ky {
 const char* const argumentKindsHelp =
     "Each ARG is one input array, written KIND:VALUE:\n"
     "  csv:PATH     real matrix from a CSV file (csv:- reads standard input)\n"
-    "  npy:PATH     float64 or uint8 array from a NumPy .npy file\n"
+    "  npy:PATH     array from a NumPy .npy file: float64, or float32, float16 and\n"
+    "               integers as float64 (exactly, so at most 2^53), or uint8 as bytes\n"
     "  num:V,V,...  real 1-by-k row vector\n"
     "  zeros:MxN    real M-by-N zeros\n"
     "  text:STRING  1-by-len character array\n"
@@ -27,7 +28,8 @@ const char* const argumentKindsHelp =
     "takes only sep=):\n"
     "  csv:points.csv#x         the column named x, as an M-by-1 matrix\n"
     "  csv:points.csv#2         the second column\n"
-    "  csv:points.txt#sep=tab   the separator: sep=comma, sep=semicolon or sep=tab\n"
+    "  csv:points.txt#sep=tab   the separator: sep=comma, sep=semicolon, sep=tab, or\n"
+    "                           sep=space (any run of spaces and tabs separates)\n"
     "  csv:points.txt#x,sep=semicolon   both\n"
     "The text after the last '#' is the selector, so a path that holds '#' is\n"
     "written with a '#' at its end: csv:run#3.csv#\n";

@@ -262,7 +262,11 @@ FileReader::FileReader(const std::string& path) : name_(path == "-" ? "standard 
     if (::fstat(fd_, &info) != 0) fail(std::strerror(errno));
     if (S_ISDIR(info.st_mode)) fail("it is a directory");
     device_ = S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode);
-    if (S_ISREG(info.st_mode)) regularSize_ = static_cast<std::size_t>(info.st_size);
+    if (S_ISREG(info.st_mode)) {
+        // Standard input may already stand part-way into its file.
+        const off_t at = ::lseek(fd_, 0, SEEK_CUR);
+        regularSize_ = static_cast<std::size_t>(info.st_size - std::clamp<off_t>(at, 0, info.st_size));
+    }
 }
 
 FileReader::~FileReader()
@@ -437,7 +441,13 @@ ArrayHandle readBytes(const std::string& path)
     FileReader reader(path);
     if (reader.isDevice())
         throw UsageError("cannot read " + inQuotes(path) + ": it is a device; u8: reads files and pipes");
-    if (reader.fill(static_cast<std::size_t>(maxElements) + 1)) throw UsageError(inQuotes(path) + " is too large");
+    // A regular file's size already tells whether it fits: it is refused
+    // before a byte of it is read.
+    const auto limit = static_cast<std::size_t>(maxElements);
+    if (const std::optional<std::size_t> size = reader.regularSize(); size && *size > limit)
+        throw UsageError(inQuotes(path) + " is too large: " + std::to_string(*size) + " bytes, and a uint8 array holds at most " +
+                         std::to_string(limit));
+    if (reader.fill(limit + 1)) throw UsageError(inQuotes(path) + " is too large");
     const std::string content = reader.take();
     ArrayHandle array(createUint8(1, static_cast<std::int32_t>(content.size())));
     std::copy(content.begin(), content.end(), static_cast<char*>(array->data));

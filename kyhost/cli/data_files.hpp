@@ -26,7 +26,9 @@ public:
     const std::string& bytes() const { return bytes_; }
     // A character or block device (which may never end).
     bool isDevice() const { return device_; }
-    // The size of a regular file, as it was when opened.
+    // What a regular file holds from where reading starts (its size, but
+    // for standard input already part-way into its file), as it was when
+    // opened.
     std::optional<std::size_t> regularSize() const { return regularSize_; }
     // Closes the file (checked) and hands over what was read.
     std::string take();

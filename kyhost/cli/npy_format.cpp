@@ -8,6 +8,7 @@
 
 #include "data_files.hpp"
 #include "message_text.hpp"
+#include "npy_element_types.hpp"
 #include "number_text.hpp"
 #include "usage_error.hpp"
 
@@ -57,6 +58,10 @@ std::optional<std::string_view> valueOf(const std::string& path, std::string_vie
 
 Header parseHeader(const std::string& path, std::string_view dict)
 {
+    // NumPy reads the header as Python source, which holds no NUL byte; a
+    // NUL would also end the text early for any C string reader.
+    if (const std::size_t nul = dict.find('\0'); nul != std::string_view::npos)
+        malformed(path, "the header holds a NUL byte (byte " + std::to_string(nul + 1) + " of the header)");
     Header header;
     const auto descr = valueOf(path, dict, "descr");
     if (!descr || descr->empty() || (descr->front() != '\'' && descr->front() != '"'))
@@ -126,19 +131,10 @@ ArrayHandle readNpy(const std::string& path)
     if (!reader.fill(headerStart + headerLength)) malformed(path, "truncated header");
     const Header header = parseHeader(path, std::string_view(reader.bytes()).substr(headerStart, headerLength));
 
-    std::size_t itemSize = 0;
-    bool bigEndian = false;
-    ArrayClass arrayClass = ArrayClass::Double;
-    if (header.descr == "<f8" || header.descr == "=f8" || header.descr == ">f8") {
-        itemSize = 8;
-        bigEndian = header.descr == ">f8";
-    } else if (header.descr == "|u1" || header.descr == "u1" || header.descr == "<u1" || header.descr == ">u1") {
-        itemSize = 1;
-        arrayClass = ArrayClass::Uint8;
-    } else {
-        throw UsageError(inQuotes(path) + " holds dtype " + inQuotes(header.descr) +
-                         "; only float64 and uint8 arrays are accepted");
-    }
+    const std::optional<NpyElementType> type = npyElementType(header.descr);
+    if (!type) throw UsageError(inQuotes(path) + " holds dtype " + inQuotes(header.descr) + "; " + acceptedNpyTypes);
+    const std::size_t itemSize = type->size;
+    const ArrayClass arrayClass = type->isBytes() ? ArrayClass::Uint8 : ArrayClass::Double;
     long long rows = 1, cols = 1;
     if (header.shape.size() == 1) {
         cols = header.shape[0];
@@ -172,13 +168,24 @@ ArrayHandle readNpy(const std::string& path)
                           : createUint8(static_cast<std::int32_t>(rows), static_cast<std::int32_t>(cols)));
     const char* source = file.data() + dataStart;
     auto* target = static_cast<char*>(array->data);
+    // Float64 and bytes are copied as they are; other types become float64.
+    const bool copied = type->isBytes() || type->isFloat64();
+    const std::size_t targetSize = copied ? itemSize : sizeof(double);
     for (std::size_t k = 0; k < count; ++k) {
         // Element k of the file, placed at its column-major position.
         const std::size_t i = header.fortranOrder ? k % static_cast<std::size_t>(rows) : k / static_cast<std::size_t>(cols);
         const std::size_t j = header.fortranOrder ? k / static_cast<std::size_t>(rows) : k % static_cast<std::size_t>(cols);
-        char* to = target + (i + j * static_cast<std::size_t>(rows)) * itemSize;
-        std::memcpy(to, source + k * itemSize, itemSize);
-        if (bigEndian) std::reverse(to, to + itemSize);
+        char* to = target + (i + j * static_cast<std::size_t>(rows)) * targetSize;
+        if (copied) {
+            std::memcpy(to, source + k * itemSize, itemSize);
+            if (type->bigEndian) std::reverse(to, to + itemSize);
+            continue;
+        }
+        const std::optional<double> value = npyElementValue(*type, source + k * itemSize);
+        if (!value)
+            throw UsageError(inQuotes(path) + " holds an integer beyond 2^53 in magnitude (row " + std::to_string(i + 1) +
+                             ", column " + std::to_string(j + 1) + "), which has no exact float64");
+        std::memcpy(to, &*value, sizeof(double));
     }
     return array;
 }

@@ -43,7 +43,7 @@ TriangulationCheck checkTriangulation(const DemoPoints& points, const std::vecto
     check.hullPoints = report.hullHasArea ? report.hullBoundaryPoints : points.size();
     check.expectedRows = report.hullHasArea ? 2 * points.size() - 2 - report.hullBoundaryPoints : 0;
     check.nonDelaunayEdges = report.nonDelaunayEdges.size();
-    check.counterClockwiseRows = report.counterClockwiseRows.size() + report.flatRows.size();
+    check.counterClockwiseRows = report.misorientedRows.size() + report.flatRows.size();
     std::ostringstream text;
     inspect::writeCheckReport(text, report, rows);
     std::istringstream lines(text.str());

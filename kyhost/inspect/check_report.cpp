@@ -8,20 +8,23 @@ namespace ky::inspect {
 
 namespace {
 
+// A row or point number (0-based inside the check) as TRI counts it.
+std::string counted(std::int64_t position, int base) { return std::to_string(position + base); }
+
 std::string rowText(const TriangleRows& tri, std::int32_t row)
 {
     const auto r = static_cast<std::size_t>(row);
-    return "row " + std::to_string(r + 1) + " (" + shortestText(tri.at(r, 0)) + "," + shortestText(tri.at(r, 1)) + "," +
+    return "row " + counted(row, tri.base) + " (" + shortestText(tri.at(r, 0)) + "," + shortestText(tri.at(r, 1)) + "," +
            shortestText(tri.at(r, 2)) + ")";
 }
 
-std::string edgeText(const EdgeFault& e)
+std::string edgeText(const EdgeFault& e, int base)
 {
-    std::string text = "edge " + std::to_string(e.u + 1) + "-" + std::to_string(e.v + 1);
+    std::string text = "edge " + counted(e.u, base) + "-" + counted(e.v, base);
     if (e.row >= 0 && e.otherRow >= 0)
-        text += " (rows " + std::to_string(e.row + 1) + " and " + std::to_string(e.otherRow + 1) + ")";
+        text += " (rows " + counted(e.row, base) + " and " + counted(e.otherRow, base) + ")";
     else if (e.row >= 0)
-        text += " (row " + std::to_string(e.row + 1) + ")";
+        text += " (row " + counted(e.row, base) + ")";
     return text;
 }
 
@@ -40,6 +43,26 @@ void line(std::ostream& out, const std::vector<T>& offenders, const std::string&
     out << '\n';
 }
 
+RowOrientation opposite(RowOrientation orientation)
+{
+    return orientation == RowOrientation::Clockwise ? RowOrientation::CounterClockwise : RowOrientation::Clockwise;
+}
+
+// The orientation line: the rows that run the other way. With either way
+// accepted, it says which way the rows were found to run.
+void orientationLine(std::ostream& out, const CheckReport& report,
+                     const std::function<std::string(const std::int32_t&)>& row)
+{
+    const std::string way = orientationText(report.orientation);
+    const std::string otherWay = orientationText(opposite(report.orientation));
+    if (report.requested != RowOrientation::Either) {
+        line(out, report.misorientedRows, "rows " + otherWay, "no row " + otherWay, row);
+        return;
+    }
+    line(out, report.misorientedRows, "rows " + otherWay + ", against the " + way + " majority",
+         "no row " + otherWay + ": the rows run " + way + " (either way is accepted)", row);
+}
+
 }  // namespace
 
 void writeCheckReport(std::ostream& out, const CheckReport& report, const TriangleRows& tri)
@@ -52,16 +75,17 @@ void writeCheckReport(std::ostream& out, const CheckReport& report, const Triang
     else
         out << ": fewer than three distinct points, or all on one line, so no triangle (0 rows is the answer)\n";
 
+    const int base = tri.base;
     const std::function<std::string(const std::int32_t&)> row = [&](const std::int32_t& r) { return rowText(tri, r); };
-    const std::function<std::string(const std::int32_t&)> point = [](const std::int32_t& p) {
-        return "point " + std::to_string(p + 1);
+    const std::function<std::string(const std::int32_t&)> point = [base](const std::int32_t& p) {
+        return "point " + counted(p, base);
     };
-    const std::function<std::string(const EdgeFault&)> edge = edgeText;
-    const std::string n = std::to_string(report.points);
-    line(out, report.badIndexRows, "rows with an index that is not a whole number from 1 to " + n,
-         "every index is a whole number from 1 to " + n, row);
+    const std::function<std::string(const EdgeFault&)> edge = [base](const EdgeFault& e) { return edgeText(e, base); };
+    const std::string range = counted(0, base) + " to " + counted(static_cast<std::int64_t>(report.points) - 1, base);
+    line(out, report.badIndexRows, "rows with an index that is not a whole number from " + range,
+         "every index is a whole number from " + range, row);
     line(out, report.repeatedCornerRows, "rows naming one point twice", "no row names a point twice", row);
-    line(out, report.counterClockwiseRows, "rows counter-clockwise", "no row counter-clockwise", row);
+    orientationLine(out, report, row);
     line(out, report.flatRows, "rows with their corners on one line", "no row with its corners on one line", row);
     line(out, report.repeatedPoints, "points equal to an earlier point", "no repeated point", point);
     if (report.hullHasArea) line(out, report.unusedPoints, "points in no row", "every point is in a row", point);
@@ -77,7 +101,8 @@ void writeCheckReport(std::ostream& out, const CheckReport& report, const Triang
         out << "ok    the rows' areas sum exactly to the hull's area (" << report.hullArea << ")\n";
     else
         out << "FAIL  the rows' areas sum to " << report.rowsArea << ", the hull's area is " << report.hullArea
-            << (report.areaComparison < 0 ? " (a hole, or rows counter-clockwise)" : " (overlapping rows)") << '\n';
+            << (report.areaComparison < 0 ? std::string(" (a hole, or rows ") + orientationText(opposite(report.orientation)) + ")"
+                                        : std::string(" (overlapping rows)")) << '\n';
     line(out, report.nonDelaunayEdges, "inner edges not locally Delaunay", "every inner edge is locally Delaunay", edge);
     out << verdictLine(report) << '\n';
 }

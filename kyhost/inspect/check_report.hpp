@@ -1,6 +1,7 @@
 // The check's report as text: what was checked, one line per kind of fault
-// with its count and the first few offenders (1-based, as in TRI), and a
-// last line with the verdict.
+// with its count and the first few offenders (rows, points and indices
+// counted from TRI's base: 1-based as sweeptri returns them, or 0-based),
+// and a last line with the verdict.
 #pragma once
 
 #include <ostream>

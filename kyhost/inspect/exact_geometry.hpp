@@ -12,24 +12,21 @@
 
 #include <cstddef>
 
+#include "point_set.hpp"
+
 namespace ky::inspect {
 
 using Kernel = CGAL::Exact_predicates_inexact_constructions_kernel;
 using Point = Kernel::Point_2;
 
-// The points being checked: n coordinate pairs, both arrays finite.
-struct PointSet {
-    const double* x = nullptr;
-    const double* y = nullptr;
-    std::size_t n = 0;
-    Point at(std::size_t i) const { return Point(x[i], y[i]); }
-};
+// Point i of a point set whose coordinates are finite.
+inline Point pointAt(const PointSet& p, std::size_t i) { return Point(p.x[i], p.y[i]); }
 
 // Negative when a, b, c run clockwise, positive when counter-clockwise, zero
 // when they lie on one line. Exact.
 inline int orientation(const PointSet& p, std::size_t a, std::size_t b, std::size_t c)
 {
-    return static_cast<int>(CGAL::orientation(p.at(a), p.at(b), p.at(c)));
+    return static_cast<int>(CGAL::orientation(pointAt(p, a), pointAt(p, b), pointAt(p, c)));
 }
 
 // True when d lies strictly inside the circle through a, b, c (any
@@ -37,7 +34,7 @@ inline int orientation(const PointSet& p, std::size_t a, std::size_t b, std::siz
 inline bool strictlyInsideCircle(const PointSet& p, std::size_t a, std::size_t b, std::size_t c, std::size_t d)
 {
     const int turn = orientation(p, a, b, c);
-    const auto side = CGAL::side_of_oriented_circle(p.at(a), p.at(b), p.at(c), p.at(d));
+    const auto side = CGAL::side_of_oriented_circle(pointAt(p, a), pointAt(p, b), pointAt(p, c), pointAt(p, d));
     return turn > 0 ? side == CGAL::ON_POSITIVE_SIDE : side == CGAL::ON_NEGATIVE_SIDE;
 }
 

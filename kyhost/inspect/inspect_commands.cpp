@@ -16,9 +16,10 @@ namespace {
 
 const char* const checkHelp =
     "Checks exactly whether TRI is a Delaunay triangulation of the points X, Y: every index a\n"
-    "whole number from 1 to n, every point used, every row clockwise, no directed edge in two\n"
-    "rows and no edge in more than two, the rows covering the convex hull exactly (areas\n"
-    "summed exactly), and every inner edge locally Delaunay. Exact for any finite doubles.\n"
+    "whole number from 1 to n, every point used, every row clockwise (or as --orientation\n"
+    "says), no directed edge in two rows and no edge in more than two, the rows covering the\n"
+    "convex hull exactly (areas summed exactly), and every inner edge locally Delaunay.\n"
+    "Exact for any finite doubles.\n"
     "Fewer than three distinct points, or points all on one line, have no triangle: TRI must\n"
     "then have no rows. Prints one line per check with the first few offending rows, then\n"
     "the verdict. Exit status: 0 valid, 1 invalid, 2 for a mistake in the arguments.";
@@ -77,6 +78,18 @@ std::optional<std::string> columnName(const std::string& argument)
     return std::nullopt;
 }
 
+// The same --orientation for check and draw.
+void addOrientationOption(CLI::App* command, std::string& orientation)
+{
+    command
+        ->add_option("--orientation", orientation,
+                     "the way every row must run: clockwise (the default, as sweeptri returns rows), "
+                     "counterclockwise, or either (all rows one way; the report says which)")
+        ->check(CLI::IsMember({"clockwise", "counterclockwise", "either"}));
+}
+
+RowOrientation orientationOption(const std::string& name) { return rowOrientationNamed(name).value_or(RowOrientation::Clockwise); }
+
 int reportInputError(const std::exception& error)
 {
     std::cerr << "kyhost: " << error.what() << '\n';
@@ -100,6 +113,7 @@ InspectCommands::InspectCommands(CLI::App& app, ArgumentReader reader) : reader_
     check_->add_option("X Y TRI", checkArgs_, "the points and the triangles, each as KIND:VALUE (see kyhost --help)")
         ->required()
         ->expected(3);
+    addOrientationOption(check_, orientation_);
     draw_ = app.add_subcommand("draw", "draw a triangulation, its problems and queries into an SVG or PNG");
     draw_->footer(drawHelp);
     draw_->add_option("X Y TRI [XI YI K]", drawArgs_, "points, triangles, and optionally queries and answers")
@@ -111,6 +125,7 @@ InspectCommands::InspectCommands(CLI::App& app, ArgumentReader reader) : reader_
     draw_->add_option("--ylabel", yLabel_, "title of the y axis (default: Y's CSV column name, or Y)");
     draw_->add_option("--format", format_, "svg or png, whatever FILE's name (for names without .svg or .png)")
         ->check(CLI::IsMember({"svg", "png"}));
+    addOrientationOption(draw_, orientation_);
 }
 
 int InspectCommands::run() const { return check_->parsed() ? runCheck() : runDraw(); }
@@ -125,7 +140,7 @@ int InspectCommands::runCheck() const
             std::cout << "invalid: TRI is " << shape(tri.get()) << "; a triangulation has one row of 3 indices per triangle\n";
             return finishOutput() != 0 ? 2 : 1;
         }
-        const CheckReport report = checkTriangulation(points, *rows);
+        const CheckReport report = checkTriangulation(points, *rows, orientationOption(orientation_));
         writeCheckReport(std::cout, report, *rows);
         if (finishOutput() != 0) return 2;
         return report.isDelaunay() ? 0 : 1;
@@ -164,7 +179,7 @@ int InspectCommands::runDraw() const
                 throw InputError("XI, YI and K must have as many elements");
             request.queries = queries;
         }
-        const CheckReport report = checkTriangulation(request.points, request.tri);
+        const CheckReport report = checkTriangulation(request.points, request.tri, orientationOption(orientation_));
         request.report = &report;
         request.title = title_.empty() ? "Triangulation of " + std::to_string(report.points) + " points, " +
                                              std::to_string(report.rows) + " rows"

@@ -34,6 +34,7 @@ private:
     CLI::App* draw_ = nullptr;
     std::vector<std::string> checkArgs_, drawArgs_;
     std::string outPath_, title_, format_, xLabel_, yLabel_;
+    std::string orientation_ = "clockwise";
 };
 
 }  // namespace ky::inspect

@@ -22,18 +22,29 @@ void requireFinite(const PointSet& points)
 }
 
 struct RowScan {
-    std::vector<IndexedRow> indexed;  // rows with valid, distinct corners
-    std::vector<bool> clockwise;      // per row of TRI
+    std::vector<IndexedRow> indexed;  // rows with valid, distinct corners, turned clockwise when mirrored
+    std::vector<bool> clockwise;      // per row of TRI: runs the checked way (clockwise once turned)
+    bool mirrored = false;            // rows counter-clockwise: two corners swapped
 };
 
-RowScan scanRows(const PointSet& points, const TriangleRows& tri, CheckReport& report)
+// The way rows are checked to run: most rows' way for Either, clockwise
+// on a tie.
+RowOrientation chosenOrientation(RowOrientation requested, std::size_t clockwiseRows, std::size_t counterClockwiseRows)
+{
+    if (requested != RowOrientation::Either) return requested;
+    return counterClockwiseRows > clockwiseRows ? RowOrientation::CounterClockwise : RowOrientation::Clockwise;
+}
+
+RowScan scanRows(const PointSet& points, const TriangleRows& tri, RowOrientation requested, CheckReport& report)
 {
     RowScan scan;
     scan.clockwise.assign(tri.rows, false);
     scan.indexed.reserve(tri.rows);
+    std::vector<std::int8_t> turns;  // per row of scan.indexed: -1 clockwise, 0 flat, 1 counter-clockwise
+    turns.reserve(tri.rows);
+    std::size_t clockwiseRows = 0, counterClockwiseRows = 0;
     for (std::size_t r = 0; r < tri.rows; ++r) {
-        IndexedRow row{{pointIndex(tri.at(r, 0), points.n), pointIndex(tri.at(r, 1), points.n),
-                        pointIndex(tri.at(r, 2), points.n)},
+        IndexedRow row{{tri.corner(r, 0, points.n), tri.corner(r, 1, points.n), tri.corner(r, 2, points.n)},
                        static_cast<std::int32_t>(r)};
         const auto [a, b, c] = row.corners;
         if (a < 0 || b < 0 || c < 0) {
@@ -46,13 +57,32 @@ RowScan scanRows(const PointSet& points, const TriangleRows& tri, CheckReport& r
         }
         const int turn = orientation(points, static_cast<std::size_t>(a), static_cast<std::size_t>(b),
                                      static_cast<std::size_t>(c));
-        if (turn < 0)
-            scan.clockwise[r] = true;
-        else
-            (turn > 0 ? report.counterClockwiseRows : report.flatRows).push_back(row.row);
+        clockwiseRows += turn < 0;
+        counterClockwiseRows += turn > 0;
+        turns.push_back(static_cast<std::int8_t>(turn < 0 ? -1 : turn > 0));
         scan.indexed.push_back(row);
     }
+    report.orientation = chosenOrientation(requested, clockwiseRows, counterClockwiseRows);
+    scan.mirrored = report.orientation == RowOrientation::CounterClockwise;
+    const std::int8_t wanted = scan.mirrored ? 1 : -1;
+    for (std::size_t k = 0; k < scan.indexed.size(); ++k) {
+        IndexedRow& row = scan.indexed[k];
+        if (turns[k] == wanted)
+            scan.clockwise[static_cast<std::size_t>(row.row)] = true;
+        else
+            (turns[k] == 0 ? report.flatRows : report.misorientedRows).push_back(row.row);
+        if (scan.mirrored) std::swap(row.corners[1], row.corners[2]);
+    }
     return scan;
+}
+
+// Mirrored rows were checked with two corners swapped, so their directed
+// edges ran backwards: the faults that name a direction name it as TRI
+// holds it.
+void unmirrorEdges(CheckReport& report)
+{
+    for (auto* faults : {&report.repeatedEdges, &report.strayBoundaryEdges, &report.uncoveredHullEdges})
+        for (EdgeFault& fault : *faults) std::swap(fault.u, fault.v);
 }
 
 void findUnusedPoints(std::size_t n, const RowScan& scan, const HullBoundary& hull, CheckReport& report)
@@ -145,26 +175,46 @@ std::vector<EdgeFault> walkEdges(const PointSet& points, const RowScan& scan, Ch
 
 }  // namespace
 
-std::int32_t pointIndex(double value, std::size_t n)
+std::int32_t pointIndex(double value, std::size_t n, int base)
 {
-    if (!(value >= 1.0 && value <= static_cast<double>(n)) || value != std::floor(value)) return -1;
-    return static_cast<std::int32_t>(value) - 1;
+    const double first = base;
+    if (!(value >= first && value <= static_cast<double>(n) - 1 + first) || value != std::floor(value)) return -1;
+    return static_cast<std::int32_t>(value) - base;
+}
+
+std::optional<RowOrientation> rowOrientationNamed(std::string_view name)
+{
+    if (name == "clockwise") return RowOrientation::Clockwise;
+    if (name == "counterclockwise") return RowOrientation::CounterClockwise;
+    if (name == "either") return RowOrientation::Either;
+    return std::nullopt;
+}
+
+const char* orientationText(RowOrientation orientation)
+{
+    switch (orientation) {
+    case RowOrientation::Clockwise: return "clockwise";
+    case RowOrientation::CounterClockwise: return "counter-clockwise";
+    case RowOrientation::Either: break;
+    }
+    return "either way";
 }
 
 bool CheckReport::isTriangulation() const
 {
-    return badIndexRows.empty() && repeatedCornerRows.empty() && counterClockwiseRows.empty() && flatRows.empty() &&
+    return badIndexRows.empty() && repeatedCornerRows.empty() && misorientedRows.empty() && flatRows.empty() &&
            unusedPoints.empty() && repeatedPoints.empty() && repeatedEdges.empty() && crowdedEdges.empty() &&
            strayBoundaryEdges.empty() && uncoveredHullEdges.empty() && areaComparison == 0 &&
            (hullHasArea || rows == 0);
 }
 
-CheckReport checkTriangulation(const PointSet& points, const TriangleRows& tri)
+CheckReport checkTriangulation(const PointSet& points, const TriangleRows& tri, RowOrientation orientation)
 {
     requireFinite(points);
     CheckReport report;
     report.points = points.n;
     report.rows = tri.rows;
+    report.requested = orientation;
 
     const HullBoundary hull = findHullBoundary(points);
     report.hullHasArea = hull.hasArea();
@@ -172,15 +222,16 @@ CheckReport checkTriangulation(const PointSet& points, const TriangleRows& tri)
     report.hullBoundaryPoints = hull.boundary.size();
     report.repeatedPoints = hull.repeats;
 
-    const RowScan scan = scanRows(points, tri, report);
+    const RowScan scan = scanRows(points, tri, orientation, report);
     if (hull.hasArea()) findUnusedPoints(points.n, scan, hull, report);
 
     mpq_class doubledSignedArea = 0;
     std::vector<EdgeFault> unpaired = walkEdges(points, scan, report, doubledSignedArea);
-    // Clockwise rows have negative signed area.
+    // Clockwise rows (mirrored ones too) have negative signed area.
     const mpq_class rowsArea = -doubledSignedArea;
     const mpq_class hullArea = doubledHullArea(points, hull);
     if (hull.hasArea()) compareBoundary(std::move(unpaired), hull, report);
+    if (scan.mirrored) unmirrorEdges(report);
     report.areaComparison = cmp(rowsArea, hullArea) < 0 ? -1 : (cmp(rowsArea, hullArea) > 0 ? 1 : 0);
     report.rowsArea = areaText(rowsArea / 2);
     report.hullArea = areaText(hullArea / 2);

@@ -94,8 +94,7 @@ std::vector<IndexedRow> drawableRows(const PointSet& points, const TriangleRows&
     std::vector<IndexedRow> rows;
     rows.reserve(tri.rows);
     for (std::size_t r = 0; r < tri.rows; ++r) {
-        IndexedRow row{{pointIndex(tri.at(r, 0), points.n), pointIndex(tri.at(r, 1), points.n),
-                        pointIndex(tri.at(r, 2), points.n)},
+        IndexedRow row{{tri.corner(r, 0, points.n), tri.corner(r, 1, points.n), tri.corner(r, 2, points.n)},
                        static_cast<std::int32_t>(r)};
         const auto [a, b, c] = row.corners;
         if (a >= 0 && b >= 0 && c >= 0 && a != b && b != c && c != a) rows.push_back(row);
@@ -191,7 +190,7 @@ private:
     {
         const CheckReport& report = *request_.report;
         std::vector<bool> faulty(request_.tri.rows, false);
-        for (const auto* list : {&report.counterClockwiseRows, &report.flatRows})
+        for (const auto* list : {&report.misorientedRows, &report.flatRows})
             for (std::int32_t r : *list) faulty[static_cast<std::size_t>(r)] = true;
         for (const auto* list : {&report.repeatedEdges, &report.crowdedEdges, &report.strayBoundaryEdges})
             for (const EdgeFault& e : *list)

@@ -29,13 +29,29 @@ PointSet pointSet(const ColumnMajor& x, const ColumnMajor& y)
     return PointSet{x.data(), y.data(), static_cast<std::size_t>(x.size())};
 }
 
-// tri: M-by-3, 1-based indices stored as doubles (an empty array is 0 rows).
-TriangleRows triangleRows(const ColumnMajor& tri)
+// tri: M-by-3, indices counted from base (0 or 1) stored as doubles (an
+// empty array is 0 rows).
+TriangleRows triangleRows(const ColumnMajor& tri, int base)
 {
-    if (tri.size() == 0) return TriangleRows{tri.data(), 0};
+    if (base != 0 && base != 1) throw py::value_error("base must be 0 or 1, not " + std::to_string(base));
+    if (tri.size() == 0) return TriangleRows{tri.data(), 0, base};
     if (tri.ndim() != 2 || tri.shape(1) != 3)
         throw py::value_error("tri must have shape (m, 3), one row of 3 point indices per triangle");
-    return TriangleRows{tri.data(), static_cast<std::size_t>(tri.shape(0))};
+    return TriangleRows{tri.data(), static_cast<std::size_t>(tri.shape(0)), base};
+}
+
+RowOrientation rowOrientation(const std::string& name)
+{
+    const std::optional<RowOrientation> orientation = rowOrientationNamed(name);
+    if (!orientation)
+        throw py::value_error("orientation must be 'clockwise', 'counterclockwise' or 'either', not '" + name + "'");
+    return *orientation;
+}
+
+// The orientation as the Python API names it.
+const char* orientationName(RowOrientation orientation)
+{
+    return orientation == RowOrientation::CounterClockwise ? "counterclockwise" : "clockwise";
 }
 
 py::list edges(const std::vector<EdgeFault>& faults)
@@ -47,14 +63,16 @@ py::list edges(const std::vector<EdgeFault>& faults)
 
 // Every count and list of the report, 0-based; the text is the one that
 // "kyhost check" prints.
-py::dict checkValues(const ColumnMajor& x, const ColumnMajor& y, const ColumnMajor& tri)
+py::dict checkValues(const ColumnMajor& x, const ColumnMajor& y, const ColumnMajor& tri, int base,
+                     const std::string& orientation)
 {
     const PointSet points = pointSet(x, y);
-    const TriangleRows rows = triangleRows(tri);
+    const TriangleRows rows = triangleRows(tri, base);
+    const RowOrientation wanted = rowOrientation(orientation);
     CheckReport report;
     {
         py::gil_scoped_release released;
-        report = checkTriangulation(points, rows);
+        report = checkTriangulation(points, rows, wanted);
     }
     std::ostringstream text;
     writeCheckReport(text, report, rows);
@@ -70,7 +88,8 @@ py::dict checkValues(const ColumnMajor& x, const ColumnMajor& y, const ColumnMaj
     values["hull_has_area"] = report.hullHasArea;
     values["bad_index_rows"] = report.badIndexRows;
     values["repeated_corner_rows"] = report.repeatedCornerRows;
-    values["counter_clockwise_rows"] = report.counterClockwiseRows;
+    values["orientation"] = orientationName(report.orientation);
+    values["misoriented_rows"] = report.misorientedRows;
     values["flat_rows"] = report.flatRows;
     values["unused_points"] = report.unusedPoints;
     values["repeated_points"] = report.repeatedPoints;
@@ -89,7 +108,8 @@ py::dict checkValues(const ColumnMajor& x, const ColumnMajor& y, const ColumnMaj
 // line and the picture's size in pixels.
 py::tuple drawPicture(const ColumnMajor& x, const ColumnMajor& y, const ColumnMajor& tri, const std::string& path,
                       const py::object& xi, const py::object& yi, const py::object& k, const std::string& title,
-                      const std::string& format, const std::string& xlabel, const std::string& ylabel)
+                      const std::string& format, const std::string& xlabel, const std::string& ylabel, int base,
+                      const std::string& orientation)
 {
     std::optional<PictureFormat> chosen = pictureFormatFor(path);
     if (format == "png") chosen = PictureFormat::Png;
@@ -99,7 +119,8 @@ py::tuple drawPicture(const ColumnMajor& x, const ColumnMajor& y, const ColumnMa
     if (!chosen) throw py::value_error("picture file '" + path + "' must end in .svg or .png, or give format");
     PictureRequest request;
     request.points = pointSet(x, y);
-    request.tri = triangleRows(tri);
+    request.tri = triangleRows(tri, base);
+    const RowOrientation wanted = rowOrientation(orientation);
     ColumnMajor queryX, queryY, answers;
     if (!xi.is_none()) {
         queryX = xi.cast<ColumnMajor>();
@@ -116,7 +137,7 @@ py::tuple drawPicture(const ColumnMajor& x, const ColumnMajor& y, const ColumnMa
     std::string verdict;
     {
         py::gil_scoped_release released;
-        const CheckReport report = checkTriangulation(request.points, request.tri);
+        const CheckReport report = checkTriangulation(request.points, request.tri, wanted);
         request.report = &report;
         request.title = title.empty() ? "Triangulation of " + std::to_string(report.points) + " points, " +
                                             std::to_string(report.rows) + " rows"
@@ -134,12 +155,15 @@ py::tuple drawPicture(const ColumnMajor& x, const ColumnMajor& y, const ColumnMa
 
 void bindInspect(py::module_& module)
 {
-    module.def("_check", &checkValues, py::arg("x"), py::arg("y"), py::arg("tri"),
-               "Exact check of tri (m-by-3, 1-based, as sweeptri returns it) against the points; a dict.");
+    module.def("_check", &checkValues, py::arg("x"), py::arg("y"), py::arg("tri"), py::arg("base") = 1,
+               py::arg("orientation") = "clockwise",
+               "Exact check of tri (m-by-3, indices from base: 1 as sweeptri returns them) against the points; "
+               "a dict, its text counting rows and points from base.");
     module.def("_draw", &drawPicture, py::arg("x"), py::arg("y"), py::arg("tri"), py::arg("path"),
                py::arg("xi") = py::none(), py::arg("yi") = py::none(), py::arg("k") = py::none(),
                py::arg("title") = "", py::arg("format") = "", py::arg("xlabel") = "", py::arg("ylabel") = "",
-               "Draws tri (1-based) and optionally queries with their answers k (1-based) into path.");
+               py::arg("base") = 1, py::arg("orientation") = "clockwise",
+               "Draws tri (indices from base) and optionally queries with their answers k (1-based) into path.");
 }
 
 }  // namespace kyhost_python

@@ -61,6 +61,9 @@ TEST_F(KyhostHelp, ListsTheBuiltPluginsWithTheirCallFormsAndTheHostFunction)
                              "COUNT = byteappend(FILENAME, DATA)", "S = sparse(I, J, V, NR, NC)"})
         EXPECT_NE(result.out.find(form), std::string::npos) << form << "\n" << result.out;
     EXPECT_NE(result.out.find("csv:PATH"), std::string::npos);  // the argument kinds stay
+    // Every separator a CSV selector takes is named.
+    for (const char* separator : {"sep=comma", "sep=semicolon", "sep=tab", "sep=space"})
+        EXPECT_NE(result.out.find(separator), std::string::npos) << separator;
 }
 
 TEST_F(KyhostHelp, ListsPluginsOnKyhostPathByNameAndOnlyTheOneThatLoads)

@@ -2,6 +2,8 @@
 // statuses, through the real executable.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -81,9 +83,9 @@ TEST_F(KyhostCommand, NpyInBothOrdersAndOutRoundTrip)
     EXPECT_EQ(echo("npy:" + vector).out, "1,2,3\n");
 
     const ProcessResult wrongType =
-        echo("npy:" + file("i.npy", npy("{'descr': '<i4', 'fortran_order': False, 'shape': (1,), }", "abcd")));
+        echo("npy:" + file("complex.npy", npy("{'descr': '<c16', 'fortran_order': False, 'shape': (1,), }", std::string(16, '\0'))));
     EXPECT_EQ(wrongType.status, 2);
-    EXPECT_NE(wrongType.err.find("dtype '<i4'"), std::string::npos);
+    EXPECT_NE(wrongType.err.find("dtype '<c16'; npy: takes float64, float32"), std::string::npos) << wrongType.err;
     const ProcessResult truncated =
         echo("npy:" + file("t.npy", npy("{'descr': '<f8', 'fortran_order': False, 'shape': (2,), }", "12345678")));
     EXPECT_EQ(truncated.status, 2);
@@ -93,6 +95,96 @@ TEST_F(KyhostCommand, NpyInBothOrdersAndOutRoundTrip)
     EXPECT_EQ(written.status, 0) << written.err;
     EXPECT_EQ(written.out, "");
     EXPECT_EQ(echo("npy:" + saved).out, "1,2,3\n4,5,6\n");
+}
+
+// A .npy file of format version 1 with the data as given.
+std::string npyFile(const std::string& dict, const std::string& data)
+{
+    std::string header = dict;
+    header.append((64 - (10 + header.size() + 1) % 64) % 64, ' ');
+    header.push_back('\n');
+    return std::string("\x93NUMPY\x01\x00", 8) + static_cast<char>(header.size() & 0xff) +
+           static_cast<char>(header.size() >> 8) + header + data;
+}
+
+template <typename T>
+std::string bytesOf(std::initializer_list<T> values, bool bigEndian = false)
+{
+    std::string bytes;
+    for (T v : values) {
+        std::string one(reinterpret_cast<const char*>(&v), sizeof v);
+        if (bigEndian) std::reverse(one.begin(), one.end());
+        bytes += one;
+    }
+    return bytes;
+}
+
+TEST_F(KyhostCommand, NpyOfOtherNumericTypesReadsAsFloat64)
+{
+    const struct {
+        const char* descr;
+        std::string data;
+        const char* printed;
+    } cases[] = {
+        {"<f4", bytesOf<float>({0.5f, -3.0f, 0.1f, 1e30f}), "0.5,-3\n0.10000000149011612,1.0000000150474662e+30\n"},
+        {">f4", bytesOf<float>({0.5f, -3.0f, 0.25f, 7.0f}, true), "0.5,-3\n0.25,7\n"},
+        {"<f2", bytesOf<std::uint16_t>({0x3c00, 0xc000, 0x0001, 0x7c00}), "1,-2\n5.960464477539063e-08,inf\n"},
+        {"<i8", bytesOf<std::int64_t>({-1, 9007199254740992LL, 0, 42}), "-1,9007199254740992\n0,42\n"},
+        {">i4", bytesOf<std::int32_t>({-7, 2, 3, 2147483647}, true), "-7,2\n3,2147483647\n"},
+        {"|i1", bytesOf<std::int8_t>({-128, 127, 0, 1}), "-128,127\n0,1\n"},
+        {"<u2", bytesOf<std::uint16_t>({65535, 1, 2, 3}), "65535,1\n2,3\n"},
+        {"<u8", bytesOf<std::uint64_t>({1, 2, 3, 9007199254740992ULL}), "1,2\n3,9007199254740992\n"},
+    };
+    for (const auto& c : cases) {
+        const std::string path = file("t.npy", npyFile(std::string("{'descr': '") + c.descr +
+                                                           "', 'fortran_order': False, 'shape': (2, 2), }",
+                                                       c.data));
+        const ProcessResult r = echo("npy:" + path);
+        EXPECT_EQ(r.status, 0) << c.descr << r.err;
+        EXPECT_EQ(r.out, c.printed) << c.descr;
+    }
+    // Fortran order and a 1-D vector place the converted values as float64 ones.
+    EXPECT_EQ(echo("npy:" + file("f.npy", npyFile("{'descr': '<i2', 'fortran_order': True, 'shape': (2, 2), }",
+                                                  bytesOf<std::int16_t>({1, 2, 3, 4}))))
+                  .out,
+              "1,3\n2,4\n");
+    EXPECT_EQ(echo("npy:" + file("v.npy", npyFile("{'descr': '<i4', 'fortran_order': False, 'shape': (3,), }",
+                                                  bytesOf<std::int32_t>({5, 6, 7}))))
+                  .out,
+              "5,6,7\n");
+
+    // Integers that no float64 holds exactly are refused, as the Python API
+    // refuses them; so are types without a real value.
+    const ProcessResult huge = echo("npy:" + file("h.npy", npyFile("{'descr': '<i8', 'fortran_order': False, 'shape': (1, 2), }",
+                                                                    bytesOf<std::int64_t>({0, -9007199254740993LL}))));
+    EXPECT_EQ(huge.status, 2);
+    EXPECT_NE(huge.err.find("an integer beyond 2^53 in magnitude (row 1, column 2)"), std::string::npos) << huge.err;
+    for (const char* descr : {"|b1", "<c8", "|S3", "<U1", "|O", "<M8[s]", "<f16", "<i3"}) {
+        const ProcessResult r = echo("npy:" + file("x.npy", npyFile(std::string("{'descr': '") + descr +
+                                                                        "', 'fortran_order': False, 'shape': (0,), }",
+                                                                    "")));
+        EXPECT_EQ(r.status, 2) << descr;
+        EXPECT_NE(r.err.find(std::string("holds dtype '") + descr + "'; npy: takes"), std::string::npos) << r.err;
+    }
+}
+
+TEST_F(KyhostCommand, NpyHeaderWithANulByteIsRefused)
+{
+    // A NUL after the dictionary, inside it, or in a key: NumPy itself
+    // refuses each. Fortran order would be mapped in place, C order copied.
+    using namespace std::string_literals;
+    const std::string dicts[] = {
+        "{'descr': '<f8', 'fortran_order': True, 'shape': (2,), }\0"s,
+        "{'descr': '<f8', 'fortran_order': True, 'shape': (2,), \0}"s,
+        "{'descr': '<f8', 'fortran_order': False, 'shape\0': (2,), 'shape': (2,), }"s,
+    };
+    for (const std::string& dict : dicts) {
+        ASSERT_NE(dict.find('\0'), std::string::npos);
+        const ProcessResult r = echo("npy:" + file("nul.npy", npyFile(dict, bytesOf<double>({1, 2}))));
+        EXPECT_EQ(r.status, 2) << r.out;
+        EXPECT_NE(r.err.find("is not a valid .npy file: the header holds a NUL byte"), std::string::npos) << r.err;
+        EXPECT_EQ(r.out, "");
+    }
 }
 
 TEST_F(KyhostCommand, CommandLineMistakesExitWithStatusTwoAndSayWhy)

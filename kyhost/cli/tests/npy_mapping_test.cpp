@@ -140,8 +140,14 @@ TEST_F(NpyInPlace, OtherLayoutsAndBadFilesAreCopiedOrRefusedAsBefore)
               false);
     EXPECT_EQ(readsAlike(file("empty.npy", npy("{'descr': '<f8', 'fortran_order': False, 'shape': (0,), }", ""))),
               false);
+    // Other numeric types become float64 copies.
+    EXPECT_EQ(readsAlike(file("i4.npy", npy("{'descr': '<i4', 'fortran_order': True, 'shape': (2,), }", "abcdefgh"))),
+              false);
     // Files readNpy refuses are refused with its message.
-    EXPECT_EQ(readsAlike(file("i4.npy", npy("{'descr': '<i4', 'fortran_order': False, 'shape': (2,), }", "abcdefgh"))),
+    EXPECT_EQ(readsAlike(file("c8.npy", npy("{'descr': '<c8', 'fortran_order': True, 'shape': (1,), }", "abcdefgh"))),
+              std::nullopt);
+    EXPECT_EQ(readsAlike(file("nul.npy", npy(std::string("{'descr': '<f8', 'fortran_order': True, 'shape': (1,), }") + '\0',
+                                             doubles({1})))),
               std::nullopt);
     EXPECT_EQ(readsAlike(file("short.npy", npy("{'descr': '<f8', 'fortran_order': True, 'shape': (2,), }",
                                                doubles({1})))),

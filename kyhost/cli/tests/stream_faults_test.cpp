@@ -73,6 +73,23 @@ TEST_F(StreamFaults, AReadErrorPartWayThroughEndsTheRun)
     }
 }
 
+TEST_F(StreamFaults, U8RefusesAFileTooLargeForAnArrayBeforeReadingIt)
+{
+    // 2^31 bytes, one more than a uint8 array holds, as a sparse file that
+    // takes no disk space. Reads of it fail after the first: a refusal that
+    // read first would report the read error instead.
+    const std::string path = (dir / "big.bin").string();
+    fs::resize_file(file("big.bin", ""), std::uintmax_t{1} << 31);
+    std::string asanOptions = "verify_asan_link_order=0";
+    if (const char* given = std::getenv("ASAN_OPTIONS")) asanOptions = std::string(given) + ":" + asanOptions;
+    const ProcessResult r = kyhost({KY_PROBE_PLUGIN, "text:echo", "u8:" + path}, "",
+                                   {{"LD_PRELOAD", KY_FAIL_READ}, {"KY_FAIL_READ_PATH", path}, {"ASAN_OPTIONS", asanOptions}});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_TRUE(contains(r.err, "'" + path + "' is too large: 2147483648 bytes, and a uint8 array holds at most 2147483647"))
+        << r.err;
+    EXPECT_EQ(r.out, "");
+}
+
 TEST_F(StreamFaults, AResultThatCannotBeWrittenIsAnError)
 {
     // Small results fail at the final flush, large ones on the way.

@@ -9,6 +9,7 @@
 #include <map>
 #include <random>
 
+#include "exact_geometry.hpp"
 #include "triangulation_check.hpp"
 
 namespace {

@@ -6,10 +6,13 @@
 #include <CGAL/Delaunay_triangulation_2.h>
 #include <CGAL/Triangulation_vertex_base_with_info_2.h>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
+#include <tuple>
 
 #include "check_report.hpp"
+#include "exact_geometry.hpp"
 #include "triangulation_check.hpp"
 
 namespace ky::inspect {
@@ -22,12 +25,25 @@ struct Case {
     Rows rows;
 };
 
-CheckReport check(const Case& c)
+std::vector<double> columnMajor(const Rows& rows)
 {
-    std::vector<double> tri(3 * c.rows.size());
-    for (std::size_t r = 0; r < c.rows.size(); ++r)
-        for (std::size_t k = 0; k < 3; ++k) tri[k * c.rows.size() + r] = c.rows[r][k];
-    return checkTriangulation({c.x.data(), c.y.data(), c.x.size()}, {tri.data(), c.rows.size()});
+    std::vector<double> tri(3 * rows.size());
+    for (std::size_t r = 0; r < rows.size(); ++r)
+        for (std::size_t k = 0; k < 3; ++k) tri[k * rows.size() + r] = rows[r][k];
+    return tri;
+}
+
+CheckReport check(const Case& c, RowOrientation orientation = RowOrientation::Clockwise)
+{
+    const std::vector<double> tri = columnMajor(c.rows);
+    return checkTriangulation({c.x.data(), c.y.data(), c.x.size()}, {tri.data(), c.rows.size()}, orientation);
+}
+
+// The same rows run the other way.
+Case mirrored(Case c)
+{
+    for (auto& row : c.rows) std::swap(row[1], row[2]);
+    return c;
 }
 
 Case scaled(Case c, int exponent)
@@ -131,8 +147,8 @@ TEST(Check, NamesEachKindOfFault)
     c = grid();
     std::swap(c.rows[2][0], c.rows[2][1]);  // a flipped row
     r = check(c);
-    ASSERT_EQ(r.counterClockwiseRows.size(), 1u);
-    EXPECT_EQ(r.counterClockwiseRows[0], 2);
+    ASSERT_EQ(r.misorientedRows.size(), 1u);
+    EXPECT_EQ(r.misorientedRows[0], 2);
     EXPECT_FALSE(r.repeatedEdges.empty());
 
     c = grid();
@@ -206,14 +222,87 @@ TEST(Check, RefusesCoordinatesThatAreNotFinite)
     EXPECT_THROW(check(c), std::invalid_argument);
 }
 
+TEST(Check, RowsRunTheWayAskedAndEitherFindsTheWayMostRowsRun)
+{
+    std::mt19937_64 random(11);
+    std::uniform_real_distribution<double> unit(0, 1);
+    Case clockwise;
+    for (int i = 0; i < 300; ++i) {
+        clockwise.x.push_back(unit(random));
+        clockwise.y.push_back(unit(random));
+    }
+    clockwise.rows = cgalRows(clockwise.x, clockwise.y);
+    const Case counterClockwise = mirrored(clockwise);
+    using enum RowOrientation;
+    for (const auto& [c, asked, valid, found] :
+         {std::tuple{clockwise, Clockwise, true, Clockwise}, std::tuple{counterClockwise, Clockwise, false, Clockwise},
+          std::tuple{counterClockwise, CounterClockwise, true, CounterClockwise},
+          std::tuple{clockwise, CounterClockwise, false, CounterClockwise}, std::tuple{clockwise, Either, true, Clockwise},
+          std::tuple{counterClockwise, Either, true, CounterClockwise}}) {
+        const CheckReport r = check(c, asked);
+        EXPECT_EQ(r.isDelaunay(), valid) << orientationText(asked) << " " << verdictLine(r);
+        EXPECT_EQ(r.orientation, found);
+        EXPECT_EQ(r.misorientedRows.size(), valid ? 0u : c.rows.size());
+    }
+
+    // Faults of counter-clockwise rows are those of the clockwise rows they
+    // mirror, directed edges named as the rows hold them.
+    Case c = mirrored(grid());
+    std::swap(c.rows[2][1], c.rows[2][2]);  // one row clockwise among counter-clockwise ones
+    CheckReport r = check(c, Either);
+    EXPECT_EQ(r.orientation, CounterClockwise);
+    EXPECT_EQ(r.misorientedRows, std::vector<std::int32_t>{2});
+    ASSERT_FALSE(r.repeatedEdges.empty());
+    for (const EdgeFault& e : r.repeatedEdges)  // held u -> v by both rows
+        for (std::int32_t row : {e.row, e.otherRow}) {
+            const auto& corners = c.rows[static_cast<std::size_t>(row)];
+            bool held = false;
+            for (int k = 0; k < 3; ++k) held |= corners[k] == e.u + 1 && corners[(k + 1) % 3] == e.v + 1;
+            EXPECT_TRUE(held) << e.u << "->" << e.v << " row " << row;
+        }
+    c = mirrored(grid());
+    c.rows.erase(c.rows.begin());  // a hole at the corner: hull edges 1 -> 2 and 4 -> 1 uncovered
+    r = check(c, CounterClockwise);
+    EXPECT_EQ(r.areaComparison, -1);
+    std::vector<std::pair<int, int>> uncovered;
+    for (const EdgeFault& e : r.uncoveredHullEdges) uncovered.emplace_back(e.u, e.v);
+    std::sort(uncovered.begin(), uncovered.end());
+    EXPECT_EQ(uncovered, (std::vector<std::pair<int, int>>{{0, 1}, {3, 0}}));
+    r = check(mirrored({kite().x, kite().y, {{2, 1, 4}, {2, 4, 3}}}), Either);  // the long diagonal
+    EXPECT_TRUE(r.isTriangulation());
+    EXPECT_EQ(r.nonDelaunayEdges.size(), 1u);
+    // As many rows each way: clockwise, the plug-ins' way.
+    Case tie = grid();
+    for (std::size_t k = 0; k < 4; ++k) std::swap(tie.rows[k][1], tie.rows[k][2]);
+    EXPECT_EQ(check(tie, Either).orientation, Clockwise);
+    EXPECT_EQ(check(tie, Either).misorientedRows.size(), 4u);
+}
+
+TEST(Check, ReportCountsFromTheBaseOfTriAndSaysTheOrientationFound)
+{
+    Case c = mirrored(grid());
+    for (auto& row : c.rows)
+        for (double& corner : row) corner -= 1;  // 0-based
+    c.rows[1][2] = 9;
+    std::vector<double> tri = columnMajor(c.rows);
+    const TriangleRows rows{tri.data(), c.rows.size(), 0};
+    std::ostringstream out;
+    writeCheckReport(out, checkTriangulation({c.x.data(), c.y.data(), 9}, rows, RowOrientation::Either), rows);
+    EXPECT_NE(out.str().find("FAIL  rows with an index that is not a whole number from 0 to 8: 1: row 1 (1,4,9)\n"),
+              std::string::npos)
+        << out.str();
+    EXPECT_NE(out.str().find("ok    no row clockwise: the rows run counter-clockwise (either way is accepted)\n"),
+              std::string::npos)
+        << out.str();
+    EXPECT_NE(out.str().find(": 3: edge 1-3 (row 0), edge 4-1 (row 2)"), std::string::npos) << out.str();  // 0-based, as held
+}
+
 TEST(Check, ReportListsTheFirstOffendersOneBased)
 {
     Case c = grid();
     for (auto& row : c.rows) std::swap(row[0], row[1]);
     std::ostringstream out;
-    std::vector<double> tri(3 * c.rows.size());
-    for (std::size_t r = 0; r < c.rows.size(); ++r)
-        for (std::size_t k = 0; k < 3; ++k) tri[k * c.rows.size() + r] = c.rows[r][k];
+    std::vector<double> tri = columnMajor(c.rows);
     const TriangleRows rows{tri.data(), c.rows.size()};
     writeCheckReport(out, checkTriangulation({c.x.data(), c.y.data(), 9}, rows), rows);
     EXPECT_NE(out.str().find("FAIL  rows counter-clockwise: 8: row 1 (4,1,2), row 2 (4,2,5), row 3 (5,2,3), "

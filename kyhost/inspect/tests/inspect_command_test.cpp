@@ -118,6 +118,38 @@ TEST_F(InspectCommand, CheckGivesOneVerdictLineAndItsStatus)
     EXPECT_EQ(lastLine(r.out), "valid: no triangles, as the 3 points span no area");
 }
 
+TEST_F(InspectCommand, CheckAndDrawTakeTheOrientationAsked)
+{
+    // The kite's two rows, clockwise as sweeptri returns them and turned
+    // counter-clockwise as scipy returns them.
+    const std::string x = "num:0,10,20,10", y = "num:10,0,10,100";
+    const std::string clockwise = "csv:" + file("cw.csv", "1,3,2\n1,4,3\n");
+    const std::string counterClockwise = "csv:" + file("ccw.csv", "1,2,3\n1,3,4\n");
+    ProcessResult r = kyhost({"check", x, y, counterClockwise});  // refused by default
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("FAIL  rows counter-clockwise: 2: row 1 (1,2,3), row 2 (1,3,4)"), std::string::npos) << r.out;
+    r = kyhost({"check", "--orientation", "counterclockwise", x, y, counterClockwise});
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(r.out.find("ok    no row clockwise\n"), std::string::npos) << r.out;
+    r = kyhost({"check", "--orientation", "counterclockwise", x, y, clockwise});
+    EXPECT_EQ(r.status, 1);
+    for (const auto& [tri, way] : {std::pair{counterClockwise, "counter-clockwise"}, std::pair{clockwise, "clockwise"}}) {
+        r = kyhost({"check", "--orientation", "either", x, y, tri});
+        EXPECT_EQ(r.status, 0) << r.out;
+        EXPECT_NE(r.out.find(std::string(": the rows run ") + way + " (either way is accepted)"), std::string::npos) << r.out;
+        EXPECT_EQ(lastLine(r.out), "valid: a Delaunay triangulation of the 4 points (2 rows)");
+    }
+    r = kyhost({"check", "--orientation", "ccw", x, y, clockwise});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("--orientation"), std::string::npos) << r.err;
+
+    r = kyhost({"draw", x, y, counterClockwise, "--out", path("ccw.svg")});
+    EXPECT_NE(r.out.find("invalid: not a triangulation"), std::string::npos) << r.out;
+    r = kyhost({"draw", x, y, counterClockwise, "--out", path("ccw.svg"), "--orientation", "either"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("\nvalid: a Delaunay triangulation of the 4 points (2 rows)\n"), std::string::npos) << r.out;
+}
+
 TEST_F(InspectCommand, CheckRefusesArgumentsThatAreNoPoints)
 {
     ProcessResult r = kyhost({"check", "num:0,1", "num:0,0,1", "num:1,2,3"});

@@ -378,7 +378,7 @@ class Triangulation:
         """The exact check of this triangulation (see kyhost.check), with
         rows and points 0-based, as in ``simplices``."""
         ux, uy = self._used_coordinates()
-        values = _kyhost._check(ux, uy, self._tri)
+        values = _kyhost._check(ux, uy, self._tri - 1, base=0)  # its text 0-based, as the fields
         if self._kept is not None:
             kept = self._kept.tolist()
             for key in ("unused_points", "repeated_points"):
