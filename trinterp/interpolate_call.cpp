@@ -1,0 +1,129 @@
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "call_state.hpp"
+#include "internal_switches.hpp"
+#include "kyx.h"
+#include "mesh_setup.hpp"
+#include "point_location.hpp"
+#include "query_order.hpp"
+#include "query_workers.hpp"
+#include "row_buckets.hpp"
+
+namespace trinterp {
+
+InterpolationCall interpolationCall;
+
+namespace {
+
+std::int64_t forcedWalkBudget = 0;
+
+const char* const notDelaunayWarning =
+    "TRI is not a Delaunay triangulation: the natural-neighbor weights follow its rows and may not be Sibson's.";
+
+// Queries per chunk: the unit of work of one thread, and where a walk
+// starts afresh from a row found on the calling thread.
+constexpr std::int32_t queriesPerChunk = 1024;
+
+// Z's values, a point's k values side by side.
+const double* valuesByPoint(const kyArray* z, const CheckedArguments& arguments)
+{
+    const std::int64_t n = arguments.pointCount, k = arguments.valueCount;
+    const double* source = kyGetPr(z);
+    auto* values = static_cast<double*>(kyCalloc(static_cast<std::size_t>(std::max<std::int64_t>(n * k, 1)), sizeof(double)));
+    for (std::int64_t j = 0; j < k; ++j)
+        for (std::int64_t p = 0; p < n; ++p) values[p * k + j] = source[p + j * n];
+    return values;
+}
+
+// Each chunk's walk starts from the row where a walk to its first query
+// ended, walking from chunk to chunk along the queries' order.
+const std::int32_t* chunkStarts(const QueryJob& job)
+{
+    const std::int32_t chunks = chunkCount(job);
+    auto* starts = static_cast<std::int32_t*>(kyCalloc(static_cast<std::size_t>(std::max(chunks, 1)), sizeof(std::int32_t)));
+    std::int32_t start = job.mesh.firstRow;
+    for (std::int32_t c = 0; c < chunks; ++c) {
+        const std::int64_t q = std::int64_t{c} * job.chunkSize;
+        const Location at = walkTo(job.mesh, job.xy[2 * q], job.xy[2 * q + 1], start, job.walkBudget);
+        if (at.last >= 0) start = at.last;
+        starts[c] = start;
+    }
+    return starts;
+}
+
+// Answers the queries whose walk ran out of steps, through the buckets.
+void answerUnresolved(QueryJob& job, NaturalScratch& scratch)
+{
+    bool any = false;
+    for (std::int32_t q = 0; q < job.count && !any; ++q) any = job.unresolved[q] != 0;
+    if (!any) return;
+    if (job.mesh.buckets == nullptr) job.mesh.buckets = interpolationCall.mesh.buckets = buildRowBuckets(job.mesh);
+    for (std::int32_t q = 0; q < job.count; ++q)
+        if (job.unresolved[q] != 0)
+            answerAt(job, q, searchBuckets(job.mesh, job.xy[2 * std::int64_t{q}], job.xy[2 * std::int64_t{q} + 1]),
+                     scratch);
+}
+
+}  // namespace
+
+void setWalkBudget(std::int64_t steps) { forcedWalkBudget = std::max<std::int64_t>(0, steps); }
+
+void interpolate(int outputCount, kyArray* outputs[], int inputCount, const kyArray* inputs[])
+{
+    InterpolationCall& call = interpolationCall;
+    call.warned = false;
+    call.arguments = checkArguments(outputCount, inputCount, inputs);
+    const CheckedArguments& arguments = call.arguments;
+    const kyArray* xi = inputs[4];
+    const std::int32_t queryCount = kyGetNumberOfElements(xi);
+    const std::int32_t k = arguments.valueCount;
+    outputs[0] = k == 1 ? kyCreateDoubleMatrix(kyGetM(xi), kyGetN(xi), kyREAL) : kyCreateDoubleMatrix(queryCount, k, kyREAL);
+    double* result = kyGetPr(outputs[0]);
+    std::fill_n(result, std::int64_t{queryCount} * k, std::numeric_limits<double>::quiet_NaN());
+
+    const double* x = kyGetPr(inputs[0]);
+    const double* y = kyGetPr(inputs[1]);
+    call.scaleExponent = scaleExponentFor(x, y, arguments.pointCount);
+    buildMesh(x, y, arguments.pointCount, kyGetPr(inputs[3]), kyGetM(inputs[3]), call.scaleExponent);
+    const bool natural = arguments.method == Method::natural;
+    if (natural && !rowsAreDelaunay() && !call.warned) {
+        call.warned = true;
+        kyxWarnMsgTxt(notDelaunayWarning);
+    }
+    if (queryCount == 0 || k == 0 || call.mesh.firstRow < 0) return;
+
+    const QueryOrder order = orderQueries(kyGetPr(xi), kyGetPr(inputs[5]), queryCount, call.mesh.box, call.scaleExponent);
+    if (order.count == 0) return;
+    if (!call.mesh.convex) call.mesh.buckets = buildRowBuckets(call.mesh);
+
+    QueryJob job{};
+    job.mesh = call.mesh;
+    job.natural = natural;
+    job.valueCount = k;
+    job.values = valuesByPoint(inputs[2], arguments);
+    job.count = order.count;
+    job.xy = order.xy;
+    job.results = static_cast<double*>(kyCalloc(static_cast<std::size_t>(std::int64_t{order.count} * k), sizeof(double)));
+    job.unresolved = static_cast<std::uint8_t*>(kyCalloc(static_cast<std::size_t>(order.count), 1));
+    job.chunkSize = queriesPerChunk;
+    // Long enough to cross any ordinary triangulation several times over.
+    job.walkBudget = forcedWalkBudget > 0 ? forcedWalkBudget
+                                          : 1000 + 8 * static_cast<std::int64_t>(std::sqrt(static_cast<double>(call.mesh.rowCount)));
+    job.chunkStart = call.mesh.convex ? chunkStarts(job) : nullptr;
+
+    const int workers = workerCount(chunkCount(job));
+    auto* scratch = static_cast<NaturalScratch*>(kyCalloc(static_cast<std::size_t>(workers), sizeof(NaturalScratch)));
+    if (natural)
+        for (int w = 0; w < workers; ++w) scratch[w] = takeNaturalScratch(call.mesh);
+    answerQueries(job, scratch, workers);
+    answerUnresolved(job, scratch[0]);
+
+    // Back into the caller's order: for k > 1 column j holds value j.
+    for (std::int32_t s = 0; s < order.count; ++s)
+        for (std::int32_t j = 0; j < k; ++j)
+            result[order.original[s] + std::int64_t{j} * queryCount] = job.results[std::int64_t{s} * k + j];
+}
+
+}  // namespace trinterp

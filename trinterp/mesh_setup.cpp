@@ -1,0 +1,81 @@
+#include "mesh_setup.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "exact_predicates.hpp"
+#include "ky.h"
+#include "row_table.hpp"
+
+namespace trinterp {
+
+int scaleExponentFor(const double* x, const double* y, std::int32_t n)
+{
+    double largest = 0;
+    for (std::int32_t k = 0; k < n; ++k) largest = std::max({largest, std::fabs(x[k]), std::fabs(y[k])});
+    if (largest == 0 || (largest >= 0x1p-300 && largest <= 0x1p300)) return 0;
+    return -std::ilogb(largest);
+}
+
+void buildMesh(const double* x, const double* y, std::int32_t n, const double* tri, std::int32_t rowCount,
+               int scaleExponent)
+{
+    Mesh& mesh = interpolationCall.mesh;
+    mesh = Mesh{};
+    mesh.pointCount = n;
+    auto* xy = static_cast<double*>(kyCalloc(2 * static_cast<std::size_t>(std::max(n, 1)), sizeof(double)));
+    for (std::int32_t k = 0; k < n; ++k) {
+        xy[2 * std::int64_t{k}] = scaleExponent == 0 ? x[k] : std::ldexp(x[k], scaleExponent);
+        xy[2 * std::int64_t{k} + 1] = scaleExponent == 0 ? y[k] : std::ldexp(y[k], scaleExponent);
+    }
+    mesh.xy = xy;
+    mesh.rowCount = rowCount;
+    mesh.corners = orientRows(tri, rowCount, xy);
+    const RowJoin join = joinRows(mesh.corners, rowCount, n);
+    mesh.across = join.across;
+
+    constexpr double infinity = std::numeric_limits<double>::infinity();
+    mesh.box = {infinity, infinity, -infinity, -infinity};
+    mesh.firstRow = -1;
+    interpolationCall.anyFlatRow = false;
+    for (std::int32_t r = 0; r < rowCount; ++r) {
+        const std::int32_t* row = mesh.row(r);
+        if (row[0] < 0) {
+            interpolationCall.anyFlatRow = true;
+            continue;
+        }
+        if (mesh.firstRow < 0) mesh.firstRow = r;
+        for (int j = 0; j < 3; ++j) {
+            const double* p = mesh.point(row[j]);
+            mesh.box = {std::min(mesh.box.lowX, p[0]), std::min(mesh.box.lowY, p[1]), std::max(mesh.box.highX, p[0]),
+                        std::max(mesh.box.highY, p[1])};
+        }
+    }
+    mesh.convex = mesh.firstRow >= 0 && join.sidesPaired && boundaryIsConvexLoop(mesh);
+}
+
+bool rowsAreDelaunay()
+{
+    const Mesh& mesh = interpolationCall.mesh;
+    if (!mesh.convex || interpolationCall.anyFlatRow) return false;
+    for (std::int32_t r = 0; r < mesh.rowCount; ++r) {
+        const std::int32_t* row = mesh.row(r);
+        for (int j = 0; j < 3; ++j) {
+            const std::int32_t other = mesh.neighbour(r, j);
+            if (other < r) continue;  // each inner side once (and no side without a row across)
+            // The far corner of the row across: the one not on the shared side.
+            const std::int32_t* across = mesh.row(other);
+            const std::int32_t shared0 = row[nextCorner(j)], shared1 = row[previousCorner(j)];
+            std::int32_t far = across[0];
+            for (int k = 0; k < 3; ++k)
+                if (across[k] != shared0 && across[k] != shared1) far = across[k];
+            const double* p = mesh.point(far);
+            if (strictlyInsideCircle(mesh.point(row[0]), mesh.point(row[1]), mesh.point(row[2]), p[0], p[1]))
+                return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace trinterp

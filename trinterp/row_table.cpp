@@ -1,0 +1,217 @@
+#include "row_table.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+#include "exact_predicates.hpp"
+#include "ky.h"
+
+namespace trinterp {
+
+namespace {
+
+template <typename T>
+T* takeZeroed(std::int64_t count)
+{
+    return static_cast<T*>(kyCalloc(static_cast<std::size_t>(std::max<std::int64_t>(count, 1)), sizeof(T)));
+}
+
+// The rows around each point, as a list per point: rows[start[p]] to
+// rows[start[p+1] - 1], in ascending row order.
+struct PointStars {
+    std::int32_t* start;
+    std::int32_t* rows;
+};
+
+PointStars gatherStars(const std::int32_t* corners, std::int32_t rowCount, std::int32_t pointCount)
+{
+    PointStars stars{takeZeroed<std::int32_t>(std::int64_t{pointCount} + 1), nullptr};
+    std::int64_t used = 0;
+    for (std::int64_t k = 0; k < 3 * std::int64_t{rowCount}; ++k) {
+        if (corners[k] < 0) continue;
+        ++stars.start[corners[k] + 1];
+        ++used;
+    }
+    for (std::int32_t p = 0; p < pointCount; ++p) stars.start[p + 1] += stars.start[p];
+    stars.rows = takeZeroed<std::int32_t>(used);
+    std::int32_t* fill = takeZeroed<std::int32_t>(pointCount);
+    for (std::int32_t r = 0; r < rowCount; ++r)
+        for (int j = 0; j < 3; ++j) {
+            const std::int32_t p = corners[3 * std::int64_t{r} + j];
+            if (p >= 0) stars.rows[stars.start[p] + fill[p]++] = r;
+        }
+    kyFree(fill);
+    return stars;
+}
+
+int cornerOf(const std::int32_t* row, std::int32_t point)
+{
+    return row[0] == point ? 0 : row[1] == point ? 1 : 2;
+}
+
+// One row around a point v: the point its side leaving v runs to, and the
+// point its side arriving at v comes from.
+struct StarEntry {
+    std::int32_t leavesTo;
+    std::int32_t arrivesFrom;
+    std::int32_t row;
+};
+
+// Above this many rows around a point, the rows are matched through a
+// sorted list instead of by comparing every pair.
+constexpr std::int32_t smallStar = 16;
+
+}  // namespace
+
+std::int32_t* orientRows(const double* tri, std::int32_t rowCount, const double* xy)
+{
+    const std::int64_t m = rowCount;
+    auto* corners = takeZeroed<std::int32_t>(3 * m);
+    for (std::int64_t r = 0; r < m; ++r) {
+        std::int32_t c[3];
+        for (int j = 0; j < 3; ++j) c[j] = static_cast<std::int32_t>(tri[r + j * m]) - 1;
+        const int sign = orientationSign(xy + 2 * std::int64_t{c[0]}, xy + 2 * std::int64_t{c[1]},
+                                         xy + 2 * std::int64_t{c[2]});
+        if (sign < 0) std::swap(c[1], c[2]);
+        for (int j = 0; j < 3; ++j) corners[3 * r + j] = sign == 0 ? -1 : c[j];
+    }
+    return corners;
+}
+
+RowJoin joinRows(const std::int32_t* corners, std::int32_t rowCount, std::int32_t pointCount)
+{
+    RowJoin join{takeZeroed<std::int32_t>(3 * std::int64_t{rowCount}), true};
+    std::fill_n(join.across, 3 * std::int64_t{rowCount}, -1);
+    const PointStars stars = gatherStars(corners, rowCount, pointCount);
+    std::int32_t largest = 0;
+    for (std::int32_t p = 0; p < pointCount; ++p) largest = std::max(largest, stars.start[p + 1] - stars.start[p]);
+    auto* entries = takeZeroed<StarEntry>(largest);
+    auto* sorted = takeZeroed<StarEntry>(largest);
+    const auto byArrival = [](const StarEntry& a, const StarEntry& b) {
+        return a.arrivesFrom != b.arrivesFrom ? a.arrivesFrom < b.arrivesFrom : a.row < b.row;
+    };
+
+    for (std::int32_t v = 0; v < pointCount; ++v) {
+        const std::int32_t count = stars.start[v + 1] - stars.start[v];
+        for (std::int32_t k = 0; k < count; ++k) {
+            const std::int32_t r = stars.rows[stars.start[v] + k];
+            const std::int32_t* row = corners + 3 * std::int64_t{r};
+            const int at = cornerOf(row, v);
+            entries[k] = {row[nextCorner(at)], row[previousCorner(at)], r};
+        }
+        if (count > smallStar) {
+            std::copy_n(entries, count, sorted);
+            std::sort(sorted, sorted + count, byArrival);
+        }
+        for (std::int32_t k = 0; k < count; ++k) {
+            const StarEntry& leaving = entries[k];
+            // The side v -> leavesTo of this row meets the lowest-numbered
+            // row whose side leavesTo -> v arrives at v.
+            std::int32_t match = -1;
+            if (count > smallStar) {
+                const StarEntry key{0, leaving.leavesTo, -1};
+                const StarEntry* found = std::lower_bound(sorted, sorted + count, key, byArrival);
+                if (found != sorted + count && found->arrivesFrom == leaving.leavesTo) match = found->row;
+            } else {
+                for (std::int32_t i = 0; i < count && match < 0; ++i)
+                    if (entries[i].arrivesFrom == leaving.leavesTo) match = entries[i].row;
+            }
+            const std::int32_t* row = corners + 3 * std::int64_t{leaving.row};
+            join.across[3 * std::int64_t{leaving.row} + previousCorner(cornerOf(row, v))] = match;
+        }
+        // Two rows leaving v for the same point overlap beside that side.
+        if (count > smallStar) {
+            std::sort(entries, entries + count,
+                      [](const StarEntry& a, const StarEntry& b) { return a.leavesTo < b.leavesTo; });
+            for (std::int32_t k = 1; k < count; ++k)
+                if (entries[k].leavesTo == entries[k - 1].leavesTo) join.sidesPaired = false;
+        } else {
+            for (std::int32_t k = 0; k < count; ++k)
+                for (std::int32_t i = 0; i < k; ++i)
+                    if (entries[i].leavesTo == entries[k].leavesTo) join.sidesPaired = false;
+        }
+    }
+    kyFree(sorted);
+    kyFree(entries);
+    kyFree(stars.rows);
+    kyFree(stars.start);
+
+    // Only rows that take each other stay joined (they can differ only
+    // where a side is repeated).
+    if (!join.sidesPaired) {
+        for (std::int32_t r = 0; r < rowCount; ++r)
+            for (int j = 0; j < 3; ++j) {
+                const std::int32_t other = join.across[3 * std::int64_t{r} + j];
+                if (other < 0) continue;
+                const std::int32_t from = corners[3 * std::int64_t{r} + nextCorner(j)];
+                const int back = nextCorner(cornerOf(corners + 3 * std::int64_t{other}, from));
+                if (join.across[3 * std::int64_t{other} + back] != r) join.across[3 * std::int64_t{r} + j] = -1;
+            }
+    }
+    return join;
+}
+
+bool boundaryIsConvexLoop(const Mesh& mesh)
+{
+    // next[u] = v + 1 for the side u -> v without a row across.
+    auto* next = takeZeroed<std::int32_t>(mesh.pointCount);
+    std::int64_t sideCount = 0;
+    std::int32_t first = -1;
+    bool simple = true;
+    for (std::int32_t r = 0; r < mesh.rowCount && simple; ++r) {
+        const std::int32_t* row = mesh.row(r);
+        if (row[0] < 0) continue;
+        for (int j = 0; j < 3; ++j) {
+            if (mesh.neighbour(r, j) >= 0) continue;
+            const std::int32_t from = row[nextCorner(j)], to = row[previousCorner(j)];
+            if (next[from] != 0) simple = false;  // two open sides leave one point
+            next[from] = to + 1;
+            if (first < 0) first = from;
+            ++sideCount;
+        }
+    }
+    if (!simple || sideCount < 3) {
+        kyFree(next);
+        return false;
+    }
+    // Walk the loop: it must close after exactly sideCount sides, turn left
+    // or run straight on at every point, and go round once, which the
+    // number of points lower (by y, then x) than both their neighbours
+    // tells: a loop that turns only left goes round as many times.
+    const auto lower = [](const double* a, const double* b) { return a[1] < b[1] || (a[1] == b[1] && a[0] < b[0]); };
+    std::int32_t previous = first, current = next[first] - 1;
+    std::int64_t lowest = 0;
+    bool convex = true;
+    for (std::int64_t k = 1; k <= sideCount && convex; ++k) {
+        if (current < 0) {
+            convex = false;
+            break;
+        }
+        if ((current == first) != (k == sideCount)) {
+            convex = false;
+            break;
+        }
+        const std::int32_t following = next[current] - 1;
+        if (following < 0) {
+            convex = false;
+            break;
+        }
+        const double* a = mesh.point(previous);
+        const double* b = mesh.point(current);
+        const double* c = mesh.point(following);
+        const int turn = orientationSign(a, b, c);
+        if (turn < 0) convex = false;
+        // Straight on, not back: both steps go the same way in x and in y.
+        const auto direction = [](double from, double to) { return (to > from) - (to < from); };
+        if (turn == 0 && (direction(a[0], b[0]) != direction(b[0], c[0]) || direction(a[1], b[1]) != direction(b[1], c[1])))
+            convex = false;
+        if (lower(b, a) && lower(b, c)) ++lowest;
+        previous = current;
+        current = following;
+    }
+    kyFree(next);
+    return convex && lowest == 1;
+}
+
+}  // namespace trinterp
