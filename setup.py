@@ -40,7 +40,7 @@ class CMakeBuild(build_ext):
         jobs = os.environ.get("KY_BUILD_JOBS", "2")
         subprocess.run(configure, check=True)
         subprocess.run(["cmake", "--build", str(build_dir), "-j", jobs, "--target",
-                        "kyhost_python", "sweeptri", "nearwalk", "byteappend"], check=True)
+                        "kyhost_python", "sweeptri", "nearwalk", "byteappend", "trinterp"], check=True)
         subprocess.run(["cmake", "--install", str(build_dir), "--component", "python_wheel",
                         "--prefix", str(prefix)], check=True)
         built = sorted(package_dir.glob("_kyhost*.so"))

@@ -41,6 +41,7 @@ std::optional<std::string_view> knownCallForm(std::string_view name)
         {"sweeptri", "TRI = sweeptri(X, Y[, \"sorted\"])"},
         {"nearwalk", "K = nearwalk(X, Y, TRI, XI, YI[, S])"},
         {"byteappend", "COUNT = byteappend(FILENAME, DATA)"},
+        {"trinterp", "ZI = trinterp(X, Y, Z, TRI, XI, YI[, METHOD])"},
         {"sparse", "S = sparse(I, J, V, NR, NC)"},
     };
     for (const Form& known : forms)
