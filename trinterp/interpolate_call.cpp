@@ -26,14 +26,15 @@ const char* const notDelaunayWarning =
 // starts afresh from a row found on the calling thread.
 constexpr std::int32_t queriesPerChunk = 1024;
 
-// Z's values, a point's k values side by side.
-const double* valuesByPoint(const kyArray* z, const CheckedArguments& arguments)
+// Z's values of the mesh's points, in its numbering, a point's k values
+// side by side.
+const double* valuesByPoint(const kyArray* z, const CheckedArguments& arguments, const Mesh& mesh)
 {
-    const std::int64_t n = arguments.pointCount, k = arguments.valueCount;
+    const std::int64_t n = arguments.pointCount, k = arguments.valueCount, used = mesh.pointCount;
     const double* source = kyGetPr(z);
-    auto* values = static_cast<double*>(kyCalloc(static_cast<std::size_t>(std::max<std::int64_t>(n * k, 1)), sizeof(double)));
-    for (std::int64_t j = 0; j < k; ++j)
-        for (std::int64_t p = 0; p < n; ++p) values[p * k + j] = source[p + j * n];
+    auto* values = static_cast<double*>(kyCalloc(static_cast<std::size_t>(std::max<std::int64_t>(used * k, 1)), sizeof(double)));
+    for (std::int64_t p = 0; p < used; ++p)
+        for (std::int64_t j = 0; j < k; ++j) values[p * k + j] = source[mesh.originalPoint[p] + j * n];
     return values;
 }
 
@@ -94,7 +95,8 @@ void interpolate(int outputCount, kyArray* outputs[], int inputCount, const kyAr
     }
     if (queryCount == 0 || k == 0 || call.mesh.firstRow < 0) return;
 
-    const QueryOrder order = orderQueries(kyGetPr(xi), kyGetPr(inputs[5]), queryCount, call.mesh.box, call.scaleExponent);
+    const QueryOrder order =
+        orderQueries(kyGetPr(xi), kyGetPr(inputs[5]), queryCount, call.mesh.box, call.mesh.curveBox, call.scaleExponent);
     if (order.count == 0) return;
     if (!call.mesh.convex) call.mesh.buckets = buildRowBuckets(call.mesh);
 
@@ -102,7 +104,7 @@ void interpolate(int outputCount, kyArray* outputs[], int inputCount, const kyAr
     job.mesh = call.mesh;
     job.natural = natural;
     job.valueCount = k;
-    job.values = valuesByPoint(inputs[2], arguments);
+    job.values = valuesByPoint(inputs[2], arguments, call.mesh);
     job.count = order.count;
     job.xy = order.xy;
     job.results = static_cast<double*>(kyCalloc(static_cast<std::size_t>(std::int64_t{order.count} * k), sizeof(double)));

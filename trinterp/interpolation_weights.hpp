@@ -14,7 +14,8 @@ struct Neighbour {
     double weight;
 };
 
-// The barycentric weights of the query in row r, in ascending point order.
+// The barycentric weights of the query in row r, in ascending order of the
+// points' positions in X and Y (as all weights).
 // Each is the ratio of two accurate orientations, so at a corner they are
 // exactly 1, 0, 0, and a linear function is reproduced to a few units in
 // the last place.

@@ -19,7 +19,9 @@ void linearWeights(const Mesh& mesh, std::int32_t r, double qx, double qy, Neigh
     weights[0] = {row[0], accurateOrientation(q, b, c) / whole};
     weights[1] = {row[1], accurateOrientation(a, q, c) / whole};
     weights[2] = {row[2], accurateOrientation(a, b, q) / whole};
-    std::sort(weights, weights + 3, [](const Neighbour& x, const Neighbour& y) { return x.point < y.point; });
+    const std::int32_t* original = mesh.originalPoint;
+    std::sort(weights, weights + 3,
+              [original](const Neighbour& x, const Neighbour& y) { return original[x.point] < original[y.point]; });
 }
 
 void weightedValues(const Neighbour* neighbours, std::int32_t count, const double* z, std::int32_t valueCount,

@@ -8,9 +8,9 @@
 namespace trinterp {
 
 // The power of two that brings the points' largest magnitude near 1 when it
-// lies outside [2^-300, 2^300] (0 inside it): the weights' arithmetic
-// neither overflows nor underflows there, and a power of two changes no
-// sign and no ratio.
+// lies outside [2^-200, 2^200] (0 inside it): there neither the weights'
+// arithmetic nor the predicates' shortcuts overflow or underflow, and a
+// power of two changes no sign and no ratio.
 int scaleExponentFor(const double* x, const double* y, std::int32_t n);
 
 // Fills interpolationCall.mesh (and anyFlatRow) from checked arguments.

@@ -156,7 +156,7 @@ std::int32_t sideWeights(const Mesh& mesh, const Location& at, double qx, double
     const double along = pu[0] != pv[0] ? (qx - pv[0]) / (pu[0] - pv[0]) : (qy - pv[1]) / (pu[1] - pv[1]);
     out[0] = {u, along};
     out[1] = {v, 1 - along};
-    if (v < u) std::swap(out[0], out[1]);
+    if (mesh.originalPoint[v] < mesh.originalPoint[u]) std::swap(out[0], out[1]);
     return 2;
 }
 
@@ -191,7 +191,9 @@ std::int32_t naturalWeights(const Mesh& mesh, const Location& at, double qx, dou
     region.grow();
     region.addAreas();
     const std::int32_t count = region.neighbourCount();
-    std::sort(neighbours, neighbours + count, [](const Neighbour& a, const Neighbour& b) { return a.point < b.point; });
+    const std::int32_t* original = mesh.originalPoint;
+    std::sort(neighbours, neighbours + count,
+              [original](const Neighbour& a, const Neighbour& b) { return original[a.point] < original[b.point]; });
     double total = 0;
     for (std::int32_t i = 0; i < count; ++i) total += neighbours[i].weight;
     if (!(total > 0) || !std::isfinite(total)) return 0;

@@ -28,7 +28,7 @@ int sideSeenFromAcross(const Mesh& mesh, std::int32_t r, int j, std::int32_t oth
     return nextCorner(cornerOf(mesh.row(other), from));
 }
 
-// The lowest-numbered row around corner `corner` of row r, going round the
+// The row first in TRI around corner `corner` of row r, going round the
 // point both ways until the rows close up or end at an open side.
 Location lowestAroundCorner(const Mesh& mesh, std::int32_t r, int corner)
 {
@@ -44,7 +44,7 @@ Location lowestAroundCorner(const Mesh& mesh, std::int32_t r, int corner)
             closed = true;
             break;
         }
-        lowest = std::min(lowest, next);
+        if (mesh.before(next, lowest)) lowest = next;
         current = next;
     }
     if (!closed) {
@@ -53,7 +53,7 @@ Location lowestAroundCorner(const Mesh& mesh, std::int32_t r, int corner)
         for (std::int64_t step = 0; step <= mesh.rowCount; ++step) {
             const std::int32_t next = mesh.neighbour(current, nextCorner(cornerOf(mesh.row(current), point)));
             if (next < 0 || next == r) break;
-            lowest = std::min(lowest, next);
+            if (mesh.before(next, lowest)) lowest = next;
             current = next;
         }
     }
@@ -65,8 +65,8 @@ Location lowestAroundCorner(const Mesh& mesh, std::int32_t r, int corner)
 }
 
 // The point lies in the closed row r, with these side signs: the location
-// with the lowest-numbered row holding it, in a mesh whose rows around a
-// side or a point are joined.
+// with the row first in TRI holding it, in a mesh whose rows around a side
+// or a point are joined.
 Location lowestHolding(const Mesh& mesh, std::int32_t r, const int signs[3])
 {
     Location found;
@@ -74,7 +74,7 @@ Location lowestHolding(const Mesh& mesh, std::int32_t r, const int signs[3])
     found.kind = kindInRow(signs, found.index);
     if (found.kind == Location::onSide) {
         const std::int32_t other = mesh.neighbour(r, found.index);
-        if (other >= 0 && other < r) {
+        if (other >= 0 && mesh.before(other, r)) {
             found.index = sideSeenFromAcross(mesh, r, found.index, other);
             found.row = other;
         }

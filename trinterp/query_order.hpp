@@ -1,6 +1,6 @@
 // The queries in the order they are answered: those that can lie in a row
 // (both coordinates finite, inside the corners' bounding box) along a
-// Hilbert curve over that box, so that each walk starts next to its query.
+// space-filling curve over that box, so that each walk starts next to its query.
 // The others are answered NaN without a search.
 #pragma once
 
@@ -17,8 +17,9 @@ struct QueryOrder {
 };
 
 // Scales each query by 2^scaleExponent (as the points were), keeps those
-// inside the box and sorts them; memory from kyCalloc.
+// inside the box and sorts them along the space-filling curve over curveBox (the
+// rows' curve); memory from kyCalloc.
 QueryOrder orderQueries(const double* xi, const double* yi, std::int32_t queryCount, const Box& box,
-                        int scaleExponent);
+                        const Box& curveBox, int scaleExponent);
 
 }  // namespace trinterp

@@ -42,7 +42,10 @@ const RowBuckets* buildRowBuckets(const Mesh& mesh)
     auto* buckets = static_cast<RowBuckets*>(kyCalloc(1, sizeof(RowBuckets)));
     buckets->box = mesh.box;
     std::int64_t rows = 0;
-    for (std::int32_t r = 0; r < mesh.rowCount; ++r) rows += mesh.row(r)[0] >= 0;
+    for (std::int32_t r = 0; r < mesh.rowCount; ++r) rows += !mesh.flat(r);
+    // The mesh's rows in TRI's order, so that each cell lists them so.
+    auto* inTriOrder = static_cast<std::int32_t*>(kyCalloc(static_cast<std::size_t>(std::max(mesh.rowCount, 1)), sizeof(std::int32_t)));
+    for (std::int32_t r = 0; r < mesh.rowCount; ++r) inTriOrder[mesh.rowNumber[r]] = r;
 
     // About one cell per row, shaped like the box.
     const double width = mesh.box.highX - mesh.box.lowX, height = mesh.box.highY - mesh.box.lowY;
@@ -55,7 +58,7 @@ const RowBuckets* buildRowBuckets(const Mesh& mesh)
         setGrid(*buckets, columns, lines);
         std::int64_t listed = 0;
         for (std::int32_t r = 0; r < mesh.rowCount && listed <= limit; ++r)
-            if (mesh.row(r)[0] >= 0) listed += cellCount(rangeOf(*buckets, mesh, mesh.row(r)));
+            if (!mesh.flat(r)) listed += cellCount(rangeOf(*buckets, mesh, mesh.row(r)));
         if (listed <= limit || (columns == 1 && lines == 1)) break;
         columns = std::max(1, columns / 2);
         lines = std::max(1, lines / 2);
@@ -64,7 +67,7 @@ const RowBuckets* buildRowBuckets(const Mesh& mesh)
     const std::int64_t cells = std::int64_t{columns} * lines;
     auto* start = static_cast<std::int32_t*>(kyCalloc(static_cast<std::size_t>(cells + 1), sizeof(std::int32_t)));
     for (std::int32_t r = 0; r < mesh.rowCount; ++r) {
-        if (mesh.row(r)[0] < 0) continue;
+        if (mesh.flat(r)) continue;
         const CellRange range = rangeOf(*buckets, mesh, mesh.row(r));
         for (std::int32_t line = range.line0; line <= range.line1; ++line)
             for (std::int32_t column = range.column0; column <= range.column1; ++column)
@@ -73,8 +76,9 @@ const RowBuckets* buildRowBuckets(const Mesh& mesh)
     for (std::int64_t cell = 0; cell < cells; ++cell) start[cell + 1] += start[cell];
     auto* listed = static_cast<std::int32_t*>(kyCalloc(static_cast<std::size_t>(std::max(start[cells], 1)), sizeof(std::int32_t)));
     auto* fill = static_cast<std::int32_t*>(kyCalloc(static_cast<std::size_t>(cells), sizeof(std::int32_t)));
-    for (std::int32_t r = 0; r < mesh.rowCount; ++r) {
-        if (mesh.row(r)[0] < 0) continue;
+    for (std::int32_t k = 0; k < mesh.rowCount; ++k) {
+        const std::int32_t r = inTriOrder[k];
+        if (mesh.flat(r)) continue;
         const CellRange range = rangeOf(*buckets, mesh, mesh.row(r));
         for (std::int32_t line = range.line0; line <= range.line1; ++line)
             for (std::int32_t column = range.column0; column <= range.column1; ++column) {
@@ -83,6 +87,7 @@ const RowBuckets* buildRowBuckets(const Mesh& mesh)
             }
     }
     kyFree(fill);
+    kyFree(inTriOrder);
     buckets->cellStart = start;
     buckets->cellRows = listed;
     return buckets;

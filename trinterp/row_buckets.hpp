@@ -1,9 +1,9 @@
 // A search index over all rows, for rows that do not form a triangulation
 // of a convex region (where walking can miss) and for walks that run out of
 // steps: a grid of cells over the corners' bounding box, each listing, in
-// ascending order, the rows whose bounding box meets it. The first row in
-// a point's cell that holds the point is the lowest-numbered row holding
-// it. Built on the calling thread, read by any.
+// TRI's order, the rows whose bounding box meets it. The first row in a
+// point's cell that holds the point is the lowest-numbered row in TRI
+// holding it. Built on the calling thread, read by any.
 #pragma once
 
 #include <algorithm>

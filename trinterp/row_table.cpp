@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "exact_predicates.hpp"
+#include "curve_order.hpp"
 #include "ky.h"
 
 namespace trinterp {
@@ -24,24 +25,26 @@ struct PointStars {
     std::int32_t* rows;
 };
 
-PointStars gatherStars(const std::int32_t* corners, std::int32_t rowCount, std::int32_t pointCount)
+PointStars gatherStars(const MeshRow* rows, std::int32_t rowCount, std::int32_t pointCount)
 {
     PointStars stars{takeZeroed<std::int32_t>(std::int64_t{pointCount} + 1), nullptr};
     std::int64_t used = 0;
-    for (std::int64_t k = 0; k < 3 * std::int64_t{rowCount}; ++k) {
-        if (corners[k] < 0) continue;
-        ++stars.start[corners[k] + 1];
-        ++used;
+    for (std::int32_t r = 0; r < rowCount; ++r) {
+        if (rows[r].corner[0] < 0) continue;
+        for (const std::int32_t p : rows[r].corner) ++stars.start[p + 1];
+        used += 3;
     }
     for (std::int32_t p = 0; p < pointCount; ++p) stars.start[p + 1] += stars.start[p];
     stars.rows = takeZeroed<std::int32_t>(used);
-    std::int32_t* fill = takeZeroed<std::int32_t>(pointCount);
-    for (std::int32_t r = 0; r < rowCount; ++r)
-        for (int j = 0; j < 3; ++j) {
-            const std::int32_t p = corners[3 * std::int64_t{r} + j];
-            if (p >= 0) stars.rows[stars.start[p] + fill[p]++] = r;
-        }
-    kyFree(fill);
+    // Filled from the last row back, each point's list from its end, so
+    // that the lists come out ascending.
+    for (std::int32_t r = rowCount - 1; r >= 0; --r) {
+        if (rows[r].corner[0] < 0) continue;
+        for (const std::int32_t p : rows[r].corner) stars.rows[--stars.start[p + 1]] = r;
+    }
+    // Now start[p + 1] holds where p's list begins: move each down by one.
+    for (std::int32_t p = 0; p < pointCount; ++p) stars.start[p] = stars.start[p + 1];
+    stars.start[pointCount] = static_cast<std::int32_t>(used);
     return stars;
 }
 
@@ -64,39 +67,78 @@ constexpr std::int32_t smallStar = 16;
 
 }  // namespace
 
-std::int32_t* orientRows(const double* tri, std::int32_t rowCount, const double* xy)
+NumberedRows numberRows(const double* tri, std::int32_t rowCount, const double* x, const double* y,
+                        std::int32_t n, const Box& curveBox)
 {
     const std::int64_t m = rowCount;
+    // Each point's place on the curve, in one pass over X and Y.
+    auto* place = takeZeroed<std::uint32_t>(n);
+    const SpaceCurve curve(curveBox);
+    for (std::int32_t p = 0; p < n; ++p) place[p] = curve.position(x[p], y[p]);
+    // One pass over TRI: its corners as 0-based integers, and each row's
+    // key, the place of its first corner (rows around a point come
+    // together; ties keep TRI's order).
     auto* corners = takeZeroed<std::int32_t>(3 * m);
+    auto* keys = takeZeroed<std::uint64_t>(m);
     for (std::int64_t r = 0; r < m; ++r) {
-        std::int32_t c[3];
-        for (int j = 0; j < 3; ++j) c[j] = static_cast<std::int32_t>(tri[r + j * m]) - 1;
+        for (int j = 0; j < 3; ++j) corners[3 * r + j] = static_cast<std::int32_t>(tri[r + j * m]) - 1;
+        keys[r] = positionKey(place[corners[3 * r]], static_cast<std::int32_t>(r));
+    }
+    kyFree(place);
+    auto* spare = takeZeroed<std::uint64_t>(m);
+    sortByPosition(keys, spare, m);
+    kyFree(spare);
+
+    NumberedRows numbered{takeZeroed<MeshRow>(m), takeZeroed<std::int32_t>(m), takeZeroed<std::int32_t>(n), 0};
+    auto* number = takeZeroed<std::int32_t>(n);  // mesh number + 1, 0 until a row uses the point
+    for (std::int64_t k = 0; k < m; ++k) {
+        const std::int32_t r = keyItem(keys[k]);
+        numbered.rowNumber[k] = r;
+        for (int j = 0; j < 3; ++j) {
+            const std::int32_t p = corners[3 * std::int64_t{r} + j];
+            if (number[p] == 0) {
+                numbered.originalPoint[numbered.pointCount] = p;
+                number[p] = ++numbered.pointCount;
+            }
+            numbered.rows[k].corner[j] = number[p] - 1;
+            numbered.rows[k].across[j] = -1;
+        }
+    }
+    kyFree(number);
+    kyFree(keys);
+    kyFree(corners);
+    return numbered;
+}
+
+void orientRows(MeshRow* rows, std::int32_t rowCount, const double* xy)
+{
+    for (std::int32_t r = 0; r < rowCount; ++r) {
+        std::int32_t* c = rows[r].corner;
         const int sign = orientationSign(xy + 2 * std::int64_t{c[0]}, xy + 2 * std::int64_t{c[1]},
                                          xy + 2 * std::int64_t{c[2]});
         if (sign < 0) std::swap(c[1], c[2]);
-        for (int j = 0; j < 3; ++j) corners[3 * r + j] = sign == 0 ? -1 : c[j];
+        if (sign == 0) c[0] = c[1] = c[2] = -1;
     }
-    return corners;
 }
 
-RowJoin joinRows(const std::int32_t* corners, std::int32_t rowCount, std::int32_t pointCount)
+bool joinRows(MeshRow* rows, const std::int32_t* rowNumber, std::int32_t rowCount, std::int32_t pointCount)
 {
-    RowJoin join{takeZeroed<std::int32_t>(3 * std::int64_t{rowCount}), true};
-    std::fill_n(join.across, 3 * std::int64_t{rowCount}, -1);
-    const PointStars stars = gatherStars(corners, rowCount, pointCount);
+    bool sidesPaired = true;
+    const PointStars stars = gatherStars(rows, rowCount, pointCount);
     std::int32_t largest = 0;
     for (std::int32_t p = 0; p < pointCount; ++p) largest = std::max(largest, stars.start[p + 1] - stars.start[p]);
     auto* entries = takeZeroed<StarEntry>(largest);
     auto* sorted = takeZeroed<StarEntry>(largest);
-    const auto byArrival = [](const StarEntry& a, const StarEntry& b) {
-        return a.arrivesFrom != b.arrivesFrom ? a.arrivesFrom < b.arrivesFrom : a.row < b.row;
+    // Among rows with the same side, the one first in TRI.
+    const auto byArrival = [rowNumber](const StarEntry& a, const StarEntry& b) {
+        return a.arrivesFrom != b.arrivesFrom ? a.arrivesFrom < b.arrivesFrom : rowNumber[a.row] < rowNumber[b.row];
     };
 
     for (std::int32_t v = 0; v < pointCount; ++v) {
         const std::int32_t count = stars.start[v + 1] - stars.start[v];
         for (std::int32_t k = 0; k < count; ++k) {
             const std::int32_t r = stars.rows[stars.start[v] + k];
-            const std::int32_t* row = corners + 3 * std::int64_t{r};
+            const std::int32_t* row = rows[r].corner;
             const int at = cornerOf(row, v);
             entries[k] = {row[nextCorner(at)], row[previousCorner(at)], r};
         }
@@ -106,30 +148,33 @@ RowJoin joinRows(const std::int32_t* corners, std::int32_t rowCount, std::int32_
         }
         for (std::int32_t k = 0; k < count; ++k) {
             const StarEntry& leaving = entries[k];
-            // The side v -> leavesTo of this row meets the lowest-numbered
-            // row whose side leavesTo -> v arrives at v.
+            // The side v -> leavesTo of this row meets the first row in TRI
+            // whose side leavesTo -> v arrives at v.
             std::int32_t match = -1;
             if (count > smallStar) {
                 const StarEntry key{0, leaving.leavesTo, -1};
-                const StarEntry* found = std::lower_bound(sorted, sorted + count, key, byArrival);
+                const StarEntry* found = std::lower_bound(
+                    sorted, sorted + count, key,
+                    [](const StarEntry& a, const StarEntry& b) { return a.arrivesFrom < b.arrivesFrom; });
                 if (found != sorted + count && found->arrivesFrom == leaving.leavesTo) match = found->row;
             } else {
-                for (std::int32_t i = 0; i < count && match < 0; ++i)
-                    if (entries[i].arrivesFrom == leaving.leavesTo) match = entries[i].row;
+                for (std::int32_t i = 0; i < count; ++i)
+                    if (entries[i].arrivesFrom == leaving.leavesTo && (match < 0 || rowNumber[entries[i].row] < rowNumber[match]))
+                        match = entries[i].row;
             }
-            const std::int32_t* row = corners + 3 * std::int64_t{leaving.row};
-            join.across[3 * std::int64_t{leaving.row} + previousCorner(cornerOf(row, v))] = match;
+            MeshRow& row = rows[leaving.row];
+            row.across[previousCorner(cornerOf(row.corner, v))] = match;
         }
         // Two rows leaving v for the same point overlap beside that side.
         if (count > smallStar) {
             std::sort(entries, entries + count,
                       [](const StarEntry& a, const StarEntry& b) { return a.leavesTo < b.leavesTo; });
             for (std::int32_t k = 1; k < count; ++k)
-                if (entries[k].leavesTo == entries[k - 1].leavesTo) join.sidesPaired = false;
+                if (entries[k].leavesTo == entries[k - 1].leavesTo) sidesPaired = false;
         } else {
             for (std::int32_t k = 0; k < count; ++k)
                 for (std::int32_t i = 0; i < k; ++i)
-                    if (entries[i].leavesTo == entries[k].leavesTo) join.sidesPaired = false;
+                    if (entries[i].leavesTo == entries[k].leavesTo) sidesPaired = false;
         }
     }
     kyFree(sorted);
@@ -139,17 +184,17 @@ RowJoin joinRows(const std::int32_t* corners, std::int32_t rowCount, std::int32_
 
     // Only rows that take each other stay joined (they can differ only
     // where a side is repeated).
-    if (!join.sidesPaired) {
+    if (!sidesPaired) {
         for (std::int32_t r = 0; r < rowCount; ++r)
             for (int j = 0; j < 3; ++j) {
-                const std::int32_t other = join.across[3 * std::int64_t{r} + j];
+                const std::int32_t other = rows[r].across[j];
                 if (other < 0) continue;
-                const std::int32_t from = corners[3 * std::int64_t{r} + nextCorner(j)];
-                const int back = nextCorner(cornerOf(corners + 3 * std::int64_t{other}, from));
-                if (join.across[3 * std::int64_t{other} + back] != r) join.across[3 * std::int64_t{r} + j] = -1;
+                const std::int32_t from = rows[r].corner[nextCorner(j)];
+                const int back = nextCorner(cornerOf(rows[other].corner, from));
+                if (rows[other].across[back] != r) rows[r].across[j] = -1;
             }
     }
-    return join;
+    return sidesPaired;
 }
 
 bool boundaryIsConvexLoop(const Mesh& mesh)
@@ -160,8 +205,8 @@ bool boundaryIsConvexLoop(const Mesh& mesh)
     std::int32_t first = -1;
     bool simple = true;
     for (std::int32_t r = 0; r < mesh.rowCount && simple; ++r) {
+        if (mesh.flat(r)) continue;
         const std::int32_t* row = mesh.row(r);
-        if (row[0] < 0) continue;
         for (int j = 0; j < 3; ++j) {
             if (mesh.neighbour(r, j) >= 0) continue;
             const std::int32_t from = row[nextCorner(j)], to = row[previousCorner(j)];

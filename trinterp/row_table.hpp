@@ -1,7 +1,7 @@
-// The rows of TRI as the queries read them (see mesh.hpp): turned
-// counter-clockwise, joined to their neighbours, and judged whether they
-// form a triangulation of a convex region. All on the calling thread, in
-// memory from kyCalloc.
+// The rows of TRI as the queries read them (see mesh.hpp): put in the
+// mesh's order, turned counter-clockwise, joined to their neighbours, and
+// judged whether they form a triangulation of a convex region. All on the
+// calling thread, in memory from kyCalloc.
 #pragma once
 
 #include <cstdint>
@@ -10,22 +10,29 @@
 
 namespace trinterp {
 
-// 0-based corners of TRI's rows (whole numbers from 1 to n, checked
-// before), each row turned counter-clockwise by an exact orientation test:
-// a clockwise row has its last two corners swapped. Flat rows get -1.
-std::int32_t* orientRows(const double* tri, std::int32_t rowCount, const double* xy);
-
-// What joining the rows found.
-struct RowJoin {
-    std::int32_t* across;   // 3M rows across each side, -1 for none
-    bool sidesPaired;       // no side runs from one point to another in two rows
+// TRI's rows (corners whole numbers from 1 to n, checked before) ordered
+// by the place of their first corner along the space-filling curve over
+// curveBox, with the points numbered in the order these rows first use
+// them.
+struct NumberedRows {
+    MeshRow* rows;
+    std::int32_t* rowNumber;      // per mesh row, its 0-based row in TRI
+    std::int32_t* originalPoint;  // per mesh point, its 0-based position in X and Y
+    std::int32_t pointCount;      // the points the rows use
 };
+NumberedRows numberRows(const double* tri, std::int32_t rowCount, const double* x, const double* y,
+                        std::int32_t n, const Box& curveBox);
 
-// Joins each side u -> v to the row that has the side v -> u. Where
-// several rows have it (TRI is then no triangulation) the lowest-numbered
-// one is taken, and only a pair that takes each other is joined, so that
-// across is symmetric.
-RowJoin joinRows(const std::int32_t* corners, std::int32_t rowCount, std::int32_t pointCount);
+// Turns each row counter-clockwise by an exact orientation test (a
+// clockwise row has its last two corners swapped); flat rows get -1.
+void orientRows(MeshRow* rows, std::int32_t rowCount, const double* xy);
+
+// Joins each side u -> v to the row that has the side v -> u (across).
+// Where several rows have it (TRI is then no triangulation) the one first
+// in TRI is taken, and only a pair that takes each other is joined, so that
+// across is symmetric. Returns whether every side was unrepeated: no side
+// runs from one point to another in two rows.
+bool joinRows(MeshRow* rows, const std::int32_t* rowNumber, std::int32_t rowCount, std::int32_t pointCount);
 
 // True when the sides without a row across form one loop that turns left
 // (or runs straight on) at each point and goes round once: then rows whose
