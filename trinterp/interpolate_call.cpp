@@ -54,6 +54,31 @@ const std::int32_t* chunkStarts(const QueryJob& job)
     return starts;
 }
 
+struct SideTermWork {
+    const Mesh* mesh;
+    double* terms;
+};
+
+void computeShare(const void* context, int worker, int workers)
+{
+    const auto* work = static_cast<const SideTermWork*>(context);
+    const std::int64_t rows = work->mesh->rowCount;
+    computeSideTerms(*work->mesh, work->terms, static_cast<std::int32_t>(rows * worker / workers),
+                     static_cast<std::int32_t>(rows * (worker + 1) / workers));
+}
+
+// The rows' side terms for natural weights, worked out beforehand on the
+// workers when there are at least as many queries as rows: each row then
+// serves several queries.
+const double* sideTermsFor(const Mesh& mesh, std::int32_t queryCount, int workers)
+{
+    if (queryCount < mesh.rowCount) return nullptr;
+    auto* terms = static_cast<double*>(kyCalloc(3 * static_cast<std::size_t>(std::max(mesh.rowCount, 1)), sizeof(double)));
+    const SideTermWork work{&mesh, terms};
+    runOnWorkers(workers, &computeShare, &work);
+    return terms;
+}
+
 // Answers the queries whose walk ran out of steps, through the buckets.
 void answerUnresolved(QueryJob& job, NaturalScratch& scratch)
 {
@@ -89,7 +114,8 @@ void interpolate(int outputCount, kyArray* outputs[], int inputCount, const kyAr
     call.scaleExponent = scaleExponentFor(x, y, arguments.pointCount);
     buildMesh(x, y, arguments.pointCount, kyGetPr(inputs[3]), kyGetM(inputs[3]), call.scaleExponent);
     const bool natural = arguments.method == Method::natural;
-    if (natural && !rowsAreDelaunay() && !call.warned) {
+    call.mesh.delaunay = natural && rowsAreDelaunay();
+    if (natural && !call.mesh.delaunay && !call.warned) {
         call.warned = true;
         kyxWarnMsgTxt(notDelaunayWarning);
     }
@@ -99,6 +125,9 @@ void interpolate(int outputCount, kyArray* outputs[], int inputCount, const kyAr
         orderQueries(kyGetPr(xi), kyGetPr(inputs[5]), queryCount, call.mesh.box, call.mesh.curveBox, call.scaleExponent);
     if (order.count == 0) return;
     if (!call.mesh.convex) call.mesh.buckets = buildRowBuckets(call.mesh);
+
+    const int workers = workerCount(static_cast<std::int32_t>((order.count + queriesPerChunk - 1) / queriesPerChunk));
+    if (natural) call.mesh.sideTerms = sideTermsFor(call.mesh, order.count, workers);
 
     QueryJob job{};
     job.mesh = call.mesh;
@@ -115,7 +144,6 @@ void interpolate(int outputCount, kyArray* outputs[], int inputCount, const kyAr
                                           : 1000 + 8 * static_cast<std::int64_t>(std::sqrt(static_cast<double>(call.mesh.rowCount)));
     job.chunkStart = call.mesh.convex ? chunkStarts(job) : nullptr;
 
-    const int workers = workerCount(chunkCount(job));
     auto* scratch = static_cast<NaturalScratch*>(kyCalloc(static_cast<std::size_t>(workers), sizeof(NaturalScratch)));
     if (natural)
         for (int w = 0; w < workers; ++w) scratch[w] = takeNaturalScratch(call.mesh);

@@ -47,6 +47,10 @@ NaturalScratch takeNaturalScratch(const Mesh& mesh);
 // cause.
 std::int32_t naturalWeights(const Mesh& mesh, const Location& at, double qx, double qy, NaturalScratch& scratch);
 
+// The side terms of rows begin to end (three per row, in terms[3r] on),
+// which natural weights otherwise work out for each query anew.
+void computeSideTerms(const Mesh& mesh, double* terms, std::int32_t begin, std::int32_t end);
+
 // out[j] = sum of weight * z[point * valueCount + j] over the neighbours, in
 // their order; NaN when there are none.
 void weightedValues(const Neighbour* neighbours, std::int32_t count, const double* z, std::int32_t valueCount,

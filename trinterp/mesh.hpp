@@ -55,6 +55,12 @@ struct Mesh {
     // through an unmatched side has left the region, and the rows holding a
     // point are those around it.
     bool convex;
+    // For natural weights: the rows are convex and every inner side is
+    // locally Delaunay (else false, also when not checked); and, when they
+    // were worked out beforehand, each row's three side terms (see
+    // natural_weights.cpp), else null.
+    bool delaunay;
+    const double* sideTerms;
     const RowBuckets* buckets;          // the search index over all rows, when it is built
 
     const double* point(std::int32_t p) const { return xy + 2 * static_cast<std::int64_t>(p); }

@@ -11,6 +11,8 @@
 // which is |v - u|^2 cot(angle at w) / 8: the triangle of a, the side's
 // midpoint and the circumcentre. Summed over a point's triangles this is
 // the area of its Voronoi cell (clipped to the triangles' circumcentres).
+// These terms of the rows do not depend on the query: with many queries
+// they are worked out once beforehand (computeSideTerms).
 // Adding the query replaces the rows of its region by triangles (u, v, q),
 // one for each side u -> v on the region's boundary; the area taken from
 // a's cell is what its parts of the old rows add up to, less its parts of
@@ -44,6 +46,33 @@ double cornerTerm(const double* u, const double* v, const double* w, double twic
     const double sx = v[0] - u[0], sy = v[1] - u[1];
     const double dot = (w[0] - u[0]) * (w[0] - v[0]) + (w[1] - u[1]) * (w[1] - v[1]);
     return (sx * sx + sy * sy) * (dot / (8 * twice));
+}
+
+// h of the three sides of row r: h[j] for side j, from corner j+1 to
+// corner j+2, the third corner being j.
+void rowTerms(const Mesh& mesh, std::int32_t r, double h[3])
+{
+    const std::int32_t* row = mesh.row(r);
+    const double* p[3] = {mesh.point(row[0]), mesh.point(row[1]), mesh.point(row[2])};
+    const double twice = accurateOrientation(p[0], p[1], p[2]);
+    for (int j = 0; j < 3; ++j) h[j] = cornerTerm(p[nextCorner(j)], p[previousCorner(j)], p[j], twice);
+}
+
+// Sorts the neighbours by their points' positions in X and Y: by insertion
+// for the few a query mostly has.
+void sortByOriginalPoint(Neighbour* neighbours, std::int32_t count, const std::int32_t* original)
+{
+    const auto before = [original](const Neighbour& a, const Neighbour& b) { return original[a.point] < original[b.point]; };
+    if (count > 24) {
+        std::sort(neighbours, neighbours + count, before);
+        return;
+    }
+    for (std::int32_t i = 1; i < count; ++i) {
+        const Neighbour moving = neighbours[i];
+        std::int32_t k = i;
+        for (; k > 0 && before(moving, neighbours[k - 1]); --k) neighbours[k] = neighbours[k - 1];
+        neighbours[k] = moving;
+    }
 }
 
 class Region {
@@ -83,8 +112,10 @@ public:
                 const double* b = mesh_.point(row[1]);
                 const double* c = mesh_.point(row[2]);
                 if (!strictlyInsideCircle(a, b, c, q_[0], q_[1])) continue;
-                const int back = nextCorner(cornerOf(row, mesh_.row(r)[nextCorner(j)]));
-                if (!seesSide(row, nextCorner(back)) || !seesSide(row, previousCorner(back))) continue;
+                if (!mesh_.delaunay) {
+                    const int back = nextCorner(cornerOf(row, mesh_.row(r)[nextCorner(j)]));
+                    if (!seesSide(row, nextCorner(back)) || !seesSide(row, previousCorner(back))) continue;
+                }
                 add(other);
             }
         }
@@ -97,9 +128,9 @@ public:
             const std::int32_t r = s_.region[i];
             const std::int32_t* row = mesh_.row(r);
             const double* p[3] = {mesh_.point(row[0]), mesh_.point(row[1]), mesh_.point(row[2])};
-            const double twice = accurateOrientation(p[0], p[1], p[2]);
-            double h[3];  // h[j]: side j, from corner j+1 to corner j+2
-            for (int j = 0; j < 3; ++j) h[j] = cornerTerm(p[nextCorner(j)], p[previousCorner(j)], p[j], twice);
+            double computed[3];
+            const double* h = mesh_.sideTerms != nullptr ? mesh_.sideTerms + 3 * std::int64_t{r} : computed;
+            if (mesh_.sideTerms == nullptr) rowTerms(mesh_, r, computed);
             // Corner j lies on sides j+1 and j+2.
             for (int j = 0; j < 3; ++j) addArea(row[j], h[nextCorner(j)] + h[previousCorner(j)]);
             for (int j = 0; j < 3; ++j) {
@@ -162,6 +193,12 @@ std::int32_t sideWeights(const Mesh& mesh, const Location& at, double qx, double
 
 }  // namespace
 
+void computeSideTerms(const Mesh& mesh, double* terms, std::int32_t begin, std::int32_t end)
+{
+    for (std::int32_t r = begin; r < end; ++r)
+        if (!mesh.flat(r)) rowTerms(mesh, r, terms + 3 * std::int64_t{r});
+}
+
 NaturalScratch takeNaturalScratch(const Mesh& mesh)
 {
     const auto rows = static_cast<std::size_t>(std::max(mesh.rowCount, 1));
@@ -191,9 +228,7 @@ std::int32_t naturalWeights(const Mesh& mesh, const Location& at, double qx, dou
     region.grow();
     region.addAreas();
     const std::int32_t count = region.neighbourCount();
-    const std::int32_t* original = mesh.originalPoint;
-    std::sort(neighbours, neighbours + count,
-              [original](const Neighbour& a, const Neighbour& b) { return original[a.point] < original[b.point]; });
+    sortByOriginalPoint(neighbours, count, mesh.originalPoint);
     double total = 0;
     for (std::int32_t i = 0; i < count; ++i) total += neighbours[i].weight;
     if (!(total > 0) || !std::isfinite(total)) return 0;

@@ -46,10 +46,17 @@ void answerChunk(const QueryJob& job, std::int32_t chunk, NaturalScratch& scratc
     }
 }
 
-void runWorker(const QueryJob* job, NaturalScratch* scratch, int worker, int workers)
+struct QueryWork {
+    const QueryJob* job;
+    NaturalScratch* scratch;
+};
+
+void answerShare(const void* context, int worker, int workers)
 {
-    const std::int32_t chunks = chunkCount(*job);
-    for (std::int32_t chunk = worker; chunk < chunks; chunk += workers) answerChunk(*job, chunk, *scratch);
+    const auto* work = static_cast<const QueryWork*>(context);
+    const std::int32_t chunks = chunkCount(*work->job);
+    for (std::int32_t chunk = worker; chunk < chunks; chunk += workers)
+        answerChunk(*work->job, chunk, work->scratch[worker]);
 }
 
 // Joins every started thread when it goes out of scope.
@@ -89,23 +96,27 @@ void answerAt(const QueryJob& job, std::int32_t query, const Location& at, Natur
     }
 }
 
-void answerQueries(const QueryJob& job, NaturalScratch* scratch, int workers)
+void runOnWorkers(int workers, void (*work)(const void* context, int worker, int workers), const void* context)
 {
     std::vector<int> notStarted;
     notStarted.reserve(static_cast<std::size_t>(workers));
-    {
-        StartedThreads started;
-        started.threads.reserve(static_cast<std::size_t>(workers));
-        for (int worker = 1; worker < workers; ++worker) {
-            try {
-                started.threads.emplace_back(runWorker, &job, scratch + worker, worker, workers);
-            } catch (const std::system_error&) {
-                notStarted.push_back(worker);  // its chunks are answered here below
-            }
+    StartedThreads started;
+    started.threads.reserve(static_cast<std::size_t>(workers));
+    for (int worker = 1; worker < workers; ++worker) {
+        try {
+            started.threads.emplace_back(work, context, worker, workers);
+        } catch (const std::system_error&) {
+            notStarted.push_back(worker);  // its share is done here below
         }
-        runWorker(&job, scratch, 0, workers);
-        for (const int worker : notStarted) runWorker(&job, scratch + worker, worker, workers);
     }
+    work(context, 0, workers);
+    for (const int worker : notStarted) work(context, worker, workers);
+}
+
+void answerQueries(const QueryJob& job, NaturalScratch* scratch, int workers)
+{
+    const QueryWork work{&job, scratch};
+    runOnWorkers(workers, &answerShare, &work);
 }
 
 }  // namespace trinterp

@@ -39,6 +39,12 @@ inline std::int32_t chunkCount(const QueryJob& job) { return (job.count + job.ch
 // by setWorkerCount, see internal_switches.hpp).
 int workerCount(std::int32_t chunks);
 
+// Runs work(context, worker, workers) for each worker from 0 to workers-1,
+// worker 0 on the calling thread and the others on threads of their own
+// (or, where a thread cannot be started, on the calling thread after it),
+// and returns when all have finished.
+void runOnWorkers(int workers, void (*work)(const void* context, int worker, int workers), const void* context);
+
 // Answers every query of the job with `workers` threads (the calling one
 // among them); scratch holds one NaturalScratch per worker for natural
 // weights. Queries left unresolved are marked.
