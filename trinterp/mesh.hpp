@@ -17,8 +17,8 @@
 // j of a row is the side opposite its corner j: it runs from corner j+1 to
 // corner j+2 (modulo 3), so the row lies on its left; across[j] is the row
 // on the other side of side j, -1 where there is none. A flat row (three
-// corners on one line) holds nothing: its corners are all -1 and no row
-// lies across from it.
+// corners on one line, or a repeat of a row earlier in TRI) holds nothing:
+// its corners are all -1 and no row lies across from it.
 #pragma once
 
 #include <cstdint>

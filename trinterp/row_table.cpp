@@ -124,6 +124,7 @@ void orientRows(MeshRow* rows, std::int32_t rowCount, const double* xy)
 bool joinRows(MeshRow* rows, const std::int32_t* rowNumber, std::int32_t rowCount, std::int32_t pointCount)
 {
     bool sidesPaired = true;
+    std::uint8_t* repeated = nullptr;  // rows that repeat one earlier in TRI, once one is found
     const PointStars stars = gatherStars(rows, rowCount, pointCount);
     std::int32_t largest = 0;
     for (std::int32_t p = 0; p < pointCount; ++p) largest = std::max(largest, stars.start[p + 1] - stars.start[p]);
@@ -165,22 +166,46 @@ bool joinRows(MeshRow* rows, const std::int32_t* rowNumber, std::int32_t rowCoun
             MeshRow& row = rows[leaving.row];
             row.across[previousCorner(cornerOf(row.corner, v))] = match;
         }
-        // Two rows leaving v for the same point overlap beside that side.
+        // Two rows leaving v for the same point overlap beside that side;
+        // when they also arrive from the same point, the later in TRI
+        // repeats the earlier.
+        const auto compare = [&](const StarEntry& a, const StarEntry& b) {
+            if (a.leavesTo != b.leavesTo) return;
+            sidesPaired = false;
+            if (a.arrivesFrom != b.arrivesFrom) return;
+            if (repeated == nullptr) repeated = takeZeroed<std::uint8_t>(rowCount);
+            repeated[rowNumber[a.row] < rowNumber[b.row] ? b.row : a.row] = 1;
+        };
         if (count > smallStar) {
-            std::sort(entries, entries + count,
-                      [](const StarEntry& a, const StarEntry& b) { return a.leavesTo < b.leavesTo; });
-            for (std::int32_t k = 1; k < count; ++k)
-                if (entries[k].leavesTo == entries[k - 1].leavesTo) sidesPaired = false;
+            // Equal rows lie side by side, earliest in TRI first.
+            std::sort(entries, entries + count, [rowNumber](const StarEntry& a, const StarEntry& b) {
+                if (a.leavesTo != b.leavesTo) return a.leavesTo < b.leavesTo;
+                if (a.arrivesFrom != b.arrivesFrom) return a.arrivesFrom < b.arrivesFrom;
+                return rowNumber[a.row] < rowNumber[b.row];
+            });
+            for (std::int32_t k = 1; k < count; ++k) compare(entries[k - 1], entries[k]);
         } else {
             for (std::int32_t k = 0; k < count; ++k)
-                for (std::int32_t i = 0; i < k; ++i)
-                    if (entries[i].leavesTo == entries[k].leavesTo) sidesPaired = false;
+                for (std::int32_t i = 0; i < k; ++i) compare(entries[i], entries[k]);
         }
     }
     kyFree(sorted);
     kyFree(entries);
     kyFree(stars.rows);
     kyFree(stars.start);
+
+    // A repeated row holds only what the earlier one holds: it is dropped
+    // like a flat row, and the rows are joined again without it.
+    if (repeated != nullptr) {
+        for (std::int32_t r = 0; r < rowCount; ++r)
+            if (repeated[r] != 0) {
+                rows[r] = MeshRow{{-1, -1, -1}, {-1, -1, -1}};
+            } else {
+                rows[r].across[0] = rows[r].across[1] = rows[r].across[2] = -1;
+            }
+        kyFree(repeated);
+        return joinRows(rows, rowNumber, rowCount, pointCount);
+    }
 
     // Only rows that take each other stay joined (they can differ only
     // where a side is repeated).

@@ -30,8 +30,10 @@ void orientRows(MeshRow* rows, std::int32_t rowCount, const double* xy);
 // Joins each side u -> v to the row that has the side v -> u (across).
 // Where several rows have it (TRI is then no triangulation) the one first
 // in TRI is taken, and only a pair that takes each other is joined, so that
-// across is symmetric. Returns whether every side was unrepeated: no side
-// runs from one point to another in two rows.
+// across is symmetric. A row with the corners of a row earlier in TRI (in
+// the same turn) is dropped as a flat row is: it holds nothing the earlier
+// one does not. Returns whether every side was unrepeated among the rows
+// kept: no side runs from one point to another in two rows.
 bool joinRows(MeshRow* rows, const std::int32_t* rowNumber, std::int32_t rowCount, std::int32_t pointCount);
 
 // True when the sides without a row across form one loop that turns left

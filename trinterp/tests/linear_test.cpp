@@ -178,6 +178,49 @@ TEST(TrinterpLinear, RowsThatAreNoTriangulationAnswerFromTheLowestNumberedRowHol
     EXPECT_NEAR(zz[5], plane(0.2, 1.9), 1e-15);
 }
 
+TEST(TrinterpLinear, RepeatedRowsAreDroppedAndTheRestWalked)
+{
+    // TRI given twice (the second time clockwise): the same answers, found
+    // by walking, however many rows repeat one row.
+    const Points p = randomPoints(300, 61);
+    const std::vector<double> tri = delaunayRows(p.x, p.y);
+    const std::size_t m = tri.size() / 3;
+    std::vector<double> twice(6 * m);
+    for (std::size_t c = 0; c < 3; ++c)
+        for (std::size_t r = 0; r < m; ++r) {
+            twice[c * 2 * m + r] = tri[c * m + r];
+            twice[c * 2 * m + m + r] = tri[(c == 0 ? 0 : 3 - c) * m + r];
+        }
+    const Points q = randomPoints(2000, 62, -0.1, 1.1);
+    Call once = planeCall(p, tri, "linear");
+    once.values(std::vector<double>(p.x.size(), 0.0));
+    for (std::size_t i = 0; i < p.x.size(); ++i) once.z[i] = std::sin(9 * p.x[i]) + p.y[i];
+    once.queries(q.x, q.y);
+    Call doubled = once;
+    doubled.tri = twice;
+    const std::vector<double> a = results(runPlugin(once)), b = results(runPlugin(doubled));
+    for (std::size_t k = 0; k < a.size(); ++k) EXPECT_TRUE(a[k] == b[k] || (std::isnan(a[k]) && std::isnan(b[k]))) << k;
+    doubled.method = "natural";
+    EXPECT_EQ(runPlugin(doubled).warnings.size(), 1u);  // repeated rows are no triangulation
+    // One row a thousand times over, and queries beside it: each is
+    // answered at once.
+    Call many;
+    many.x = {0, 1, 0, 5};
+    many.y = {0, 0, 1, 5};
+    many.values({1, 2, 3, 4});
+    // Rows (1, 2, 3) a thousand times, then (2, 4, 3).
+    for (const double corner : {1.0, 2.0, 3.0}) {
+        many.tri.insert(many.tri.end(), 1000, corner);
+        many.tri.push_back(corner == 1.0 ? 2.0 : corner == 2.0 ? 4.0 : 3.0);
+    }
+    many.queries({0.25, 0.9, 2, 4}, {0.25, 0.9, 2, 1});
+    const std::vector<double> z = results(runPlugin(many));
+    EXPECT_DOUBLE_EQ(z[0], 1 + 0.25 + 2 * 0.25);
+    EXPECT_FALSE(std::isnan(z[1]));
+    EXPECT_FALSE(std::isnan(z[2]));
+    EXPECT_TRUE(std::isnan(z[3]));
+}
+
 TEST(TrinterpLinear, NaNAndInfiniteValuesSpreadAsInAWeightedSum)
 {
     Call c;
