@@ -40,12 +40,12 @@ int cornerOf(const std::int32_t* row, std::int32_t point)
     return row[0] == point ? 0 : row[1] == point ? 1 : 2;
 }
 
-// h(u, v) of the triangle (u, v, w), `twice` its orientation.
-double cornerTerm(const double* u, const double* v, const double* w, double twice)
+// h(u, v) of the triangle (u, v, w), `scale` 1 / (8 * its orientation).
+double cornerTerm(const double* u, const double* v, const double* w, double scale)
 {
     const double sx = v[0] - u[0], sy = v[1] - u[1];
     const double dot = (w[0] - u[0]) * (w[0] - v[0]) + (w[1] - u[1]) * (w[1] - v[1]);
-    return (sx * sx + sy * sy) * (dot / (8 * twice));
+    return (sx * sx + sy * sy) * (dot * scale);
 }
 
 // h of the three sides of row r: h[j] for side j, from corner j+1 to
@@ -54,8 +54,8 @@ void rowTerms(const Mesh& mesh, std::int32_t r, double h[3])
 {
     const std::int32_t* row = mesh.row(r);
     const double* p[3] = {mesh.point(row[0]), mesh.point(row[1]), mesh.point(row[2])};
-    const double twice = accurateOrientation(p[0], p[1], p[2]);
-    for (int j = 0; j < 3; ++j) h[j] = cornerTerm(p[nextCorner(j)], p[previousCorner(j)], p[j], twice);
+    const double scale = 1 / (8 * accurateOrientation(p[0], p[1], p[2]));
+    for (int j = 0; j < 3; ++j) h[j] = cornerTerm(p[nextCorner(j)], p[previousCorner(j)], p[j], scale);
 }
 
 // Sorts the neighbours by their points' positions in X and Y: by insertion
@@ -140,10 +140,10 @@ public:
                 const std::int32_t u = row[nextCorner(j)], v = row[previousCorner(j)];
                 const double* pu = p[nextCorner(j)];
                 const double* pv = p[previousCorner(j)];
-                const double twiceNew = accurateOrientation(pu, pv, q_);
-                const double uv = cornerTerm(pu, pv, q_, twiceNew);
-                const double vq = cornerTerm(pv, q_, pu, twiceNew);
-                const double qu = cornerTerm(q_, pu, pv, twiceNew);
+                const double scale = 1 / (8 * accurateOrientation(pu, pv, q_));
+                const double uv = cornerTerm(pu, pv, q_, scale);
+                const double vq = cornerTerm(pv, q_, pu, scale);
+                const double qu = cornerTerm(q_, pu, pv, scale);
                 addArea(u, -(qu + uv));
                 addArea(v, -(uv + vq));
             }
