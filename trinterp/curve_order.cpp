@@ -43,6 +43,12 @@ std::uint32_t SpaceCurve::position(double x, double y) const
 
 void sortByPosition(std::uint64_t* keys, std::uint64_t* spare, std::int64_t count)
 {
+    // The item in the low half breaks ties as a stable sort would: a plain
+    // sort of few keys gives the same order as the passes below.
+    if (count < 65536) {
+        std::sort(keys, keys + count);
+        return;
+    }
     // Two stable passes of 16 bits each; the sorted keys end up in keys.
     auto* counts = static_cast<std::int64_t*>(kyCalloc(65536 + 1, sizeof(std::int64_t)));
     std::uint64_t* from = keys;

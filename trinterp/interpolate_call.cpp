@@ -126,7 +126,7 @@ void interpolate(int outputCount, kyArray* outputs[], int inputCount, const kyAr
     if (order.count == 0) return;
     if (!call.mesh.convex) call.mesh.buckets = buildRowBuckets(call.mesh);
 
-    const int workers = workerCount(static_cast<std::int32_t>((order.count + queriesPerChunk - 1) / queriesPerChunk));
+    const int workers = workerCount(static_cast<std::int32_t>((std::int64_t{order.count} + queriesPerChunk - 1) / queriesPerChunk));
     if (natural) call.mesh.sideTerms = sideTermsFor(call.mesh, order.count, workers);
 
     QueryJob job{};

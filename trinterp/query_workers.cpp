@@ -31,7 +31,7 @@ int availableProcessors()
 void answerChunk(const QueryJob& job, std::int32_t chunk, NaturalScratch& scratch)
 {
     const std::int32_t first = chunk * job.chunkSize;
-    const std::int32_t end = std::min(job.count, first + job.chunkSize);
+    const auto end = static_cast<std::int32_t>(std::min<std::int64_t>(job.count, std::int64_t{first} + job.chunkSize));
     std::int32_t start = job.chunkStart != nullptr ? job.chunkStart[chunk] : -1;
     for (std::int32_t q = first; q < end; ++q) {
         const double qx = job.xy[2 * std::int64_t{q}], qy = job.xy[2 * std::int64_t{q} + 1];

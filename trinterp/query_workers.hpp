@@ -32,7 +32,10 @@ struct QueryJob {
     std::int64_t walkBudget;            // steps of one walk
 };
 
-inline std::int32_t chunkCount(const QueryJob& job) { return (job.count + job.chunkSize - 1) / job.chunkSize; }
+inline std::int32_t chunkCount(const QueryJob& job)
+{
+    return static_cast<std::int32_t>((std::int64_t{job.count} + job.chunkSize - 1) / job.chunkSize);
+}
 
 // The number of threads to use for this many chunks: one per processor the
 // process may run on, at most 16, and no more than chunks (or the count set
