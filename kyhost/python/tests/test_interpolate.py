@@ -103,7 +103,8 @@ def test_natural_reproduces_linear_functions_and_data_values():
 def test_triangulation_interpolate_uses_the_values_of_the_points_it_kept():
     x = np.array([0.0, 1, 0, 1, 1, 0.5])
     y = np.array([0.0, 0, 1, 1, 1, 0.5])  # point 4 repeats point 3
-    t = kyhost.Triangulation(x, y, merge_duplicates=True)
+    with pytest.warns(kyhost.KyWarning, match="collinear"):  # the square's corners and centre
+        t = kyhost.Triangulation(x, y, merge_duplicates=True)
     values = np.array([0.0, 1, 2, 3, 99, 1.5])
     for method in ("linear", "natural"):
         z = t.interpolate(values, [1, 0.5, 2, np.nan], [1, 0.5, 2, 0.5], method=method)
@@ -169,3 +170,29 @@ def test_the_plugins_own_call_its_messages_and_its_warning():
     assert good.tolist() == [[1.0]] and abs(bad[0, 0] - 1.0) < 1e-15
     texts = [str(w.message) for w in caught if issubclass(w.category, kyhost.KyWarning)]
     assert texts == [NOT_DELAUNAY]
+
+
+def test_the_command_line_answers_as_python_does(run_kyhost, tmp_path):
+    # A headed CSV of stations and a grid as two CSV matrices, as in the README.
+    rng = np.random.default_rng(48)
+    x, y = np.round(rng.random(200) * 10, 4), np.round(rng.random(200) * 6, 4)
+    temp = np.round(12 + 4 * np.sin(x / 1.5) * np.cos(y / 2), 2)
+    stations = tmp_path / "stations.csv"
+    stations.write_text("station,lon,lat,temp\n" + "".join(f"S{i},{a!r},{b!r},{c!r}\n" for i, (a, b, c) in
+                                                          enumerate(zip(x, y, temp))))
+    gx, gy = np.meshgrid(np.linspace(0, 10, 41), np.linspace(0, 6, 25))
+    np.savetxt(tmp_path / "gx.csv", gx, delimiter=",", fmt="%r")
+    np.savetxt(tmp_path / "gy.csv", gy, delimiter=",", fmt="%r")
+    columns = [f"csv:{stations}#{name}" for name in ("lon", "lat")]
+    status, _, stderr = run_kyhost("sweeptri", *columns, "--out", str(tmp_path / "tri.npy"))
+    assert status == 0, stderr
+    for method in ("linear", "natural"):
+        out = tmp_path / f"{method}.npy"
+        status, _, stderr = run_kyhost("trinterp", *columns, f"csv:{stations}#temp", f"npy:{tmp_path / 'tri.npy'}",
+                                       f"csv:{tmp_path / 'gx.csv'}", f"csv:{tmp_path / 'gy.csv'}", f"text:{method}",
+                                       "--out", str(out))
+        assert status == 0, stderr
+        from_cli = np.load(out)
+        assert from_cli.shape == gx.shape
+        from_python = kyhost.griddata(np.column_stack([x, y]), temp, (gx, gy), method=method)
+        assert from_cli.tobytes() == np.ascontiguousarray(from_python).tobytes()
