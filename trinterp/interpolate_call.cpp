@@ -1,3 +1,5 @@
+// The interpolation call: the checks, the mesh, the warning, the queries in
+// their order, the workers, and the answers back in the caller's order.
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -54,16 +56,17 @@ const std::int32_t* chunkStarts(const QueryJob& job)
     return starts;
 }
 
+// The workers get a copy of the mesh: they touch no module state.
 struct SideTermWork {
-    const Mesh* mesh;
+    Mesh mesh;
     double* terms;
 };
 
 void computeShare(const void* context, int worker, int workers)
 {
     const auto* work = static_cast<const SideTermWork*>(context);
-    const std::int64_t rows = work->mesh->rowCount;
-    computeSideTerms(*work->mesh, work->terms, static_cast<std::int32_t>(rows * worker / workers),
+    const std::int64_t rows = work->mesh.rowCount;
+    computeSideTerms(work->mesh, work->terms, static_cast<std::int32_t>(rows * worker / workers),
                      static_cast<std::int32_t>(rows * (worker + 1) / workers));
 }
 
@@ -74,7 +77,7 @@ const double* sideTermsFor(const Mesh& mesh, std::int32_t queryCount, int worker
 {
     if (queryCount < mesh.rowCount) return nullptr;
     auto* terms = static_cast<double*>(kyCalloc(3 * static_cast<std::size_t>(std::max(mesh.rowCount, 1)), sizeof(double)));
-    const SideTermWork work{&mesh, terms};
+    const SideTermWork work{mesh, terms};
     runOnWorkers(workers, &computeShare, &work);
     return terms;
 }
