@@ -41,26 +41,11 @@ std::uint32_t SpaceCurve::position(double x, double y) const
     return spread(gridCoordinate(x, box_.lowX, scaleX_)) | (spread(gridCoordinate(y, box_.lowY, scaleY_)) << 1);
 }
 
-void sortByPosition(std::uint64_t* keys, std::uint64_t* spare, std::int64_t count)
+int cellBits(std::int64_t count)
 {
-    // The item in the low half breaks ties as a stable sort would: a plain
-    // sort of few keys gives the same order as the passes below.
-    if (count < 65536) {
-        std::sort(keys, keys + count);
-        return;
-    }
-    // Two stable passes of 16 bits each; the sorted keys end up in keys.
-    auto* counts = static_cast<std::int64_t*>(kyCalloc(65536 + 1, sizeof(std::int64_t)));
-    std::uint64_t* from = keys;
-    std::uint64_t* to = spare;
-    for (const int shift : {32, 48}) {
-        std::fill_n(counts, 65536 + 1, 0);
-        for (std::int64_t k = 0; k < count; ++k) ++counts[((from[k] >> shift) & 0xffff) + 1];
-        for (int b = 0; b < 65536; ++b) counts[b + 1] += counts[b];
-        for (std::int64_t k = 0; k < count; ++k) to[counts[(from[k] >> shift) & 0xffff]++] = from[k];
-        std::swap(from, to);
-    }
-    kyFree(counts);
+    int bits = 4;
+    while (bits < 10 && (std::int64_t{1} << (2 * bits)) < 4 * count) ++bits;
+    return bits;
 }
 
 }  // namespace trinterp

@@ -1,12 +1,14 @@
 // Orders along a space-filling curve over a box (the Z-order, or Morton,
 // curve: a cell's position interleaves the bits of its column and row):
-// things that lie together mostly come together. Used for the queries (each
+// things that lie together mostly come together, and those in one small
+// cell keep their own order. Used for the queries (each
 // walk then starts beside its query) and for the rows (so that a walk reads
 // memory that lies together).
 #pragma once
 
 #include <cstdint>
 
+#include "ky.h"
 #include "mesh.hpp"
 
 namespace trinterp {
@@ -25,15 +27,32 @@ private:
     double scaleX_, scaleY_;
 };
 
-// Sorts keys by their upper 32 bits (a curve position), keeping the order
-// of equal positions; spare has room for count keys. kyCalloc memory.
-void sortByPosition(std::uint64_t* keys, std::uint64_t* spare, std::int64_t count);
+// The bits per side of the grid of cells that orderByCell sorts into:
+// about four cells per item, from 16 by 16 up to 1024 by 1024.
+int cellBits(std::int64_t count);
 
-inline std::uint64_t positionKey(std::uint32_t position, std::int32_t item)
+// Puts items 0 to count-1 into `order` by the cell of the curve they lie
+// in (a grid of 2^b by 2^b cells, b = cellBits(count), taken along the
+// curve), keeping their own order within a cell: a counting sort, in two
+// passes over the items and with no more memory than one count per cell.
+// positionOf(item, position) sets the item's curve position, or returns
+// false to leave the item out. Returns how many items were placed.
+template <typename PositionOf>
+std::int32_t orderByCell(std::int32_t count, std::int32_t* order, PositionOf&& positionOf)
 {
-    return (std::uint64_t{position} << 32) | static_cast<std::uint32_t>(item);
+    const int bits = cellBits(count);
+    const int shift = 32 - 2 * bits;
+    const std::int64_t cells = std::int64_t{1} << (2 * bits);
+    auto* start = static_cast<std::int32_t*>(kyCalloc(static_cast<std::size_t>(cells + 1), sizeof(std::int32_t)));
+    std::uint32_t position = 0;
+    for (std::int32_t item = 0; item < count; ++item)
+        if (positionOf(item, position)) ++start[(position >> shift) + 1];
+    for (std::int64_t cell = 0; cell < cells; ++cell) start[cell + 1] += start[cell];
+    const std::int32_t placed = start[cells];
+    for (std::int32_t item = 0; item < count; ++item)
+        if (positionOf(item, position)) order[start[position >> shift]++] = item;
+    kyFree(start);
+    return placed;
 }
-
-inline std::int32_t keyItem(std::uint64_t key) { return static_cast<std::int32_t>(key & 0xffffffffu); }
 
 }  // namespace trinterp

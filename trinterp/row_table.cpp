@@ -75,25 +75,22 @@ NumberedRows numberRows(const double* tri, std::int32_t rowCount, const double* 
     auto* place = takeZeroed<std::uint32_t>(n);
     const SpaceCurve curve(curveBox);
     for (std::int32_t p = 0; p < n; ++p) place[p] = curve.position(x[p], y[p]);
-    // One pass over TRI: its corners as 0-based integers, and each row's
-    // key, the place of its first corner (rows around a point come
-    // together; ties keep TRI's order).
+    // One pass over TRI for its corners as 0-based integers; the rows then
+    // ordered by the cell of their first corner (rows around a point come
+    // together; within a cell they keep TRI's order).
     auto* corners = takeZeroed<std::int32_t>(3 * m);
-    auto* keys = takeZeroed<std::uint64_t>(m);
-    for (std::int64_t r = 0; r < m; ++r) {
+    for (std::int64_t r = 0; r < m; ++r)
         for (int j = 0; j < 3; ++j) corners[3 * r + j] = static_cast<std::int32_t>(tri[r + j * m]) - 1;
-        keys[r] = positionKey(place[corners[3 * r]], static_cast<std::int32_t>(r));
-    }
-    kyFree(place);
-    auto* spare = takeZeroed<std::uint64_t>(m);
-    sortByPosition(keys, spare, m);
-    kyFree(spare);
-
     NumberedRows numbered{takeZeroed<MeshRow>(m), takeZeroed<std::int32_t>(m), takeZeroed<std::int32_t>(n), 0};
+    orderByCell(rowCount, numbered.rowNumber, [&](std::int32_t r, std::uint32_t& position) {
+        position = place[corners[3 * std::int64_t{r}]];
+        return true;
+    });
+    kyFree(place);
+
     auto* number = takeZeroed<std::int32_t>(n);  // mesh number + 1, 0 until a row uses the point
     for (std::int64_t k = 0; k < m; ++k) {
-        const std::int32_t r = keyItem(keys[k]);
-        numbered.rowNumber[k] = r;
+        const std::int32_t r = numbered.rowNumber[k];
         for (int j = 0; j < 3; ++j) {
             const std::int32_t p = corners[3 * std::int64_t{r} + j];
             if (number[p] == 0) {
@@ -105,7 +102,6 @@ NumberedRows numberRows(const double* tri, std::int32_t rowCount, const double* 
         }
     }
     kyFree(number);
-    kyFree(keys);
     kyFree(corners);
     return numbered;
 }

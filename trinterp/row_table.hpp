@@ -11,9 +11,9 @@
 namespace trinterp {
 
 // TRI's rows (corners whole numbers from 1 to n, checked before) ordered
-// by the place of their first corner along the space-filling curve over
-// curveBox, with the points numbered in the order these rows first use
-// them.
+// by the cell of their first corner along the space-filling curve over
+// curveBox (TRI's order within a cell), with the points numbered in the
+// order these rows first use them.
 struct NumberedRows {
     MeshRow* rows;
     std::int32_t* rowNumber;      // per mesh row, its 0-based row in TRI
