@@ -71,38 +71,40 @@ NumberedRows numberRows(const double* tri, std::int32_t rowCount, const double* 
                         std::int32_t n, const Box& curveBox)
 {
     const std::int64_t m = rowCount;
-    // Each point's place on the curve, in one pass over X and Y.
+    // The points in the order of the cells they lie in along the curve.
     auto* place = takeZeroed<std::uint32_t>(n);
     const SpaceCurve curve(curveBox);
     for (std::int32_t p = 0; p < n; ++p) place[p] = curve.position(x[p], y[p]);
-    // One pass over TRI for its corners as 0-based integers; the rows then
-    // ordered by the cell of their first corner (rows around a point come
-    // together; within a cell they keep TRI's order).
-    auto* corners = takeZeroed<std::int32_t>(3 * m);
-    for (std::int64_t r = 0; r < m; ++r)
-        for (int j = 0; j < 3; ++j) corners[3 * r + j] = static_cast<std::int32_t>(tri[r + j * m]) - 1;
-    NumberedRows numbered{takeZeroed<MeshRow>(m), takeZeroed<std::int32_t>(m), takeZeroed<std::int32_t>(n), 0};
-    orderByCell(rowCount, numbered.rowNumber, [&](std::int32_t r, std::uint32_t& position) {
-        position = place[corners[3 * std::int64_t{r}]];
+    NumberedRows numbered{takeZeroed<MeshRow>(m), takeZeroed<std::int32_t>(m), takeZeroed<std::int32_t>(n), n};
+    orderByCell(n, numbered.originalPoint, [place](std::int32_t p, std::uint32_t& position) {
+        position = place[p];
         return true;
     });
-    kyFree(place);
+    auto* number = takeZeroed<std::int32_t>(n);
+    for (std::int32_t k = 0; k < n; ++k) number[numbered.originalPoint[k]] = k;
 
-    auto* number = takeZeroed<std::int32_t>(n);  // mesh number + 1, 0 until a row uses the point
-    for (std::int64_t k = 0; k < m; ++k) {
-        const std::int32_t r = numbered.rowNumber[k];
+    // The rows by the cell of their first corner, in cells of a few hundred
+    // rows each, TRI's order kept within a cell: a counting sort in two
+    // passes over TRI, the second writing each row to its place.
+    int bits = 1;
+    while (bits < 10 && (std::int64_t{256} << (2 * bits)) < m) ++bits;
+    const int shift = 32 - 2 * bits;
+    const std::int64_t cells = std::int64_t{1} << (2 * bits);
+    auto* start = takeZeroed<std::int32_t>(cells + 1);
+    const auto cellOf = [&](std::int64_t r) { return place[static_cast<std::int64_t>(tri[r]) - 1] >> shift; };
+    for (std::int64_t r = 0; r < m; ++r) ++start[cellOf(r) + 1];
+    for (std::int64_t cell = 0; cell < cells; ++cell) start[cell + 1] += start[cell];
+    for (std::int64_t r = 0; r < m; ++r) {
+        const std::int32_t k = start[cellOf(r)]++;
+        numbered.rowNumber[k] = static_cast<std::int32_t>(r);
         for (int j = 0; j < 3; ++j) {
-            const std::int32_t p = corners[3 * std::int64_t{r} + j];
-            if (number[p] == 0) {
-                numbered.originalPoint[numbered.pointCount] = p;
-                number[p] = ++numbered.pointCount;
-            }
-            numbered.rows[k].corner[j] = number[p] - 1;
+            numbered.rows[k].corner[j] = number[static_cast<std::int64_t>(tri[r + j * m]) - 1];
             numbered.rows[k].across[j] = -1;
         }
     }
+    kyFree(start);
     kyFree(number);
-    kyFree(corners);
+    kyFree(place);
     return numbered;
 }
 

@@ -12,13 +12,13 @@ namespace trinterp {
 
 // TRI's rows (corners whole numbers from 1 to n, checked before) ordered
 // by the cell of their first corner along the space-filling curve over
-// curveBox (TRI's order within a cell), with the points numbered in the
-// order these rows first use them.
+// curveBox (TRI's order within a cell), and the points numbered by the
+// cells they lie in along the same curve.
 struct NumberedRows {
     MeshRow* rows;
     std::int32_t* rowNumber;      // per mesh row, its 0-based row in TRI
     std::int32_t* originalPoint;  // per mesh point, its 0-based position in X and Y
-    std::int32_t pointCount;      // the points the rows use
+    std::int32_t pointCount;      // all n points
 };
 NumberedRows numberRows(const double* tri, std::int32_t rowCount, const double* x, const double* y,
                         std::int32_t n, const Box& curveBox);
