@@ -95,6 +95,26 @@ void answerUnresolved(QueryJob& job, NaturalScratch& scratch)
                      scratch);
 }
 
+// ZI: XI's shape for one value per point, else a row per query; NaN
+// until answered.
+double* createResult(kyArray* outputs[], const kyArray* xi, std::int32_t queryCount, std::int32_t k)
+{
+    outputs[0] = k == 1 ? kyCreateDoubleMatrix(kyGetM(xi), kyGetN(xi), kyREAL) : kyCreateDoubleMatrix(queryCount, k, kyREAL);
+    double* result = kyGetPr(outputs[0]);
+    std::fill_n(result, std::int64_t{queryCount} * k, std::numeric_limits<double>::quiet_NaN());
+    return result;
+}
+
+// Gives back the mesh's and the queries' large blocks once every query is
+// answered, so that the result can take their pages instead of fresh ones.
+void releaseWorkingMemory(const Mesh& mesh, const QueryJob& job)
+{
+    for (const void* block : {static_cast<const void*>(mesh.rows), static_cast<const void*>(mesh.rowNumber),
+                              static_cast<const void*>(mesh.xy), static_cast<const void*>(job.xy),
+                              static_cast<const void*>(job.values)})
+        kyFree(const_cast<void*>(block));
+}
+
 }  // namespace
 
 void setWalkBudget(std::int64_t steps) { forcedWalkBudget = std::max<std::int64_t>(0, steps); }
@@ -108,9 +128,6 @@ void interpolate(int outputCount, kyArray* outputs[], int inputCount, const kyAr
     const kyArray* xi = inputs[4];
     const std::int32_t queryCount = kyGetNumberOfElements(xi);
     const std::int32_t k = arguments.valueCount;
-    outputs[0] = k == 1 ? kyCreateDoubleMatrix(kyGetM(xi), kyGetN(xi), kyREAL) : kyCreateDoubleMatrix(queryCount, k, kyREAL);
-    double* result = kyGetPr(outputs[0]);
-    std::fill_n(result, std::int64_t{queryCount} * k, std::numeric_limits<double>::quiet_NaN());
 
     const double* x = kyGetPr(inputs[0]);
     const double* y = kyGetPr(inputs[1]);
@@ -122,11 +139,17 @@ void interpolate(int outputCount, kyArray* outputs[], int inputCount, const kyAr
         call.warned = true;
         kyxWarnMsgTxt(notDelaunayWarning);
     }
-    if (queryCount == 0 || k == 0 || call.mesh.firstRow < 0) return;
+    if (queryCount == 0 || k == 0 || call.mesh.firstRow < 0) {
+        createResult(outputs, xi, queryCount, k);
+        return;
+    }
 
     const QueryOrder order =
         orderQueries(kyGetPr(xi), kyGetPr(inputs[5]), queryCount, call.mesh.box, call.mesh.curveBox, call.scaleExponent);
-    if (order.count == 0) return;
+    if (order.count == 0) {
+        createResult(outputs, xi, queryCount, k);
+        return;
+    }
     if (!call.mesh.convex) call.mesh.buckets = buildRowBuckets(call.mesh);
 
     const int workers = workerCount(static_cast<std::int32_t>((std::int64_t{order.count} + queriesPerChunk - 1) / queriesPerChunk));
@@ -154,6 +177,8 @@ void interpolate(int outputCount, kyArray* outputs[], int inputCount, const kyAr
     answerUnresolved(job, scratch[0]);
 
     // Back into the caller's order: for k > 1 column j holds value j.
+    releaseWorkingMemory(call.mesh, job);
+    double* result = createResult(outputs, xi, queryCount, k);
     for (std::int32_t s = 0; s < order.count; ++s)
         for (std::int32_t j = 0; j < k; ++j)
             result[order.original[s] + std::int64_t{j} * queryCount] = job.results[std::int64_t{s} * k + j];
