@@ -97,6 +97,18 @@ def interpolate(triangulation: Triangulation, values, xi, yi=None, *, method: st
     return _evaluate(triangulation, prepared, columns, qx, qy, shape, method, fill_value)
 
 
+def _triangulate(x: np.ndarray, y: np.ndarray) -> Triangulation:
+    """The points' triangulation, repeated points merged (the first of each
+    place kept). sweeptri finds repeats as it sorts, so the search for them
+    runs only when there are some."""
+    try:
+        return Triangulation(x, y)
+    except ValueError as error:
+        if "merge_duplicates=True" not in str(error):
+            raise
+    return Triangulation(x, y, merge_duplicates=True)
+
+
 def _points_pair(points, name: str = "points") -> Tuple[np.ndarray, np.ndarray]:
     """(n, 2) points, or a tuple (x, y) of coordinate arrays of one shape."""
     if isinstance(points, tuple):
@@ -147,7 +159,7 @@ class _TriangulationInterpolator:
             self.offset = self.scale = None
             if rescale:
                 x, y, self.offset, self.scale = _rescaled(x, y)
-            self.tri = Triangulation(x, y, merge_duplicates=True)
+            self.tri = _triangulate(x, y)
         self.fill_value = fill_value
         self._values = _Values(values, self.tri.npoints, self.tri._kept)
         self._columns = self._values.columns_for(fill_value)
@@ -227,7 +239,7 @@ def _nearest(points, values, xi, rescale: bool):
     qx, qy, shape = _query_points((xi,))
     if scale is not None:
         qx, qy = (qx - offset[0]) / scale[0], (qy - offset[1]) / scale[1]
-    index = Triangulation(x, y, merge_duplicates=True).nearest(qx, qy)
+    index = _triangulate(x, y).nearest(qx, qy)
     if (index >= 0).all():
         return array[index].reshape(shape + array.shape[1:])
     dtype = np.result_type(array.dtype, np.float64)

@@ -121,6 +121,16 @@ def test_triangulation_interpolate_uses_the_values_of_the_points_it_kept():
     assert line.interpolate([1.0, 2, 3], [1], [0], fill_value=0.0).tolist() == [0.0]
 
 
+def test_repeated_points_are_merged_the_first_giving_the_value():
+    points, values = data(400, 49)
+    repeated = np.vstack([points, points[:50]])
+    doubled = np.concatenate([values, values[:50] + 100])  # the repeats' values are not used
+    xi, yi = grid(40)
+    for method in ("linear", "natural", "nearest"):
+        assert np.array_equal(kyhost.griddata(repeated, doubled, (xi, yi), method=method),
+                              kyhost.griddata(points, values, (xi, yi), method=method), equal_nan=True)
+
+
 def test_nearest_is_the_nearest_points_value():
     points, values = data(1000, 45)
     xi = np.random.default_rng(46).uniform(-0.5, 1.5, size=(500, 2))
