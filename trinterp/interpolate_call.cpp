@@ -12,6 +12,7 @@
 #include "query_order.hpp"
 #include "query_workers.hpp"
 #include "row_buckets.hpp"
+#include "working_memory.hpp"
 
 namespace trinterp {
 
@@ -34,7 +35,7 @@ const double* valuesByPoint(const kyArray* z, const CheckedArguments& arguments,
 {
     const std::int64_t n = arguments.pointCount, k = arguments.valueCount, used = mesh.pointCount;
     const double* source = kyGetPr(z);
-    auto* values = static_cast<double*>(kyCalloc(static_cast<std::size_t>(std::max<std::int64_t>(used * k, 1)), sizeof(double)));
+    auto* values = takeWritten<double>(used * k);
     for (std::int64_t p = 0; p < used; ++p)
         for (std::int64_t j = 0; j < k; ++j) values[p * k + j] = source[mesh.originalPoint[p] + j * n];
     return values;
@@ -162,7 +163,7 @@ void interpolate(int outputCount, kyArray* outputs[], int inputCount, const kyAr
     job.values = valuesByPoint(inputs[2], arguments, call.mesh);
     job.count = order.count;
     job.xy = order.xy;
-    job.results = static_cast<double*>(kyCalloc(static_cast<std::size_t>(std::int64_t{order.count} * k), sizeof(double)));
+    job.results = takeWritten<double>(std::int64_t{order.count} * k);
     job.unresolved = static_cast<std::uint8_t*>(kyCalloc(static_cast<std::size_t>(order.count), 1));
     job.chunkSize = queriesPerChunk;
     // Long enough to cross any ordinary triangulation several times over.

@@ -7,6 +7,7 @@
 #include "exact_predicates.hpp"
 #include "ky.h"
 #include "row_table.hpp"
+#include "working_memory.hpp"
 
 namespace trinterp {
 
@@ -42,7 +43,7 @@ void buildMesh(const double* x, const double* y, std::int32_t n, const double* t
     const NumberedRows numbered = numberRows(tri, rowCount, x, y, n, all);
     mesh.pointCount = numbered.pointCount;
     mesh.originalPoint = numbered.originalPoint;
-    auto* xy = static_cast<double*>(kyCalloc(2 * static_cast<std::size_t>(std::max(mesh.pointCount, 1)), sizeof(double)));
+    auto* xy = takeWritten<double>(2 * std::int64_t{mesh.pointCount});
     for (std::int32_t k = 0; k < mesh.pointCount; ++k) {
         const std::int32_t p = mesh.originalPoint[k];
         xy[2 * std::int64_t{k}] = scaled(x[p]);

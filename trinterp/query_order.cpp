@@ -5,6 +5,7 @@
 
 #include "curve_order.hpp"
 #include "ky.h"
+#include "working_memory.hpp"
 
 namespace trinterp {
 
@@ -14,14 +15,14 @@ QueryOrder orderQueries(const double* xi, const double* yi, std::int32_t queryCo
     const auto scaled = [scaleExponent](double v) { return scaleExponent == 0 ? v : std::ldexp(v, scaleExponent); };
     const SpaceCurve curve(curveBox);
     QueryOrder order{0, nullptr, nullptr};
-    order.original = static_cast<std::int32_t*>(kyCalloc(static_cast<std::size_t>(std::max(queryCount, 1)), sizeof(std::int32_t)));
+    order.original = takeWritten<std::int32_t>(queryCount);
     order.count = orderByCell(queryCount, order.original, [&](std::int32_t q, std::uint32_t& position) {
         const double x = scaled(xi[q]), y = scaled(yi[q]);
         if (!box.holds(x, y)) return false;  // NaN fails too
         position = curve.position(x, y);
         return true;
     });
-    order.xy = static_cast<double*>(kyCalloc(2 * static_cast<std::size_t>(std::max(order.count, 1)), sizeof(double)));
+    order.xy = takeWritten<double>(2 * std::int64_t{order.count});
     for (std::int32_t k = 0; k < order.count; ++k) {
         const std::int32_t q = order.original[k];
         order.xy[2 * std::int64_t{k}] = scaled(xi[q]);

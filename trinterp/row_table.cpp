@@ -7,6 +7,7 @@
 #include "exact_predicates.hpp"
 #include "curve_order.hpp"
 #include "ky.h"
+#include "working_memory.hpp"
 
 namespace trinterp {
 
@@ -27,7 +28,7 @@ struct PointStars {
 
 PointStars gatherStars(const MeshRow* rows, std::int32_t rowCount, std::int32_t pointCount)
 {
-    PointStars stars{takeZeroed<std::int32_t>(std::int64_t{pointCount} + 1), nullptr};
+    PointStars stars{takeWritten<std::int32_t>(std::int64_t{pointCount} + 1), nullptr};
     std::int64_t used = 0;
     for (std::int32_t r = 0; r < rowCount; ++r) {
         if (rows[r].corner[0] < 0) continue;
@@ -35,7 +36,7 @@ PointStars gatherStars(const MeshRow* rows, std::int32_t rowCount, std::int32_t 
         used += 3;
     }
     for (std::int32_t p = 0; p < pointCount; ++p) stars.start[p + 1] += stars.start[p];
-    stars.rows = takeZeroed<std::int32_t>(used);
+    stars.rows = takeWritten<std::int32_t>(used);
     // Filled from the last row back, each point's list from its end, so
     // that the lists come out ascending.
     for (std::int32_t r = rowCount - 1; r >= 0; --r) {
@@ -72,15 +73,15 @@ NumberedRows numberRows(const double* tri, std::int32_t rowCount, const double* 
 {
     const std::int64_t m = rowCount;
     // The points in the order of the cells they lie in along the curve.
-    auto* place = takeZeroed<std::uint32_t>(n);
+    auto* place = takeWritten<std::uint32_t>(n);
     const SpaceCurve curve(curveBox);
     for (std::int32_t p = 0; p < n; ++p) place[p] = curve.position(x[p], y[p]);
-    NumberedRows numbered{takeZeroed<MeshRow>(m), takeZeroed<std::int32_t>(m), takeZeroed<std::int32_t>(n), n};
+    NumberedRows numbered{takeWritten<MeshRow>(m), takeWritten<std::int32_t>(m), takeWritten<std::int32_t>(n), n};
     orderByCell(n, numbered.originalPoint, [place](std::int32_t p, std::uint32_t& position) {
         position = place[p];
         return true;
     });
-    auto* number = takeZeroed<std::int32_t>(n);
+    auto* number = takeWritten<std::int32_t>(n);
     for (std::int32_t k = 0; k < n; ++k) number[numbered.originalPoint[k]] = k;
 
     // The rows by the cell of their first corner, in cells of a few hundred
