@@ -24,7 +24,7 @@ install(TARGETS kyhost RUNTIME DESTINATION bin)
 install(TARGETS ky kyx kyhost_runtime LIBRARY DESTINATION ${KY_INSTALL_LIBDIR})
 
 set(KY_INSTALLED_PLUGINS "")
-foreach(plugin sweeptri nearwalk byteappend)
+foreach(plugin sweeptri nearwalk byteappend trinterp)
   if(TARGET ${plugin})
     list(APPEND KY_INSTALLED_PLUGINS ${plugin})
   endif()

@@ -31,6 +31,7 @@ unset KYHOST_PATH LD_LIBRARY_PATH
 
 for file in include/ky/ky.h include/ky/kyx.h include/ky/ky_export.h include/ky/kyhost_embed.h lib/libky.so lib/libkyx.so \
             lib/kyhost/plugins/sweeptri.so lib/kyhost/plugins/nearwalk.so lib/kyhost/plugins/byteappend.so \
+            lib/kyhost/plugins/trinterp.so \
             share/ky/plugin/plugin_strings.c share/ky/plugin/plugin_exports.map \
             lib/cmake/ky/kyConfig.cmake lib/cmake/ky/kyConfigVersion.cmake lib/pkgconfig/ky.pc; do
   [ -e "$prefix/$file" ] || fail "not installed: $file"
@@ -43,6 +44,7 @@ done
 
 expect "3,2,1" "$kyhost" sweeptri num:0,1,0 num:0,0,1
 expect "2,4" "$kyhost" nearwalk num:0,1,0,1 num:0,0,1,1 num:1,4,2 num:0.9,0.8 num:0.2,0.9
+expect "1.5" "$kyhost" trinterp num:0,1,0 num:0,0,1 num:0,1,2 num:1,2,3 num:0.5 num:0.5
 # The Python package, found through PYTHONPATH as the README says.
 site=$(ls -d "$prefix"/lib/python3*/dist-packages 2>/dev/null | head -n 1)
 if [ "$python" = yes ] && [ -n "$site" ] && [ -d "$site/kyhost" ]; then

@@ -41,6 +41,7 @@ std::optional<std::string_view> knownCallForm(std::string_view name)
         {"sweeptri", "TRI = sweeptri(X, Y[, \"sorted\"])"},
         {"nearwalk", "K = nearwalk(X, Y, TRI, XI, YI[, S])"},
         {"byteappend", "COUNT = byteappend(FILENAME, DATA)"},
+        {"trinterp", "ZI = trinterp(X, Y, Z, TRI, XI, YI[, METHOD])"},
         {"sparse", "S = sparse(I, J, V, NR, NC)"},
     };
     for (const Form& known : forms)
@@ -53,9 +54,13 @@ std::string pluginListingHelp(const std::vector<std::filesystem::path>& director
     std::string text = "Plug-ins found:\n";
     const std::vector<ListedPlugin> plugins = listPlugins(directories);
     if (plugins.empty()) text += "  (none)\n";
+    // The libraries in one column, after the longest call form.
+    std::size_t width = 40;
+    for (const ListedPlugin& plugin : plugins)
+        width = std::max(width, knownCallForm(plugin.name).value_or(plugin.name).size() + 2);
     for (const ListedPlugin& plugin : plugins) {
         const std::string form(knownCallForm(plugin.name).value_or(plugin.name));
-        text += "  " + form + std::string(form.size() < 40 ? 40 - form.size() : 1, ' ') + plugin.library.string() + "\n";
+        text += "  " + form + std::string(width - form.size(), ' ') + plugin.library.string() + "\n";
     }
     text += "Host function:\n  " + std::string(*knownCallForm("sparse")) + "\n";
     text += "Plug-in directories searched, in order:\n";

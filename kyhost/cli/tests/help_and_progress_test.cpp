@@ -58,7 +58,8 @@ TEST_F(KyhostHelp, ListsTheBuiltPluginsWithTheirCallFormsAndTheHostFunction)
     const ProcessResult result = kyhost({"--help"});
     EXPECT_EQ(result.status, 0);
     for (const char* form : {"TRI = sweeptri(X, Y[, \"sorted\"])", "K = nearwalk(X, Y, TRI, XI, YI[, S])",
-                             "COUNT = byteappend(FILENAME, DATA)", "S = sparse(I, J, V, NR, NC)"})
+                             "COUNT = byteappend(FILENAME, DATA)", "ZI = trinterp(X, Y, Z, TRI, XI, YI[, METHOD])",
+                             "S = sparse(I, J, V, NR, NC)"})
         EXPECT_NE(result.out.find(form), std::string::npos) << form << "\n" << result.out;
     EXPECT_NE(result.out.find("csv:PATH"), std::string::npos);  // the argument kinds stay
     // Every separator a CSV selector takes is named.

@@ -6,9 +6,12 @@ High level, 0-based integer arrays in the manner of scipy.spatial:
   convex_hull, vertex_neighbor_vertices, find_simplex, nearest, check, plot.
 - ``check(x, y, tri)`` and ``draw(x, y, tri, path)``: the exact check and the
   picture of any triangulation, as ``kyhost check`` and ``kyhost draw`` make them.
+- ``griddata``, ``LinearNDInterpolator``, ``NaturalNeighborInterpolator`` and
+  ``Triangulation.interpolate``: linear and natural-neighbour interpolation
+  of scattered data, in the manner of scipy.interpolate.
 
 Low level, the plug-ins' own calls and arrays (1-based indices stored as
-float64): ``call``, ``sweeptri``, ``nearwalk``, ``byteappend``, ``sparse``,
+float64): ``call``, ``sweeptri``, ``nearwalk``, ``trinterp``, ``byteappend``, ``sparse``,
 with ``CallError`` for a call that ends in an error and ``KyWarning`` for the
 warnings a plug-in issues.
 """
@@ -27,11 +30,13 @@ from ._kyhost import (  # noqa: F401
 )
 from ._inspect import CheckResult, check, draw  # noqa: F401
 from ._triangulation import Triangulation  # noqa: F401
+from ._interpolate import LinearNDInterpolator, NaturalNeighborInterpolator, griddata, trinterp  # noqa: F401
 
 CallError.__module__ = "kyhost"
 
 __all__ = [
     "Triangulation", "CheckResult", "check", "draw",
+    "griddata", "LinearNDInterpolator", "NaturalNeighborInterpolator", "trinterp",
     "call", "sweeptri", "nearwalk", "byteappend", "sparse", "plugin_directory",
     "CallError", "KyWarning", "__version__",
 ]

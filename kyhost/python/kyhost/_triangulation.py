@@ -373,6 +373,18 @@ class Triangulation:
             found[part] = np.where(holds[np.arange(count), first], first, -1)
         return found
 
+    def interpolate(self, values, xi, yi=None, *, method: str = "linear", fill_value=np.nan):
+        """Interpolates values given at the points (shape (npoints, ...),
+        real or complex) at query points, with the trinterp plug-in over
+        this triangulation: "linear" (the plane over the simplex holding each
+        query) or "natural" (natural-neighbour, Sibson's coordinates).
+        Queries are xi and yi of one shape, or xi alone of shape (..., 2);
+        the answer has their shape followed by the values' trailing shape.
+        Queries outside the hull, or not finite, get fill_value.
+        """
+        from ._interpolate import interpolate
+        return interpolate(self, values, xi, yi, method=method, fill_value=fill_value)
+
     # -- check and pictures ---------------------------------------------------
     def check(self) -> CheckResult:
         """The exact check of this triangulation (see kyhost.check), with

@@ -1,0 +1,25 @@
+// The checks of an interpolation call's arguments, in a fixed order, each
+// ending the call with its message on the first failure: the argument
+// counts; the sizes of X and Y, Z, TRI, XI and YI; the class of every
+// argument; the method; then the values: X and Y finite, TRI's corners
+// whole point numbers; and the size of the result.
+#pragma once
+
+#include <cstdint>
+
+#include "ky.h"
+
+namespace trinterp {
+
+enum class Method { linear, natural };
+
+struct CheckedArguments {
+    Method method;
+    std::int32_t pointCount;   // n
+    std::int32_t valueCount;   // k: Z is n-by-k, or 1-by-n for k = 1
+    bool valuesByRow;          // Z is n-by-k (else 1-by-n)
+};
+
+CheckedArguments checkArguments(int outputCount, int inputCount, const kyArray* inputs[]);
+
+}  // namespace trinterp
