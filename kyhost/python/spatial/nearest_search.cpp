@@ -1,0 +1,329 @@
+#include "nearest_search.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "distance_order.hpp"
+#include "spatial_order.hpp"
+#include "visited_set.hpp"
+#include "worker_threads.hpp"
+
+namespace kyhost_spatial {
+
+namespace {
+
+constexpr double infinity = std::numeric_limits<double>::infinity();
+
+// Queries per thread below which a batch stays on one thread.
+constexpr std::int64_t queriesPerThread = 4096;
+
+struct Found {
+    std::int32_t point;
+    bool tied;
+};
+
+// Which points a k-nearest search keeps: those closer than the bound (in
+// the metric's own terms), and how far it must search for them.
+struct ComputedBound {
+    double square;  // the bound's square in the frame (inf for no bound)
+    bool below(const ComputedDistance&, double key) const { return key < square; }
+    bool reaches(const ComputedDistance&, double key) const { return key <= bandLimit(square); }
+};
+
+struct ExactBound {
+    double radius;
+    bool below(const ExactDistance& m, const ExactDistance::Key& key) const
+    {
+        return m.distance(key.point) < radius;
+    }
+    // The points closer than the radius are joined through points closer
+    // than it; hypot's rounding is far inside the margin.
+    bool reaches(const ExactDistance& m, const ExactDistance::Key& key) const
+    {
+        return radius == infinity || m.distance(key.point) <= radius * (1 + 0x1p-40);
+    }
+};
+
+}  // namespace
+
+struct NearestSearch::Scratch {
+    VisitedSet visited;
+    std::vector<std::int32_t> queue;
+};
+
+template <class Metric>
+struct NearestSearch::Walker {
+    using Key = typename Metric::Key;
+
+    const NearestSearch& search;
+    const Metric& metric;
+    Scratch& scratch;
+
+    // The nearest point of a query on a line, up to rounding: distances
+    // along a line fall and then rise, so a bisection finds where.
+    std::int32_t startOnLine() const
+    {
+        const std::vector<std::int32_t>& order = search.lineOrder_;
+        std::size_t low = 0, high = order.size() - 1;
+        while (low < high) {
+            const std::size_t middle = low + (high - low) / 2;
+            if (metric.less(metric.key(order[middle + 1]), metric.key(order[middle]))) low = middle + 1;
+            else high = middle;
+        }
+        return order[low];
+    }
+
+    // Walks from start to a point with no strictly closer neighbour. band:
+    // a neighbour that is no closer may hide a closer point (it lies in the
+    // band of the stopping point's distance).
+    std::int32_t walk(std::int32_t start, Key& bestKey, bool& band) const
+    {
+        const std::int64_t* const columnStart = search.graph_.start.data();
+        const std::int32_t* const neighbours = search.graph_.points.data();
+        std::int32_t best = start;
+        bestKey = metric.key(start);
+        for (;;) {
+            const std::int32_t current = best;
+            const Key currentKey = bestKey;
+            band = false;
+            const std::int64_t end = columnStart[current + 1];
+            for (std::int64_t e = columnStart[current]; e < end; ++e) {
+                const std::int32_t k = neighbours[e];
+                const Key key = metric.key(k);
+                // The walk waits on memory: fetch what the next step reads.
+                __builtin_prefetch(columnStart + k);
+                if (metric.less(key, bestKey)) {
+                    bestKey = key;
+                    best = k;
+                    __builtin_prefetch(neighbours + columnStart[k]);
+                } else if (metric.inBand(key, currentKey)) {
+                    band = true;
+                }
+            }
+            if (best == current) return best;
+        }
+    }
+
+    // From c, where a walk stopped: the point of smallest distance among
+    // the points reached through points in c's band (every point at least
+    // as close as c is among them, distance_order.hpp), the lowest-numbered
+    // one among equals, and whether it has equals.
+    Found settle(std::int32_t c, Key& key, bool band) const
+    {
+        if (!band) return {c, false};
+        const Key limit = key;
+        std::int32_t best = c;
+        std::int64_t equals = 1;
+        scratch.visited.clear();
+        scratch.visited.insert(c);
+        scratch.queue.assign(1, c);
+        for (std::size_t head = 0; head < scratch.queue.size(); ++head) {
+            const std::int32_t p = scratch.queue[head];
+            for (std::int64_t e = search.graph_.start[p]; e < search.graph_.start[p + 1]; ++e) {
+                const std::int32_t k = search.graph_.points[e];
+                if (!scratch.visited.insert(k)) continue;
+                const Key candidate = metric.key(k);
+                if (!metric.inBand(candidate, limit)) continue;
+                scratch.queue.push_back(k);
+                if (metric.less(candidate, key)) {
+                    key = candidate;
+                    best = k;
+                    equals = 1;
+                } else if (metric.equal(candidate, key)) {
+                    ++equals;
+                    best = std::min(best, k);
+                }
+            }
+        }
+        return {best, equals > 1};
+    }
+
+    Found nearest(std::int32_t hint, Key& key) const
+    {
+        const std::int32_t start = search.lineOrder_.empty() ? hint : startOnLine();
+        bool band = false;
+        const std::int32_t stop = walk(start, key, band);
+        return settle(stop, key, band);
+    }
+
+    // The k nearest points as given, from `first` (a nearest point, at key):
+    // best first over neighbours. The circle about the query point through
+    // the i-th nearest point, shrunk toward that point while it keeps the
+    // point on it, ends empty; just before, it passes through a point at
+    // least as close to the query point, and an empty circle through two
+    // points makes them Delaunay neighbours. So every one of the k nearest
+    // is joined to a nearer one (or is the first), and the search meets them
+    // in turn. Rounding can put a point's computed distance above that of a
+    // point it leads to; the search therefore goes on through the band of
+    // the k-th distance (distance_order.hpp) and sorts what it kept.
+    template <class Bound>
+    std::int64_t kNearest(std::int32_t first, const Key& firstKey, int k, const Bound& bound, Key* keys,
+                          std::int64_t* given) const
+    {
+        struct Candidate {
+            Key key;
+            std::int32_t point;
+        };
+        struct Kept {
+            Key key;
+            std::int64_t given;
+        };
+        const auto farther = [this](const Candidate& a, const Candidate& b) { return metric.less(b.key, a.key); };
+        const auto better = [this](const Kept& a, const Kept& b) {
+            return metric.less(a.key, b.key) || (metric.equal(a.key, b.key) && a.given < b.given);
+        };
+        thread_local std::vector<Candidate> candidates;
+        thread_local std::vector<Kept> kept;
+        candidates.assign(1, {firstKey, first});
+        kept.clear();
+        scratch.visited.clear();
+        scratch.visited.insert(first);
+        const SearchPoints& points = search.points_;
+        while (!candidates.empty()) {
+            std::pop_heap(candidates.begin(), candidates.end(), farther);
+            const Candidate next = candidates.back();
+            candidates.pop_back();
+            if (static_cast<int>(kept.size()) == k && !metric.inBand(next.key, kept.front().key)) break;
+            if (!bound.reaches(metric, next.key)) break;
+            if (bound.below(metric, next.key)) {
+                const auto keep = [&](std::int64_t g) {
+                    kept.push_back({next.key, g});
+                    std::push_heap(kept.begin(), kept.end(), better);
+                    if (static_cast<int>(kept.size()) > k) {
+                        std::pop_heap(kept.begin(), kept.end(), better);
+                        kept.pop_back();
+                    }
+                };
+                if (points.groupStart == nullptr) {
+                    keep(points.original ? points.original[next.point] : next.point);
+                } else {
+                    for (std::int64_t g = points.groupStart[next.point]; g < points.groupStart[next.point + 1]; ++g)
+                        keep(points.members[g]);
+                }
+            }
+            for (std::int64_t e = search.graph_.start[next.point]; e < search.graph_.start[next.point + 1]; ++e) {
+                const std::int32_t j = search.graph_.points[e];
+                if (!scratch.visited.insert(j)) continue;
+                candidates.push_back({metric.key(j), j});
+                std::push_heap(candidates.begin(), candidates.end(), farther);
+            }
+        }
+        std::sort_heap(kept.begin(), kept.end(), better);
+        for (std::size_t i = 0; i < kept.size(); ++i) {
+            keys[i] = kept[i].key;
+            given[i] = kept[i].given;
+        }
+        return static_cast<std::int64_t>(kept.size());
+    }
+};
+
+NearestSearch::NearestSearch(const SearchPoints& points, const NeighbourGraph& graph,
+                             std::vector<std::int32_t> lineOrder)
+    : points_(points), graph_(graph), lineOrder_(std::move(lineOrder)),
+      frame_(ExactFrame::ofData(points.x, points.y, points.n))
+{
+    if (!frame_.holdsData()) return;  // every query is answered exactly
+    frameXY_.resize(2 * static_cast<std::size_t>(points.n));
+    for (std::int32_t p = 0; p < points.n; ++p) {
+        frameXY_[2 * static_cast<std::size_t>(p)] = frame_.scaled(points.x[p]);
+        frameXY_[2 * static_cast<std::size_t>(p) + 1] = frame_.scaled(points.y[p]);
+    }
+}
+
+namespace {
+
+// The finite queries, in the order their walks take.
+std::vector<std::int64_t> walkOrder(const double* qx, const double* qy, std::int64_t count)
+{
+    std::vector<std::int64_t> finite;
+    finite.reserve(static_cast<std::size_t>(count));
+    for (std::int64_t i = 0; i < count; ++i)
+        if (std::isfinite(qx[i]) && std::isfinite(qy[i])) finite.push_back(i);
+    return rankHilbertOrder(qx, qy, std::move(finite));
+}
+
+}  // namespace
+
+void NearestSearch::nearest(const double* qx, const double* qy, std::int64_t count, int threads,
+                            std::int64_t* index, double* distance, std::uint8_t* tied) const
+{
+    std::fill(index, index + count, -1);
+    std::fill(distance, distance + count, infinity);
+    if (tied) std::fill(tied, tied + count, 0);
+    if (points_.n == 0) return;
+    const std::vector<std::int64_t> order = walkOrder(qx, qy, count);
+    runInParts(static_cast<std::int64_t>(order.size()), threads, queriesPerThread,
+               [&](std::int64_t begin, std::int64_t end) {
+                   Scratch scratch;
+                   std::int32_t hint = 0;
+                   for (std::int64_t i = begin; i < end; ++i) {
+                       const std::int64_t q = order[i];
+                       // Each coordinate is read once: the caller's arrays are
+                       // not locked while the search runs.
+                       const double px = qx[q], py = qy[q];
+                       Found found{};
+                       if (frame_.holds(px, py)) {
+                           const ComputedDistance metric(frameXY_.data(), frame_.scaled(px), frame_.scaled(py));
+                           double key = 0;
+                           found = Walker<ComputedDistance>{*this, metric, scratch}.nearest(hint, key);
+                           distance[q] = frame_.unscaled(std::sqrt(key));
+                       } else {
+                           if (!std::isfinite(px) || !std::isfinite(py)) continue;
+                           const ExactDistance metric(points_.x, points_.y, px, py, hint);
+                           ExactDistance::Key key{};
+                           found = Walker<ExactDistance>{*this, metric, scratch}.nearest(hint, key);
+                           distance[q] = metric.distance(found.point);
+                       }
+                       index[q] = points_.original ? points_.original[found.point] : found.point;
+                       if (tied) tied[q] = found.tied ? 1 : 0;
+                       hint = found.point;
+                   }
+               });
+}
+
+void NearestSearch::kNearest(const double* qx, const double* qy, std::int64_t count, int k, double bound, int threads,
+                             double* distance, std::int64_t* index) const
+{
+    const auto width = static_cast<std::size_t>(k);
+    std::fill(distance, distance + count * k, infinity);
+    std::fill(index, index + count * k, points_.givenCount);
+    if (points_.n == 0) return;
+    const std::vector<std::int64_t> order = walkOrder(qx, qy, count);
+    runInParts(static_cast<std::int64_t>(order.size()), threads, queriesPerThread,
+               [&](std::int64_t begin, std::int64_t end) {
+                   Scratch scratch;
+                   std::vector<double> computedKeys(width);
+                   std::vector<ExactDistance::Key> exactKeys(width);
+                   std::int32_t hint = 0;
+                   for (std::int64_t i = begin; i < end; ++i) {
+                       const std::int64_t q = order[i];
+                       double* const rowDistance = distance + static_cast<std::size_t>(q) * width;
+                       std::int64_t* const rowIndex = index + static_cast<std::size_t>(q) * width;
+                       const double px = qx[q], py = qy[q];
+                       if (frame_.holds(px, py)) {
+                           const ComputedDistance metric(frameXY_.data(), frame_.scaled(px), frame_.scaled(py));
+                           const Walker<ComputedDistance> walker{*this, metric, scratch};
+                           double key = 0;
+                           const std::int32_t first = walker.nearest(hint, key).point;
+                           hint = first;
+                           const double scaledBound = frame_.scaled(bound);
+                           const ComputedBound limit{scaledBound * scaledBound};
+                           const std::int64_t found = walker.kNearest(first, key, k, limit, computedKeys.data(), rowIndex);
+                           for (std::int64_t j = 0; j < found; ++j) rowDistance[j] = frame_.unscaled(std::sqrt(computedKeys[j]));
+                       } else {
+                           if (!std::isfinite(px) || !std::isfinite(py)) continue;
+                           const ExactDistance metric(points_.x, points_.y, px, py, hint);
+                           const Walker<ExactDistance> walker{*this, metric, scratch};
+                           ExactDistance::Key key{};
+                           const std::int32_t first = walker.nearest(hint, key).point;
+                           hint = first;
+                           const std::int64_t found =
+                               walker.kNearest(first, key, k, ExactBound{bound}, exactKeys.data(), rowIndex);
+                           for (std::int64_t j = 0; j < found; ++j) rowDistance[j] = metric.distance(exactKeys[j].point);
+                       }
+                   }
+               });
+}
+
+}  // namespace kyhost_spatial
