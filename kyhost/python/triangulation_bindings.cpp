@@ -146,6 +146,20 @@ public:
         return py::make_tuple(distance, index);
     }
 
+    py::array_t<double> distances(const Int64s& points, const Doubles& qx, const Doubles& qy) const
+    {
+        const std::int64_t count = queryCount(qx, qy);
+        if (vectorLength(points, "points") != count) throw py::value_error("points must have one entry per query");
+        py::array_t<double> out(count);
+        double* d = out.mutable_data();
+        for (std::int64_t i = 0; i < count; ++i) {
+            const std::int64_t p = points.data()[i];
+            if (p < 0 || p >= pointCount()) throw py::value_error("points must be numbers of the triangulation's points");
+            d[i] = index_->search().distanceTo(static_cast<std::int32_t>(p), qx.data()[i], qy.data()[i]);
+        }
+        return out;
+    }
+
     py::array neighbors(const py::object& self) const
     {
         return readOnlyView(index_->across().data(),
@@ -271,6 +285,9 @@ void bindTriangulation(py::module_& module)
              py::arg("workers") = 1,
              "query(qx, qy, k, bound, workers=1)\n--\n\n(distance, index), each (q, k): the k nearest points closer "
              "than bound, ascending; missing ones inf and given_count.")
+        .def("distances", &IndexHandle::distances, py::arg("points"), py::arg("qx"), py::arg("qy"),
+             "distances(points, qx, qy)\n--\n\nThe distance from each query to a point (its number among the used "
+             "points), as nearest reports it.")
         .def("neighbors", [](const py::object& self) { return self.cast<const IndexHandle&>().neighbors(self); },
              "neighbors()\n--\n\nThe rows' neighbours (m, 3) int32, read-only.")
         .def("adjacency", [](const py::object& self) { return self.cast<const IndexHandle&>().adjacency(self); },

@@ -231,6 +231,13 @@ NearestSearch::NearestSearch(const SearchPoints& points, const NeighbourGraph& g
     }
 }
 
+double NearestSearch::distanceTo(std::int32_t p, double qx, double qy) const
+{
+    if (frame_.holds(qx, qy))
+        return frame_.unscaled(std::sqrt(ComputedDistance(frameXY_.data(), frame_.scaled(qx), frame_.scaled(qy)).key(p)));
+    return std::hypot(points_.x[p] - qx, points_.y[p] - qy);
+}
+
 namespace {
 
 // The finite queries, in the order their walks take.

@@ -62,6 +62,9 @@ public:
     void kNearest(const double* qx, const double* qy, std::int64_t count, int k, double bound, int threads,
                   double* distance, std::int64_t* index) const;
 
+    // The distance from a query to point p as the searches report it.
+    double distanceTo(std::int32_t p, double qx, double qy) const;
+
     const ExactFrame& frame() const { return frame_; }
     // The points scaled into the frame, interleaved; null when the frame
     // holds no data (or there are no points).

@@ -20,13 +20,13 @@ def test_grids_are_judged_by_the_exact_check():
         t = kyhost.Triangulation(x, y)
         result = t.check()
         assert result.valid and result.is_triangulation and result.rows == 2 * (n - 1) ** 2, result.text
-        assert kyhost.check(x, y, t.simplices, base=0).valid
+        assert kyhost.check(x, y, t.simplices[:, ::-1], base=0).valid  # clockwise rows
         assert kyhost.check(x, y, kyhost.sweeptri(x, y)).valid  # 1-based float, as returned
 
 
 def test_check_finds_a_broken_tri():
     x, y = grid(4)
-    tri = kyhost.Triangulation(x, y).simplices.copy()
+    tri = kyhost.Triangulation(x, y).simplices[:, ::-1].copy()  # clockwise rows
     tri[3] = tri[3, ::-1]  # counter-clockwise
     tri = tri[1:]  # a hole
     result = kyhost.check(x, y, tri, base=0)
@@ -44,7 +44,7 @@ def test_draw_writes_a_png(tmp_path):
     t = kyhost.Triangulation(x + 0.01 * np.sin(7 * y), y)
     path = tmp_path / "t.png"
     k = t.nearest([1.2, 3.3], [2.1, 4.4])
-    verdict = kyhost.draw(t.points[:, 0], t.points[:, 1], t.simplices, path, base=0,
+    verdict = kyhost.draw(t.points[:, 0], t.points[:, 1], t.simplices[:, ::-1], path, base=0,
                           xi=[1.2, 3.3], yi=[2.1, 4.4], k=k)
     assert verdict.startswith("valid") and path.read_bytes()[:8] == b"\x89PNG\r\n\x1a\n"
     assert t.draw(tmp_path / "u.svg").startswith("valid")
