@@ -1,39 +1,47 @@
 #include "mesh_adjacency.hpp"
 
 #include <algorithm>
+#include <climits>
+#include <stdexcept>
 
 namespace kyhost_spatial {
 
 namespace {
 
-// The directed edges of the rows grouped by their first point: edge k of
-// row r runs from corner k+1 to corner k+2 (it lies opposite corner k).
-struct EdgesByTail {
-    std::vector<std::int64_t> start;  // n + 1 offsets
-    std::vector<std::int32_t> head;   // head point of each grouped edge
-    std::vector<std::int64_t> slot;   // 3 * row + k of each grouped edge
+// A row seen from one of its corners p: in row `row` (clockwise), p is
+// followed by a and then b, so the row holds the edges p -> a (opposite b)
+// and b -> p (opposite a).
+struct CornerView {
+    std::int32_t slot;  // 3 * row + corner of p
+    std::int32_t a, b;
 };
 
-EdgesByTail groupEdges(const std::int32_t* rows, std::int64_t m, std::int32_t n)
+// The rows grouped by corner: the views of point p are
+// views[start[p]] .. views[start[p + 1] - 1]. One scatter over the rows; all
+// later work reads one point's views together.
+struct ViewsByCorner {
+    std::vector<std::int64_t> start;
+    std::vector<CornerView> views;
+};
+
+ViewsByCorner groupByCorner(const std::int32_t* rows, std::int64_t m, std::int32_t n)
 {
-    EdgesByTail edges;
-    edges.start.assign(static_cast<std::size_t>(n) + 1, 0);
-    for (std::int64_t e = 0; e < 3 * m; ++e) {
-        const std::int64_t r = e / 3, k = e % 3;
-        ++edges.start[static_cast<std::size_t>(rows[3 * r + (k + 1) % 3]) + 1];
-    }
-    for (std::int32_t p = 0; p < n; ++p) edges.start[p + 1] += edges.start[p];
-    std::vector<std::int64_t> fill(edges.start.begin(), edges.start.end() - 1);
-    edges.head.resize(static_cast<std::size_t>(3 * m));
-    edges.slot.resize(static_cast<std::size_t>(3 * m));
-    for (std::int64_t e = 0; e < 3 * m; ++e) {
-        const std::int64_t r = e / 3, k = e % 3;
-        const std::int64_t at = fill[rows[3 * r + (k + 1) % 3]]++;
-        edges.head[at] = rows[3 * r + (k + 2) % 3];
-        edges.slot[at] = e;
-    }
-    return edges;
+    if (3 * m > INT32_MAX) throw std::length_error("too many rows: 3m must stay below 2^31");
+    ViewsByCorner grouped;
+    grouped.start.assign(static_cast<std::size_t>(n) + 1, 0);
+    for (std::int64_t i = 0; i < 3 * m; ++i) ++grouped.start[static_cast<std::size_t>(rows[i]) + 1];
+    for (std::int32_t p = 0; p < n; ++p) grouped.start[p + 1] += grouped.start[p];
+    std::vector<std::int64_t> fill(grouped.start.begin(), grouped.start.end() - 1);
+    grouped.views.resize(static_cast<std::size_t>(3 * m));
+    for (std::int64_t r = 0; r < m; ++r)
+        for (int c = 0; c < 3; ++c)
+            grouped.views[fill[rows[3 * r + c]]++] = {static_cast<std::int32_t>(3 * r + c), rows[3 * r + (c + 1) % 3],
+                                                     rows[3 * r + (c + 2) % 3]};
+    return grouped;
 }
+
+// Points with more rows than this match their edges through a sorted list.
+constexpr std::size_t fewRows = 16;
 
 }  // namespace
 
@@ -44,50 +52,74 @@ std::int64_t firstBadCorner(const std::int32_t* rows, std::int64_t m, std::int32
     return -1;
 }
 
-std::vector<std::int32_t> rowNeighbours(const std::int32_t* rows, std::int64_t m, std::int32_t n)
+namespace {
+
+std::vector<std::int32_t> neighboursOf(const ViewsByCorner& grouped, std::int64_t m, std::int32_t n)
 {
-    std::vector<std::int32_t> across(static_cast<std::size_t>(3 * m));
-    const EdgesByTail edges = groupEdges(rows, m, n);
-    for (std::int64_t e = 0; e < 3 * m; ++e) {
-        const std::int64_t row = e / 3, k = e % 3;
-        const std::int32_t tail = rows[3 * row + (k + 1) % 3], head = rows[3 * row + (k + 2) % 3];
-        std::int32_t found = -1;
-        for (std::int64_t at = edges.start[head]; at < edges.start[head + 1]; ++at)
-            if (edges.head[at] == tail) {
-                found = static_cast<std::int32_t>(edges.slot[at] / 3);
-                break;
-            }
-        across[e] = found;
+    std::vector<std::int32_t> across(static_cast<std::size_t>(3 * m), -1);
+    std::vector<std::pair<std::int32_t, std::int32_t>> byB;  // (b, row) of a point with many rows
+    for (std::int32_t p = 0; p < n; ++p) {
+        const CornerView* first = grouped.views.data() + grouped.start[p];
+        const CornerView* last = grouped.views.data() + grouped.start[p + 1];
+        const auto count = static_cast<std::size_t>(last - first);
+        // The edge p -> a of a row lies across from the row holding a -> p,
+        // which is the row seen from p with b = a.
+        if (count <= fewRows) {
+            for (const CornerView* e = first; e != last; ++e)
+                for (const CornerView* f = first; f != last; ++f)
+                    if (f->b == e->a) {
+                        across[e->slot - e->slot % 3 + (e->slot % 3 + 2) % 3] = f->slot / 3;
+                        break;
+                    }
+            continue;
+        }
+        byB.clear();
+        for (const CornerView* f = first; f != last; ++f) byB.emplace_back(f->b, f->slot / 3);
+        std::sort(byB.begin(), byB.end());
+        for (const CornerView* e = first; e != last; ++e) {
+            const auto at = std::lower_bound(byB.begin(), byB.end(), std::make_pair(e->a, std::int32_t{-1}));
+            if (at != byB.end() && at->first == e->a) across[e->slot - e->slot % 3 + (e->slot % 3 + 2) % 3] = at->second;
+        }
     }
     return across;
 }
 
-NeighbourGraph pointAdjacency(const std::int32_t* rows, std::int64_t m, std::int32_t n)
+NeighbourGraph adjacencyOf(const ViewsByCorner& grouped, std::int64_t m, std::int32_t n)
 {
-    // Both directions of every edge, grouped by tail, then each group sorted
-    // and its repeats dropped.
-    std::vector<std::int64_t> count(static_cast<std::size_t>(n) + 1, 0);
-    for (std::int64_t i = 0; i < 3 * m; ++i) count[static_cast<std::size_t>(rows[i]) + 1] += 2;
-    for (std::int32_t p = 0; p < n; ++p) count[p + 1] += count[p];
-    std::vector<std::int64_t> fill(count.begin(), count.end() - 1);
-    std::vector<std::int32_t> all(static_cast<std::size_t>(6 * m));
-    for (std::int64_t row = 0; row < m; ++row)
-        for (int k = 0; k < 3; ++k) {
-            const std::int32_t a = rows[3 * row + k], b = rows[3 * row + (k + 1) % 3];
-            all[fill[a]++] = b;
-            all[fill[b]++] = a;
-        }
     NeighbourGraph graph;
     graph.start.assign(static_cast<std::size_t>(n) + 1, 0);
     graph.points.reserve(static_cast<std::size_t>(3 * m + n));
+    std::vector<std::int32_t> joined;
     for (std::int32_t p = 0; p < n; ++p) {
-        auto first = all.begin() + count[p], last = all.begin() + count[p + 1];
-        std::sort(first, last);
-        last = std::unique(first, last);
-        graph.points.insert(graph.points.end(), first, last);
+        joined.clear();
+        for (std::int64_t i = grouped.start[p]; i < grouped.start[p + 1]; ++i) {
+            joined.push_back(grouped.views[i].a);
+            joined.push_back(grouped.views[i].b);
+        }
+        std::sort(joined.begin(), joined.end());
+        joined.erase(std::unique(joined.begin(), joined.end()), joined.end());
+        graph.points.insert(graph.points.end(), joined.begin(), joined.end());
         graph.start[p + 1] = static_cast<std::int64_t>(graph.points.size());
     }
     return graph;
+}
+
+}  // namespace
+
+std::vector<std::int32_t> rowNeighbours(const std::int32_t* rows, std::int64_t m, std::int32_t n)
+{
+    return neighboursOf(groupByCorner(rows, m, n), m, n);
+}
+
+NeighbourGraph pointAdjacency(const std::int32_t* rows, std::int64_t m, std::int32_t n)
+{
+    return adjacencyOf(groupByCorner(rows, m, n), m, n);
+}
+
+MeshAdjacency meshAdjacency(const std::int32_t* rows, std::int64_t m, std::int32_t n)
+{
+    const ViewsByCorner grouped = groupByCorner(rows, m, n);
+    return {neighboursOf(grouped, m, n), adjacencyOf(grouped, m, n)};
 }
 
 NeighbourGraph pathAdjacency(const std::vector<std::int32_t>& order)

@@ -19,11 +19,19 @@ struct NeighbourGraph {
 
 // across[3r + k]: the row holding the edge of row r opposite corner k (from
 // corner k+1 to corner k+2) in the other direction, -1 when none does (a
-// hull edge). rows: m rows of 3 points below n, row by row.
+// hull edge). rows: m clockwise rows of 3 points below n, row by row, each
+// directed edge in at most one row (as in any triangulation), 3m < 2^31.
 std::vector<std::int32_t> rowNeighbours(const std::int32_t* rows, std::int64_t m, std::int32_t n);
 
 // The points joined to each point by an edge of any row.
 NeighbourGraph pointAdjacency(const std::int32_t* rows, std::int64_t m, std::int32_t n);
+
+// Both of the above, from one pass over the rows.
+struct MeshAdjacency {
+    std::vector<std::int32_t> across;
+    NeighbourGraph graph;
+};
+MeshAdjacency meshAdjacency(const std::int32_t* rows, std::int64_t m, std::int32_t n);
 
 // The graph of points that all lie on one line: each point joined to the
 // points before and after it along the line. order lists the n points in

@@ -196,7 +196,7 @@ struct NearestSearch::Walker {
                     }
                 };
                 if (points.groupStart == nullptr) {
-                    keep(points.original ? points.original[next.point] : next.point);
+                    keep(search.givenNumber(next.point));
                 } else {
                     for (std::int64_t g = points.groupStart[next.point]; g < points.groupStart[next.point + 1]; ++g)
                         keep(points.members[g]);
@@ -229,6 +229,21 @@ NearestSearch::NearestSearch(const SearchPoints& points, const NeighbourGraph& g
         frameXY_[2 * static_cast<std::size_t>(p)] = frame_.scaled(points.x[p]);
         frameXY_[2 * static_cast<std::size_t>(p) + 1] = frame_.scaled(points.y[p]);
     }
+}
+
+std::int64_t NearestSearch::givenNumber(std::int32_t p) const
+{
+    return points_.original ? points_.original[p] : p;
+}
+
+// The square of a distance bound in the frame's terms: a bound whose square
+// would underflow keeps only points at distance 0 (every other computed
+// squared distance in the frame is at least 2^-1000).
+double NearestSearch::squareInFrame(double bound) const
+{
+    const double scaled = frame_.scaled(bound);
+    const double square = scaled * scaled;
+    return scaled > 0 && square < 0x1p-1000 ? 0x1p-1001 : square;
 }
 
 double NearestSearch::distanceTo(std::int32_t p, double qx, double qy) const
@@ -282,7 +297,7 @@ void NearestSearch::nearest(const double* qx, const double* qy, std::int64_t cou
                            found = Walker<ExactDistance>{*this, metric, scratch}.nearest(hint, key);
                            distance[q] = metric.distance(found.point);
                        }
-                       index[q] = points_.original ? points_.original[found.point] : found.point;
+                       index[q] = givenNumber(found.point);
                        if (tied) tied[q] = found.tied ? 1 : 0;
                        hint = found.point;
                    }
@@ -314,10 +329,17 @@ void NearestSearch::kNearest(const double* qx, const double* qy, std::int64_t co
                            double key = 0;
                            const std::int32_t first = walker.nearest(hint, key).point;
                            hint = first;
-                           const double scaledBound = frame_.scaled(bound);
-                           const ComputedBound limit{scaledBound * scaledBound};
-                           const std::int64_t found = walker.kNearest(first, key, k, limit, computedKeys.data(), rowIndex);
+                           const ComputedBound limit{squareInFrame(bound)};
+                           std::int64_t found = 0;
+                           if (k == 1) {  // the nearest point is the lowest-numbered at its distance
+                               found = limit.below(metric, key) ? 1 : 0;
+                               computedKeys[0] = key;
+                               rowIndex[0] = givenNumber(first);
+                           } else {
+                               found = walker.kNearest(first, key, k, limit, computedKeys.data(), rowIndex);
+                           }
                            for (std::int64_t j = 0; j < found; ++j) rowDistance[j] = frame_.unscaled(std::sqrt(computedKeys[j]));
+                           if (found == 0) rowIndex[0] = points_.givenCount;
                        } else {
                            if (!std::isfinite(px) || !std::isfinite(py)) continue;
                            const ExactDistance metric(points_.x, points_.y, px, py, hint);
@@ -325,8 +347,14 @@ void NearestSearch::kNearest(const double* qx, const double* qy, std::int64_t co
                            ExactDistance::Key key{};
                            const std::int32_t first = walker.nearest(hint, key).point;
                            hint = first;
-                           const std::int64_t found =
-                               walker.kNearest(first, key, k, ExactBound{bound}, exactKeys.data(), rowIndex);
+                           std::int64_t found = 0;
+                           if (k == 1) {
+                               found = ExactBound{bound}.below(metric, key) ? 1 : 0;
+                               exactKeys[0] = key;
+                               rowIndex[0] = found ? givenNumber(first) : points_.givenCount;
+                           } else {
+                               found = walker.kNearest(first, key, k, ExactBound{bound}, exactKeys.data(), rowIndex);
+                           }
                            for (std::int64_t j = 0; j < found; ++j) rowDistance[j] = metric.distance(exactKeys[j].point);
                        }
                    }

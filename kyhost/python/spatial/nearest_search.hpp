@@ -72,6 +72,8 @@ public:
 
 private:
     struct Scratch;
+    std::int64_t givenNumber(std::int32_t p) const;
+    double squareInFrame(double bound) const;
     template <class Metric>
     struct Walker;
 

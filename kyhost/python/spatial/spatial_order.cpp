@@ -53,23 +53,46 @@ std::vector<std::uint32_t> rankCells(const double* values, const std::vector<std
     return cells;
 }
 
+// The Hilbert curve level by level: at each level the quadrant of the
+// point's next bits (x bit, y bit), read through the turn that the levels
+// above have applied to the curve, gives the next two bits of the distance,
+// and the quadrant adds its own turn. The turns (0 none, 1 swap x and y,
+// 2 mirror both, 3 swap and mirror both) form a group whose product is the
+// XOR of their numbers. Tables over four levels at once (4 bits of x and
+// 4 of y) give the next 8 bits of the distance and the turn after them.
+struct HilbertTables {
+    std::array<std::array<std::uint8_t, 256>, 4> digits{};
+    std::array<std::array<std::uint8_t, 256>, 4> turns{};
+
+    HilbertTables()
+    {
+        for (int turn = 0; turn < 4; ++turn)
+            for (int xy = 0; xy < 256; ++xy) {
+                int t = turn, d = 0;
+                for (int level = 3; level >= 0; --level) {
+                    int rx = (xy >> (4 + level)) & 1, ry = (xy >> level) & 1;
+                    if (t & 1) std::swap(rx, ry);
+                    if (t & 2) rx ^= 1, ry ^= 1;
+                    d = 4 * d + ((3 * rx) ^ ry);
+                    if (ry == 0) t ^= rx ? 3 : 1;  // swap, after mirroring both in the far quadrant
+                }
+                digits[turn][xy] = static_cast<std::uint8_t>(d);
+                turns[turn][xy] = static_cast<std::uint8_t>(t);
+            }
+    }
+};
+
+const HilbertTables hilbertTables;
+
 }  // namespace
 
 std::uint32_t hilbertDistance(std::uint32_t x, std::uint32_t y)
 {
-    constexpr std::uint32_t side = 1u << 16;
-    std::uint32_t d = 0;
-    for (std::uint32_t s = side / 2; s > 0; s /= 2) {
-        const std::uint32_t rx = (x & s) ? 1 : 0;
-        const std::uint32_t ry = (y & s) ? 1 : 0;
-        d += s * s * ((3 * rx) ^ ry);
-        if (ry == 0) {  // turn the quadrant so that the curve's pieces join
-            if (rx == 1) {
-                x = side - 1 - x;
-                y = side - 1 - y;
-            }
-            std::swap(x, y);
-        }
+    std::uint32_t d = 0, turn = 0;
+    for (int shift = 12; shift >= 0; shift -= 4) {
+        const std::uint32_t xy = (((x >> shift) & 15) << 4) | ((y >> shift) & 15);
+        d = (d << 8) | hilbertTables.digits[turn][xy];
+        turn = hilbertTables.turns[turn][xy];
     }
     return d;
 }

@@ -19,8 +19,9 @@ TriangulationIndex::TriangulationIndex(const SearchPoints& points, const std::in
 {
     std::vector<std::int32_t> line;
     if (m > 0) {
-        across_ = rowNeighbours(rows, m, points.n);
-        graph_ = pointAdjacency(rows, m, points.n);
+        MeshAdjacency adjacency = meshAdjacency(rows, m, points.n);
+        across_ = std::move(adjacency.across);
+        graph_ = std::move(adjacency.graph);
     } else {
         line = orderAlongLine(points.x, points.y, points.n);
         graph_ = pathAdjacency(line);
