@@ -232,9 +232,11 @@ class Triangulation:
             ux, uy = self._used_coordinates()
             level = np.arange(ux.size, dtype=np.int32)
             random = np.random.default_rng(_LEVEL_SEED)
-            while level.size >= 2 * _LEVEL_RATIO:
+            # Down to a coarsest level of a few points, where a walk is short
+            # whatever the shape.
+            while level.size > _LEVEL_RATIO:
                 coarser = level[random.random(level.size) < 1 / _LEVEL_RATIO]
-                if coarser.size < _LEVEL_RATIO // 2:
+                if coarser.size < 3:
                     break
                 with warnings.catch_warnings():
                     # A sample may lie on few lines; its rows are still certified.

@@ -8,38 +8,6 @@ namespace kyhost_spatial {
 
 namespace {
 
-// A row seen from one of its corners p: in row `row` (clockwise), p is
-// followed by a and then b, so the row holds the edges p -> a (opposite b)
-// and b -> p (opposite a).
-struct CornerView {
-    std::int32_t slot;  // 3 * row + corner of p
-    std::int32_t a, b;
-};
-
-// The rows grouped by corner: the views of point p are
-// views[start[p]] .. views[start[p + 1] - 1]. One scatter over the rows; all
-// later work reads one point's views together.
-struct ViewsByCorner {
-    std::vector<std::int64_t> start;
-    std::vector<CornerView> views;
-};
-
-ViewsByCorner groupByCorner(const std::int32_t* rows, std::int64_t m, std::int32_t n)
-{
-    if (3 * m > INT32_MAX) throw std::length_error("too many rows: 3m must stay below 2^31");
-    ViewsByCorner grouped;
-    grouped.start.assign(static_cast<std::size_t>(n) + 1, 0);
-    for (std::int64_t i = 0; i < 3 * m; ++i) ++grouped.start[static_cast<std::size_t>(rows[i]) + 1];
-    for (std::int32_t p = 0; p < n; ++p) grouped.start[p + 1] += grouped.start[p];
-    std::vector<std::int64_t> fill(grouped.start.begin(), grouped.start.end() - 1);
-    grouped.views.resize(static_cast<std::size_t>(3 * m));
-    for (std::int64_t r = 0; r < m; ++r)
-        for (int c = 0; c < 3; ++c)
-            grouped.views[fill[rows[3 * r + c]]++] = {static_cast<std::int32_t>(3 * r + c), rows[3 * r + (c + 1) % 3],
-                                                     rows[3 * r + (c + 2) % 3]};
-    return grouped;
-}
-
 // Points with more rows than this match their edges through a sorted list.
 constexpr std::size_t fewRows = 16;
 
@@ -52,6 +20,23 @@ std::int64_t firstBadCorner(const std::int32_t* rows, std::int64_t m, std::int32
     return -1;
 }
 
+ViewsByCorner groupByCorner(const std::int32_t* rows, std::int64_t m, std::int32_t n)
+{
+    if (3 * m > INT32_MAX) throw std::length_error("too many rows: 3m must stay below 2^31");
+    ViewsByCorner grouped;
+    // Counted in 32 bits (3m < 2^31): half the memory to hit at random.
+    std::vector<std::int32_t> fill(static_cast<std::size_t>(n) + 1, 0);
+    for (std::int64_t i = 0; i < 3 * m; ++i) ++fill[static_cast<std::size_t>(rows[i]) + 1];
+    for (std::int32_t p = 0; p < n; ++p) fill[p + 1] += fill[p];
+    grouped.start.assign(fill.begin(), fill.end());
+    grouped.views.reset(new CornerView[static_cast<std::size_t>(3 * m)]);
+    for (std::int64_t r = 0; r < m; ++r)
+        for (int c = 0; c < 3; ++c)
+            grouped.views[fill[rows[3 * r + c]]++] = {static_cast<std::int32_t>(3 * r + c), rows[3 * r + (c + 1) % 3],
+                                                     rows[3 * r + (c + 2) % 3]};
+    return grouped;
+}
+
 namespace {
 
 std::vector<std::int32_t> neighboursOf(const ViewsByCorner& grouped, std::int64_t m, std::int32_t n)
@@ -59,8 +44,8 @@ std::vector<std::int32_t> neighboursOf(const ViewsByCorner& grouped, std::int64_
     std::vector<std::int32_t> across(static_cast<std::size_t>(3 * m), -1);
     std::vector<std::pair<std::int32_t, std::int32_t>> byB;  // (b, row) of a point with many rows
     for (std::int32_t p = 0; p < n; ++p) {
-        const CornerView* first = grouped.views.data() + grouped.start[p];
-        const CornerView* last = grouped.views.data() + grouped.start[p + 1];
+        const CornerView* first = grouped.views.get() + grouped.start[p];
+        const CornerView* last = grouped.views.get() + grouped.start[p + 1];
         const auto count = static_cast<std::size_t>(last - first);
         // The edge p -> a of a row lies across from the row holding a -> p,
         // which is the row seen from p with b = a.

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace kyhost_spatial {
@@ -16,6 +17,23 @@ struct NeighbourGraph {
 
     std::int32_t size() const { return static_cast<std::int32_t>(start.size() - 1); }
 };
+
+// A row seen from one of its corners p: in row `row` (clockwise), p is
+// followed by a and then b, so the row holds the edges p -> a (opposite b)
+// and b -> p (opposite a).
+struct CornerView {
+    std::int32_t slot;  // 3 * row + corner of p
+    std::int32_t a, b;
+};
+
+// The rows grouped by corner: the views of point p are
+// views[start[p]] .. views[start[p + 1] - 1]. One scatter over the rows; all
+// later work reads one point's views together.
+struct ViewsByCorner {
+    std::vector<std::int64_t> start;
+    std::unique_ptr<CornerView[]> views;  // 3m, every one written (no zeroing first)
+};
+ViewsByCorner groupByCorner(const std::int32_t* rows, std::int64_t m, std::int32_t n);
 
 // across[3r + k]: the row holding the edge of row r opposite corner k (from
 // corner k+1 to corner k+2) in the other direction, -1 when none does (a
