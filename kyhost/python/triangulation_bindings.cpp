@@ -67,9 +67,33 @@ py::array readOnlyView(const T* data, std::vector<py::ssize_t> shape, const py::
 class IndexHandle {
 public:
     IndexHandle(Doubles x, Doubles y, Int32s rows, std::optional<Int64s> original, std::optional<Int64s> groupStart,
-                std::optional<Int64s> members, std::int64_t givenCount)
+                std::optional<Int64s> members, std::int64_t givenCount, std::optional<Int64s> graphStart,
+                std::optional<Int32s> graphPoints)
         : x_(std::move(x)), y_(std::move(y)), rows_(std::move(rows)), original_(std::move(original)),
           groupStart_(std::move(groupStart)), members_(std::move(members))
+    {
+        const SearchPoints points = checkedPoints(givenCount);
+        const std::int64_t m = rows_.shape(0);
+        if (graphStart && graphPoints && m > 0) {
+            NeighbourGraph graph = checkedGraph(*graphStart, *graphPoints, points.n);
+            py::gil_scoped_release released;
+            index_ = std::make_unique<TriangulationIndex>(points, rows_.data(), m, std::move(graph));
+            return;
+        }
+        py::gil_scoped_release released;
+        index_ = std::make_unique<TriangulationIndex>(points, rows_.data(), m);
+    }
+
+    // The points' neighbour graph: (start int64, points int32), read-only.
+    py::tuple graph(const py::object& self) const
+    {
+        const NeighbourGraph& g = index_->graph();
+        return py::make_tuple(readOnlyView(g.start.data(), {static_cast<py::ssize_t>(g.start.size())}, self),
+                              readOnlyView(g.points.data(), {static_cast<py::ssize_t>(g.points.size())}, self));
+    }
+
+private:
+    SearchPoints checkedPoints(std::int64_t givenCount) const
     {
         const std::int64_t n = vectorLength(x_, "x");
         if (vectorLength(y_, "y") != n) throw py::value_error("x and y must have the same length");
@@ -77,7 +101,7 @@ public:
         for (std::int64_t i = 0; i < n; ++i)
             if (!std::isfinite(x_.data()[i]) || !std::isfinite(y_.data()[i]))
                 throw py::value_error("point " + std::to_string(i) + " is not finite");
-        const std::int64_t m = rowCount(rows_, n, "rows");
+        rowCount(rows_, n, "rows");  // checks the rows
         SearchPoints points;
         points.x = x_.data();
         points.y = y_.data();
@@ -105,9 +129,27 @@ public:
             points.groupStart = s;
             points.members = members_->data();
         }
-        py::gil_scoped_release released;
-        index_ = std::make_unique<TriangulationIndex>(points, rows_.data(), m);
+        return points;
     }
+
+    static NeighbourGraph checkedGraph(const Int64s& start, const Int32s& points, std::int32_t n)
+    {
+        if (vectorLength(start, "graph_start") != static_cast<std::int64_t>(n) + 1)
+            throw py::value_error("graph_start must have n + 1 entries");
+        const std::int64_t size = vectorLength(points, "graph_points");
+        const std::int64_t* s = start.data();
+        if (s[0] != 0 || s[n] != size) throw py::value_error("graph_start must cover graph_points");
+        for (std::int32_t p = 0; p < n; ++p)
+            if (s[p + 1] < s[p]) throw py::value_error("graph_start must ascend");
+        for (std::int64_t i = 0; i < size; ++i)
+            if (points.data()[i] < 0 || points.data()[i] >= n) throw py::value_error("graph_points must be points");
+        NeighbourGraph graph;
+        graph.start.assign(s, s + n + 1);
+        graph.points.assign(points.data(), points.data() + size);
+        return graph;
+    }
+
+public:
 
     const TriangulationIndex& index() const { return *index_; }
     std::int32_t pointCount() const { return index_->points().n; }
@@ -162,6 +204,10 @@ public:
 
     py::array neighbors(const py::object& self) const
     {
+        {
+            py::gil_scoped_release released;
+            index_->across();  // made at the first call
+        }
         return readOnlyView(index_->across().data(),
                             {static_cast<py::ssize_t>(index_->rowCount()), static_cast<py::ssize_t>(3)}, self);
     }
@@ -274,9 +320,10 @@ void bindTriangulation(py::module_& module)
 {
     py::class_<IndexHandle>(module, "_TriangulationIndex")
         .def(py::init<Doubles, Doubles, Int32s, std::optional<Int64s>, std::optional<Int64s>, std::optional<Int64s>,
-                      std::int64_t>(),
+                      std::int64_t, std::optional<Int64s>, std::optional<Int32s>>(),
              py::arg("x"), py::arg("y"), py::arg("rows"), py::arg("original") = py::none(),
-             py::arg("group_start") = py::none(), py::arg("members") = py::none(), py::arg("given_count"))
+             py::arg("group_start") = py::none(), py::arg("members") = py::none(), py::arg("given_count"),
+             py::arg("graph_start") = py::none(), py::arg("graph_points") = py::none())
         .def("nearest", &IndexHandle::nearest, py::arg("qx"), py::arg("qy"), py::arg("workers") = 1,
              py::arg("ties") = false,
              "nearest(qx, qy, workers=1, ties=False)\n--\n\n(index, distance, tied or None): the nearest point as given of "
@@ -288,6 +335,9 @@ void bindTriangulation(py::module_& module)
         .def("distances", &IndexHandle::distances, py::arg("points"), py::arg("qx"), py::arg("qy"),
              "distances(points, qx, qy)\n--\n\nThe distance from each query to a point (its number among the used "
              "points), as nearest reports it.")
+        .def("graph", [](const py::object& self) { return self.cast<const IndexHandle&>().graph(self); },
+             "graph()\n--\n\n(start, points): the points' neighbour graph the searches walk, read-only; passed back "
+             "as graph_start and graph_points it spares building it again.")
         .def("neighbors", [](const py::object& self) { return self.cast<const IndexHandle&>().neighbors(self); },
              "neighbors()\n--\n\nThe rows' neighbours (m, 3) int32, read-only.")
         .def("adjacency", [](const py::object& self) { return self.cast<const IndexHandle&>().adjacency(self); },

@@ -193,18 +193,20 @@ class Triangulation:
     def _index(self):
         """The searches' shared structures (neighbours, adjacency, nearest
         points), built once per object."""
-        def compute():
-            ux, uy = self._used_coordinates()
-            original = group_start = members = None
-            if self._kept is not None:
-                original = self._kept.astype(np.int64)
-                # The points as given at each kept point's place, ascending:
-                # the kept (first) point, then its repeats.
-                members = np.argsort(self._representative, kind="stable").astype(np.int64)
-                counts = np.bincount(self._representative, minlength=self.npoints)[self._kept]
-                group_start = np.concatenate(([0], np.cumsum(counts))).astype(np.int64)
-            return _kyhost._TriangulationIndex(ux, uy, self._local, original, group_start, members, self.npoints)
-        return self._cached("_index_value", compute)
+        return self._cached("_index_value", self._new_index)
+
+    def _new_index(self, graph_start=None, graph_points=None):
+        ux, uy = self._used_coordinates()
+        original = group_start = members = None
+        if self._kept is not None:
+            original = self._kept.astype(np.int64)
+            # The points as given at each kept point's place, ascending: the
+            # kept (first) point, then its repeats.
+            members = np.argsort(self._representative, kind="stable").astype(np.int64)
+            counts = np.bincount(self._representative, minlength=self.npoints)[self._kept]
+            group_start = np.concatenate(([0], np.cumsum(counts))).astype(np.int64)
+        return _kyhost._TriangulationIndex(ux, uy, self._local, original, group_start, members, self.npoints,
+                                           graph_start, graph_points)
 
     def _local_neighbors(self) -> np.ndarray:
         """neighbors of the clockwise rows (the row opposite corner j)."""
@@ -425,17 +427,25 @@ class Triangulation:
     def _nearest_dask(self, xi, yi, return_distance: bool, keep_order: bool):
         import dask
         import dask.array as da
+        # One copy of the object in the graph, sent to each worker once, with
+        # its search graph so that no worker builds it again.
+        shared = dask.delayed(_Shipped(self), pure=True)
         if yi is None:
-            xi = da.asarray(xi)
-            xi, yi = xi[..., 0], xi[..., 1]
-        xi, yi = da.broadcast_arrays(da.asarray(xi), da.asarray(yi))
-        yi = yi.rechunk(xi.chunks)
-        # One copy of the object in the graph, sent to each worker once.
-        shared = dask.delayed(self, pure=True)
+            points = da.asarray(xi)
+            if points.ndim < 1 or points.shape[-1] != 2:
+                raise ValueError(f"xi alone must have shape (..., 2), (x, y) along the last axis; got shape "
+                                 f"{points.shape} (for separate coordinates pass xi and yi)")
+            points = points.rechunk({points.ndim - 1: -1})
+            blocks, last = (points,), [points.ndim - 1]
+            chunks = points.chunks[:-1]
+        else:
+            xi, yi = da.broadcast_arrays(da.asarray(xi), da.asarray(yi))
+            blocks, last, chunks = (xi, yi.rechunk(xi.chunks)), [], xi.chunks
         if not return_distance:
-            return da.map_blocks(_nearest_index_block, xi, yi, shared, keep_order, dtype=np.intp)
-        both = da.map_blocks(_nearest_pair_block, xi, yi, shared, keep_order, new_axis=0,
-                             chunks=((2,),) + xi.chunks, dtype=np.float64)
+            return da.map_blocks(_nearest_index_block, *blocks, shared=shared, keep_order=keep_order,
+                                 drop_axis=last, dtype=np.intp, chunks=chunks)
+        both = da.map_blocks(_nearest_pair_block, *blocks, shared=shared, keep_order=keep_order, drop_axis=last,
+                             new_axis=0, chunks=((2,),) + chunks, dtype=np.float64)
         return both[0].astype(np.intp), both[1]
 
     def query(self, x, k=1, *, distance_upper_bound: float = np.inf, workers: int = 1):
@@ -557,10 +567,32 @@ class Triangulation:
         return verdict
 
 
-def _nearest_index_block(xi, yi, triangulation, keep_order):
-    return triangulation.nearest(xi, yi, keep_order=keep_order)
+class _Shipped:
+    """A Triangulation on its way to dask's workers: pickled with its search
+    graph, it arrives with the index ready (a plain pickle carries only the
+    arrays that define the object)."""
+
+    def __init__(self, triangulation: Triangulation):
+        self.triangulation = triangulation
+
+    def __reduce__(self):
+        t = self.triangulation
+        graph = tuple(t._index().graph()) if t.nsimplex > 0 else None
+        return _received, (t.__getstate__(), graph)
 
 
-def _nearest_pair_block(xi, yi, triangulation, keep_order):
-    index, distance = triangulation.nearest(xi, yi, return_distance=True, keep_order=keep_order)
+def _received(state, graph):
+    t = Triangulation.__new__(Triangulation)
+    t.__setstate__(state)
+    if graph is not None:
+        t.__dict__["_index_value"] = t._new_index(*graph)
+    return _Shipped(t)
+
+
+def _nearest_index_block(*blocks, shared, keep_order):
+    return shared.triangulation.nearest(*blocks, keep_order=keep_order)
+
+
+def _nearest_pair_block(*blocks, shared, keep_order):
+    index, distance = shared.triangulation.nearest(*blocks, return_distance=True, keep_order=keep_order)
     return np.stack((index.astype(np.float64), distance))

@@ -72,19 +72,29 @@ std::vector<std::int32_t> neighboursOf(const ViewsByCorner& grouped, std::int64_
 NeighbourGraph adjacencyOf(const ViewsByCorner& grouped, std::int64_t m, std::int32_t n)
 {
     NeighbourGraph graph;
-    graph.start.assign(static_cast<std::size_t>(n) + 1, 0);
+    graph.start.resize(static_cast<std::size_t>(n) + 1);
+    graph.start[0] = 0;
+    // A triangulation has 3m + h entries (h points on the hull).
     graph.points.reserve(static_cast<std::size_t>(3 * m + n));
-    std::vector<std::int32_t> joined;
+    std::vector<std::int32_t>& points = graph.points;
     for (std::int32_t p = 0; p < n; ++p) {
-        joined.clear();
-        for (std::int64_t i = grouped.start[p]; i < grouped.start[p + 1]; ++i) {
-            joined.push_back(grouped.views[i].a);
-            joined.push_back(grouped.views[i].b);
+        // Each row at p adds its a; a b that is no row's a is the far end of
+        // a hull edge (one per point on the hull, several only where the rows
+        // do not form a triangulation).
+        const auto first = static_cast<std::ptrdiff_t>(points.size());
+        const std::int64_t begin = grouped.start[p], end = grouped.start[p + 1];
+        for (std::int64_t i = begin; i < end; ++i) points.push_back(grouped.views[i].a);
+        if (end - begin <= static_cast<std::int64_t>(fewRows)) {
+            for (std::int64_t i = begin; i < end; ++i) {
+                const std::int32_t b = grouped.views[i].b;
+                if (std::find(points.begin() + first, points.end(), b) == points.end()) points.push_back(b);
+            }
+        } else {
+            for (std::int64_t i = begin; i < end; ++i) points.push_back(grouped.views[i].b);
         }
-        std::sort(joined.begin(), joined.end());
-        joined.erase(std::unique(joined.begin(), joined.end()), joined.end());
-        graph.points.insert(graph.points.end(), joined.begin(), joined.end());
-        graph.start[p + 1] = static_cast<std::int64_t>(graph.points.size());
+        std::sort(points.begin() + first, points.end());
+        points.erase(std::unique(points.begin() + first, points.end()), points.end());
+        graph.start[p + 1] = static_cast<std::int64_t>(points.size());
     }
     return graph;
 }
@@ -99,12 +109,6 @@ std::vector<std::int32_t> rowNeighbours(const std::int32_t* rows, std::int64_t m
 NeighbourGraph pointAdjacency(const std::int32_t* rows, std::int64_t m, std::int32_t n)
 {
     return adjacencyOf(groupByCorner(rows, m, n), m, n);
-}
-
-MeshAdjacency meshAdjacency(const std::int32_t* rows, std::int64_t m, std::int32_t n)
-{
-    const ViewsByCorner grouped = groupByCorner(rows, m, n);
-    return {neighboursOf(grouped, m, n), adjacencyOf(grouped, m, n)};
 }
 
 NeighbourGraph pathAdjacency(const std::vector<std::int32_t>& order)

@@ -44,13 +44,6 @@ std::vector<std::int32_t> rowNeighbours(const std::int32_t* rows, std::int64_t m
 // The points joined to each point by an edge of any row.
 NeighbourGraph pointAdjacency(const std::int32_t* rows, std::int64_t m, std::int32_t n);
 
-// Both of the above, from one pass over the rows.
-struct MeshAdjacency {
-    std::vector<std::int32_t> across;
-    NeighbourGraph graph;
-};
-MeshAdjacency meshAdjacency(const std::int32_t* rows, std::int64_t m, std::int32_t n);
-
 // The graph of points that all lie on one line: each point joined to the
 // points before and after it along the line. order lists the n points in
 // their order along it.

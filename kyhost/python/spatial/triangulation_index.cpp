@@ -19,14 +19,25 @@ TriangulationIndex::TriangulationIndex(const SearchPoints& points, const std::in
 {
     std::vector<std::int32_t> line;
     if (m > 0) {
-        MeshAdjacency adjacency = meshAdjacency(rows, m, points.n);
-        across_ = std::move(adjacency.across);
-        graph_ = std::move(adjacency.graph);
+        graph_ = pointAdjacency(rows, m, points.n);
     } else {
         line = orderAlongLine(points.x, points.y, points.n);
         graph_ = pathAdjacency(line);
     }
     search_ = std::make_unique<NearestSearch>(points_, graph_, std::move(line));
+}
+
+TriangulationIndex::TriangulationIndex(const SearchPoints& points, const std::int32_t* rows, std::int64_t m,
+                                       NeighbourGraph graph)
+    : points_(points), rows_(rows), m_(m), graph_(std::move(graph))
+{
+    search_ = std::make_unique<NearestSearch>(points_, graph_, std::vector<std::int32_t>());
+}
+
+const std::vector<std::int32_t>& TriangulationIndex::across() const
+{
+    std::call_once(acrossMade_, [this] { across_ = rowNeighbours(rows_, m_, points_.n); });
+    return across_;
 }
 
 }  // namespace kyhost_spatial
