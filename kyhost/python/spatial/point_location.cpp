@@ -44,7 +44,8 @@ std::int32_t pointOf(const LocationLevel& level, std::int32_t p)
 }
 
 // The row of v's star whose wedge holds the direction from v to the query
-// (or the last row of a hull point's star when none does).
+// (for a hull point whose star the direction misses, a row on the hull edge
+// that the query lies beyond).
 template <class Coordinates>
 std::int64_t starRow(const LocationLevel& level, std::int32_t v, const Coordinates& at)
 {
@@ -59,6 +60,16 @@ std::int64_t starRow(const LocationLevel& level, std::int32_t v, const Coordinat
         return at.point(pointOf(level, level.rows[3 * t + (cornerOf(level.rows, t, v) + 1) % 3]));
     };
     const Point2 first = wedgeStart(0);
+    // A hull point's star spans at most 180 degrees, between its two hull
+    // edges: a query outside either edge's line starts from the row on that
+    // edge (where the walk leaves the hull at once).
+    const std::int32_t firstRow = star[0], lastRow = star[degree - 1];
+    if (level.across[3 * firstRow + (cornerOf(level.rows, firstRow, v) + 2) % 3] < 0) {
+        if (CGAL::orientation(centre, first, q) == CGAL::LEFT_TURN) return firstRow;
+        const Point2 last =
+            at.point(pointOf(level, level.rows[3 * lastRow + (cornerOf(level.rows, lastRow, v) + 2) % 3]));
+        if (CGAL::orientation(last, centre, q) == CGAL::LEFT_TURN) return lastRow;
+    }
     // Directions measured clockwise from the first: half 0 is [0, 180)
     // degrees, half 1 is [180, 360).
     const auto half = [&](const Point2& u) {
@@ -84,6 +95,13 @@ std::int64_t starRow(const LocationLevel& level, std::int32_t v, const Coordinat
     return star[low];
 }
 
+// Points with at least this many rows are hubs: a walk that meets one
+// jumps straight to the hub's row toward the query (starRow) rather than
+// crossing the thin rows around it one by one (points in convex position
+// make a fan of them around one point).
+constexpr std::int64_t hubDegree = 32;
+constexpr int hubJumps = 8;  // per walk: each hub once, and no more than this
+
 // Visibility walk from row t; returns the row that holds the query, or the
 // hull row it leaves by (outside set).
 template <class Coordinates>
@@ -91,7 +109,17 @@ std::int64_t walkTo(const LocationLevel& level, std::int64_t t, const Coordinate
 {
     const Point2 q(at.qx, at.qy);
     int came = -1;
-    for (std::int64_t steps = 0; steps <= 3 * level.m + 16; ++steps) {
+    std::int32_t jumped[hubJumps];
+    int jumps = 0;
+    for (std::int64_t steps = 0; steps <= (hubJumps + 1) * (level.m + 1); ++steps) {
+        for (int c = 0; c < 3 && jumps < hubJumps; ++c) {
+            const std::int32_t v = level.rows[3 * t + c];
+            if (level.stars.degree(v) < hubDegree || std::find(jumped, jumped + jumps, v) != jumped + jumps) continue;
+            jumped[jumps++] = v;
+            t = starRow(level, v, at);
+            came = -1;
+            break;
+        }
         int exit = -1;
         for (int j = 0; j < 3 && exit < 0; ++j) {
             if (j == came) continue;
