@@ -99,7 +99,14 @@ TEST(NearestSearch, GridTiesAreReportedAndAnsweredByTheLowestNumber)
         for (double qy = -1; qy <= 30; qy += 0.5) q.x.push_back(qx), q.y.push_back(qy);
     const Answers a = nearestOf(set->index->search(), q);
     for (std::size_t i = 0; i < q.x.size(); ++i) {
-        const auto [best, at] = exactNearest(grid, q.x[i], q.y[i]);
+        // Halves and integers: every squared distance is exact in double.
+        std::vector<std::int64_t> at;
+        double best = std::numeric_limits<double>::infinity();
+        for (std::size_t k = 0; k < grid.x.size(); ++k) {
+            const double d = (grid.x[k] - q.x[i]) * (grid.x[k] - q.x[i]) + (grid.y[k] - q.y[i]) * (grid.y[k] - q.y[i]);
+            if (d < best) best = d, at.assign(1, static_cast<std::int64_t>(k));
+            else if (d == best) at.push_back(static_cast<std::int64_t>(k));
+        }
         EXPECT_EQ(a.index[i], at.front()) << q.x[i] << ", " << q.y[i];
         EXPECT_EQ(a.tied[i], at.size() > 1 ? 1 : 0) << q.x[i] << ", " << q.y[i];
     }
@@ -230,8 +237,13 @@ void expectKNearest(const Points& p, const std::vector<std::int64_t>* merged, co
         std::vector<std::pair<double, std::int64_t>> all;
         for (std::int64_t g = 0; g < given; ++g) {
             const std::int64_t at = merged ? (*merged)[g] : g;
-            // The distance in 256-bit floating point, whose exponent does not overflow.
-            const double d = mpf_class(sqrt(mpf_class(exactSquaredDistance(p.x[at], p.y[at], q.x[i], q.y[i]), 256))).get_d();
+            // Within the safe range hypot is exact to an ulp; elsewhere the
+            // distance in 256-bit floating point, whose exponent does not overflow.
+            const bool ordinary = std::fabs(p.x[at]) < 1e100 && std::fabs(p.y[at]) < 1e100 &&
+                                  std::fabs(p.x[at]) + std::fabs(p.y[at]) > 1e-100;
+            const double d = ordinary ? std::hypot(p.x[at] - q.x[i], p.y[at] - q.y[i])
+                                      : mpf_class(sqrt(mpf_class(exactSquaredDistance(p.x[at], p.y[at], q.x[i], q.y[i]),
+                                                                 256))).get_d();
             if (d < bound) all.emplace_back(d, g);
         }
         std::sort(all.begin(), all.end());
@@ -255,7 +267,7 @@ void expectKNearest(const Points& p, const std::vector<std::int64_t>* merged, co
 TEST(NearestSearch, KNearestAgreesWithBruteForceWithAndWithoutABound)
 {
     const auto set = indexed(randomPoints(1500, 0, 1, 61));
-    const Points q = randomPoints(120, -0.3, 1.3, 62);
+    const Points q = randomPoints(300, -0.3, 1.3, 62);
     for (const int k : {1, 5, 20})
         for (const double bound : {std::numeric_limits<double>::infinity(), 0.03}) {
             SCOPED_TRACE("k " + std::to_string(k) + " bound " + std::to_string(bound));
