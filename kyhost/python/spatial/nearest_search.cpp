@@ -267,6 +267,46 @@ std::vector<std::int64_t> walkOrder(const double* qx, const double* qy, std::int
 
 }  // namespace
 
+template <class AnswerOne>
+void NearestSearch::answerInWalkOrder(const double* qx, const double* qy, std::int64_t count, int threads,
+                                      std::size_t width, std::int64_t missing, std::int64_t* index, double* distance,
+                                      std::uint8_t* tied, const AnswerOne& answerOne) const
+{
+    const std::vector<std::int64_t> order = walkOrder(qx, qy, count);
+    runInParts(static_cast<std::int64_t>(order.size()), threads, queriesPerThread,
+               [&](std::int64_t begin, std::int64_t end) {
+                   // Queries go in blocks: their coordinates gathered in walk
+                   // order, answered, and the answers put in place, so that
+                   // the reads and writes at scattered places run in loops of
+                   // their own rather than between the walks' dependent loads.
+                   // Each coordinate is read once: the caller's arrays are not
+                   // locked while the search runs.
+                   constexpr std::int64_t block = 2048;
+                   std::vector<double> bx(block), by(block), bd(block * width);
+                   std::vector<std::int64_t> bi(block * width);
+                   std::vector<std::uint8_t> bt(block);
+                   Scratch scratch;
+                   std::int32_t hint = 0;
+                   for (std::int64_t first = begin; first < end; first += block) {
+                       const std::int64_t size = std::min(block, end - first);
+                       for (std::int64_t j = 0; j < size; ++j) {
+                           bx[j] = qx[order[first + j]];
+                           by[j] = qy[order[first + j]];
+                       }
+                       std::fill(bd.begin(), bd.end(), infinity);
+                       std::fill(bi.begin(), bi.end(), missing);
+                       for (std::int64_t j = 0; j < size; ++j)
+                           answerOne(scratch, hint, bx[j], by[j], bi.data() + j * width, bd.data() + j * width, bt[j]);
+                       for (std::int64_t j = 0; j < size; ++j) {
+                           const std::size_t at = static_cast<std::size_t>(order[first + j]) * width;
+                           std::copy_n(bi.data() + j * width, width, index + at);
+                           std::copy_n(bd.data() + j * width, width, distance + at);
+                           if (tied) tied[order[first + j]] = bt[j];
+                       }
+                   }
+               });
+}
+
 void NearestSearch::nearest(const double* qx, const double* qy, std::int64_t count, int threads,
                             std::int64_t* index, double* distance, std::uint8_t* tied) const
 {
@@ -274,34 +314,27 @@ void NearestSearch::nearest(const double* qx, const double* qy, std::int64_t cou
     std::fill(distance, distance + count, infinity);
     if (tied) std::fill(tied, tied + count, 0);
     if (points_.n == 0) return;
-    const std::vector<std::int64_t> order = walkOrder(qx, qy, count);
-    runInParts(static_cast<std::int64_t>(order.size()), threads, queriesPerThread,
-               [&](std::int64_t begin, std::int64_t end) {
-                   Scratch scratch;
-                   std::int32_t hint = 0;
-                   for (std::int64_t i = begin; i < end; ++i) {
-                       const std::int64_t q = order[i];
-                       // Each coordinate is read once: the caller's arrays are
-                       // not locked while the search runs.
-                       const double px = qx[q], py = qy[q];
-                       Found found{};
-                       if (frame_.holds(px, py)) {
-                           const ComputedDistance metric(frameXY_.data(), frame_.scaled(px), frame_.scaled(py));
-                           double key = 0;
-                           found = Walker<ComputedDistance>{*this, metric, scratch}.nearest(hint, key);
-                           distance[q] = frame_.unscaled(std::sqrt(key));
-                       } else {
-                           if (!std::isfinite(px) || !std::isfinite(py)) continue;
-                           const ExactDistance metric(points_.x, points_.y, px, py, hint);
-                           ExactDistance::Key key{};
-                           found = Walker<ExactDistance>{*this, metric, scratch}.nearest(hint, key);
-                           distance[q] = metric.distance(found.point);
-                       }
-                       index[q] = givenNumber(found.point);
-                       if (tied) tied[q] = found.tied ? 1 : 0;
-                       hint = found.point;
-                   }
-               });
+    answerInWalkOrder(qx, qy, count, threads, 1, -1, index, distance, tied,
+                      [&](Scratch& scratch, std::int32_t& hint, double px, double py, std::int64_t* found,
+                          double* at, std::uint8_t& tie) {
+                          Found answer{};
+                          tie = 0;
+                          if (frame_.holds(px, py)) {
+                              const ComputedDistance metric(frameXY_.data(), frame_.scaled(px), frame_.scaled(py));
+                              double key = 0;
+                              answer = Walker<ComputedDistance>{*this, metric, scratch}.nearest(hint, key);
+                              *at = frame_.unscaled(std::sqrt(key));
+                          } else {
+                              if (!std::isfinite(px) || !std::isfinite(py)) return;
+                              const ExactDistance metric(points_.x, points_.y, px, py, hint);
+                              ExactDistance::Key key{};
+                              answer = Walker<ExactDistance>{*this, metric, scratch}.nearest(hint, key);
+                              *at = metric.distance(answer.point);
+                          }
+                          *found = givenNumber(answer.point);
+                          tie = answer.tied ? 1 : 0;
+                          hint = answer.point;
+                      });
 }
 
 void NearestSearch::kNearest(const double* qx, const double* qy, std::int64_t count, int k, double bound, int threads,
@@ -311,54 +344,48 @@ void NearestSearch::kNearest(const double* qx, const double* qy, std::int64_t co
     std::fill(distance, distance + count * k, infinity);
     std::fill(index, index + count * k, points_.givenCount);
     if (points_.n == 0) return;
-    const std::vector<std::int64_t> order = walkOrder(qx, qy, count);
-    runInParts(static_cast<std::int64_t>(order.size()), threads, queriesPerThread,
-               [&](std::int64_t begin, std::int64_t end) {
-                   Scratch scratch;
-                   std::vector<double> computedKeys(width);
-                   std::vector<ExactDistance::Key> exactKeys(width);
-                   std::int32_t hint = 0;
-                   for (std::int64_t i = begin; i < end; ++i) {
-                       const std::int64_t q = order[i];
-                       double* const rowDistance = distance + static_cast<std::size_t>(q) * width;
-                       std::int64_t* const rowIndex = index + static_cast<std::size_t>(q) * width;
-                       const double px = qx[q], py = qy[q];
-                       if (frame_.holds(px, py)) {
-                           const ComputedDistance metric(frameXY_.data(), frame_.scaled(px), frame_.scaled(py));
-                           const Walker<ComputedDistance> walker{*this, metric, scratch};
-                           double key = 0;
-                           const std::int32_t first = walker.nearest(hint, key).point;
-                           hint = first;
-                           const ComputedBound limit{squareInFrame(bound)};
-                           std::int64_t found = 0;
-                           if (k == 1) {  // the nearest point is the lowest-numbered at its distance
-                               found = limit.below(metric, key) ? 1 : 0;
-                               computedKeys[0] = key;
-                               rowIndex[0] = givenNumber(first);
-                           } else {
-                               found = walker.kNearest(first, key, k, limit, computedKeys.data(), rowIndex);
-                           }
-                           for (std::int64_t j = 0; j < found; ++j) rowDistance[j] = frame_.unscaled(std::sqrt(computedKeys[j]));
-                           if (found == 0) rowIndex[0] = points_.givenCount;
-                       } else {
-                           if (!std::isfinite(px) || !std::isfinite(py)) continue;
-                           const ExactDistance metric(points_.x, points_.y, px, py, hint);
-                           const Walker<ExactDistance> walker{*this, metric, scratch};
-                           ExactDistance::Key key{};
-                           const std::int32_t first = walker.nearest(hint, key).point;
-                           hint = first;
-                           std::int64_t found = 0;
-                           if (k == 1) {
-                               found = ExactBound{bound}.below(metric, key) ? 1 : 0;
-                               exactKeys[0] = key;
-                               rowIndex[0] = found ? givenNumber(first) : points_.givenCount;
-                           } else {
-                               found = walker.kNearest(first, key, k, ExactBound{bound}, exactKeys.data(), rowIndex);
-                           }
-                           for (std::int64_t j = 0; j < found; ++j) rowDistance[j] = metric.distance(exactKeys[j].point);
-                       }
-                   }
-               });
+    answerInWalkOrder(
+        qx, qy, count, threads, width, points_.givenCount, index, distance, nullptr,
+        [&](Scratch& scratch, std::int32_t& hint, double px, double py, std::int64_t* rowIndex, double* rowDistance,
+            std::uint8_t&) {
+            thread_local std::vector<double> computedKeys;
+            thread_local std::vector<ExactDistance::Key> exactKeys;
+            computedKeys.resize(width);
+            exactKeys.resize(width);
+            if (frame_.holds(px, py)) {
+                const ComputedDistance metric(frameXY_.data(), frame_.scaled(px), frame_.scaled(py));
+                const Walker<ComputedDistance> walker{*this, metric, scratch};
+                double key = 0;
+                const std::int32_t first = walker.nearest(hint, key).point;
+                hint = first;
+                const ComputedBound limit{squareInFrame(bound)};
+                std::int64_t found = 0;
+                if (k == 1) {  // the nearest point is the lowest-numbered at its distance
+                    found = limit.below(metric, key) ? 1 : 0;
+                    computedKeys[0] = key;
+                    if (found) rowIndex[0] = givenNumber(first);
+                } else {
+                    found = walker.kNearest(first, key, k, limit, computedKeys.data(), rowIndex);
+                }
+                for (std::int64_t j = 0; j < found; ++j) rowDistance[j] = frame_.unscaled(std::sqrt(computedKeys[j]));
+            } else {
+                if (!std::isfinite(px) || !std::isfinite(py)) return;
+                const ExactDistance metric(points_.x, points_.y, px, py, hint);
+                const Walker<ExactDistance> walker{*this, metric, scratch};
+                ExactDistance::Key key{};
+                const std::int32_t first = walker.nearest(hint, key).point;
+                hint = first;
+                std::int64_t found = 0;
+                if (k == 1) {
+                    found = ExactBound{bound}.below(metric, key) ? 1 : 0;
+                    exactKeys[0] = key;
+                    if (found) rowIndex[0] = givenNumber(first);
+                } else {
+                    found = walker.kNearest(first, key, k, ExactBound{bound}, exactKeys.data(), rowIndex);
+                }
+                for (std::int64_t j = 0; j < found; ++j) rowDistance[j] = metric.distance(exactKeys[j].point);
+            }
+        });
 }
 
 }  // namespace kyhost_spatial

@@ -73,6 +73,13 @@ public:
 private:
     struct Scratch;
     std::int64_t givenNumber(std::int32_t p) const;
+    // Calls answerOne for each finite query, in walk order, with its
+    // coordinates and the places for its answers (width of each, preset to
+    // missing and inf).
+    template <class AnswerOne>
+    void answerInWalkOrder(const double* qx, const double* qy, std::int64_t count, int threads, std::size_t width,
+                           std::int64_t missing, std::int64_t* index, double* distance, std::uint8_t* tied,
+                           const AnswerOne& answerOne) const;
     double squareInFrame(double bound) const;
     template <class Metric>
     struct Walker;

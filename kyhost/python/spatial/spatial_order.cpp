@@ -1,7 +1,7 @@
 #include "spatial_order.hpp"
 
+#include <algorithm>
 #include <array>
-#include <bit>
 #include <utility>
 
 namespace kyhost_spatial {
@@ -32,25 +32,27 @@ void radixSort(std::vector<Keyed>& items, int keyBits)
     }
 }
 
-// An unsigned key in the order of the doubles (-0.0 just before 0.0).
-std::uint64_t orderedBits(double value)
+// Each listed value's cell among 2^bits cells that hold about equally many
+// of the listed values (its rank, coarsely): the cells' boundaries come from
+// an even sample of the values, sorted.
+std::vector<std::uint32_t> rankCells(const double* values, const std::vector<std::int64_t>& which, int bits)
 {
-    const auto bits = std::bit_cast<std::uint64_t>(value);
-    return (bits >> 63) ? ~bits : bits | (std::uint64_t{1} << 63);
-}
-
-// Each listed point's rank among the listed values, scaled to 16 bits.
-std::vector<std::uint32_t> rankCells(const double* values, const std::vector<std::int64_t>& which)
-{
-    const std::size_t count = which.size();
-    std::vector<Keyed> items(count);
-    for (std::size_t i = 0; i < count; ++i) items[i] = {orderedBits(values[which[i]]), static_cast<std::int64_t>(i)};
-    radixSort(items, 64);
-    std::vector<std::uint32_t> cells(count);
-    for (std::size_t rank = 0; rank < count; ++rank)
-        cells[static_cast<std::size_t>(items[rank].position)] =
-            static_cast<std::uint32_t>((static_cast<unsigned __int128>(rank) << 16) / count);
-    return cells;
+    const std::size_t count = which.size(), cells = std::size_t{1} << bits;
+    const std::size_t samples = std::min(count, 16 * cells);
+    std::vector<double> sample(samples);
+    for (std::size_t i = 0; i < samples; ++i) sample[i] = values[which[i * count / samples]];
+    std::sort(sample.begin(), sample.end());
+    // bounds[k] (k >= 1): the smallest value of cell k.
+    std::vector<double> bounds(cells);
+    for (std::size_t k = 1; k < cells; ++k) bounds[k] = sample[k * samples / cells];
+    std::vector<std::uint32_t> cell(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        const double v = values[which[i]];
+        std::size_t at = 0;  // the last cell whose bound is at most v, without branches
+        for (std::size_t step = cells / 2; step > 0; step /= 2) at += bounds[at + step] <= v ? step : 0;
+        cell[i] = static_cast<std::uint32_t>(at);
+    }
+    return cell;
 }
 
 // The Hilbert curve level by level: at each level the quadrant of the
@@ -101,11 +103,14 @@ std::vector<std::int64_t> rankHilbertOrder(const double* qx, const double* qy, s
 {
     const std::size_t count = which.size();
     if (count < 3) return which;
-    const std::vector<std::uint32_t> cx = rankCells(qx, which);
-    const std::vector<std::uint32_t> cy = rankCells(qy, which);
+    // Cells enough for about one query each at most: 2^bits on a side.
+    const int bits = count <= (std::size_t{1} << 12) ? 8 : (count <= (std::size_t{1} << 22) ? 12 : 16);
+    const std::vector<std::uint32_t> cx = rankCells(qx, which, bits);
+    const std::vector<std::uint32_t> cy = rankCells(qy, which, bits);
     std::vector<Keyed> items(count);
-    for (std::size_t i = 0; i < count; ++i) items[i] = {hilbertDistance(cx[i], cy[i]), which[i]};
-    radixSort(items, 32);
+    for (std::size_t i = 0; i < count; ++i)
+        items[i] = {hilbertDistance(cx[i] << (16 - bits), cy[i] << (16 - bits)) >> (32 - 2 * bits), which[i]};
+    radixSort(items, 2 * bits);
     for (std::size_t i = 0; i < count; ++i) which[i] = items[i].position;
     return which;
 }

@@ -3,9 +3,10 @@
 // go, whatever the points' spread.
 //
 // The curve is a Hilbert curve over the points' ranks, not over their
-// coordinates: each point's x rank and y rank, scaled to 16 bits, are its
+// coordinates: each point's x rank and y rank, made coarse (about as many
+// cells on a side as the square root of the point count, times 4), are its
 // cell. Ranks adapt to any distribution: one point at 1e15 beside points in
-// [0, 1], or lognormal spreads, still leave about one point per cell row and
+// [0, 1], or lognormal spreads, still leave few points per cell row and
 // column, where a grid over the extent would put nearly all in one cell.
 #pragma once
 
