@@ -9,11 +9,12 @@ from conftest import random_points
 
 
 def walked_as_given(t, qx, qy):
-    """nearwalk's own answers for the finite queries in the given order."""
+    """nearwalk's own answers (its neighbour matrix built from the rows) for
+    the finite queries in the given order."""
     ux, uy = t._used_coordinates()
     finite = np.isfinite(qx) & np.isfinite(qy)
     answers = np.full(qx.size, -1)
-    k = kyhost.nearwalk(ux, uy, t._tri, qx[finite], qy[finite], t._neighbour_matrix())
+    k = kyhost.nearwalk(ux, uy, t._tri, qx[finite], qy[finite])
     answers[finite] = t._original(k.ravel().astype(np.int64) - 1)
     return answers
 
