@@ -368,6 +368,9 @@ class Triangulation:
         short. The queries are walked in a spatial order (a Hilbert curve
         over their ranks) and answered in the caller's; the answer is the
         point of smallest distance, the lowest-numbered where several tie.
+        (Where rounding leaves more than 64 points within reach of the
+        smallest computed distance, as for a query far outside the points,
+        the distances are compared exactly instead.)
         ``keep_order=True`` gives exactly the answers of nearwalk walking the
         queries in the caller's order, each from the answer before it: only
         queries with tied points depend on that, and only they are walked so.
@@ -403,7 +406,9 @@ class Triangulation:
         in order, each after a query at the point its walk starts from (a
         walk to a point's own place ends there). An answer that is not at
         the tied distance (a walk that nearwalk's budget cut short) is not
-        taken."""
+        taken. (A query so far from the points that rounding cannot tell
+        them apart is walked so too: the object answers it by exact distances,
+        nearwalk by computed ones.)"""
         ux, uy = self._used_coordinates()
         finite = np.flatnonzero(np.isfinite(qx) & np.isfinite(qy))
         ties = np.flatnonzero(tied)
@@ -421,7 +426,7 @@ class Triangulation:
             warnings.simplefilter("ignore", _kyhost.KyWarning)
             walked = _kyhost.nearwalk(ux, uy, self._tri, walked_x, walked_y, self._neighbour_matrix())
         answer = walked.ravel()[at].astype(np.int64) - 1
-        good = self._index().distances(answer, qx[ties], qy[ties]) == distance[ties]
+        good = self._index().distances(answer, qx[ties], qy[ties]) <= distance[ties]
         found[ties[good]] = self._original(answer[good])
 
     def _nearest_dask(self, xi, yi, return_distance: bool, keep_order: bool):

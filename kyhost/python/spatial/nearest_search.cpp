@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <tuple>
+#include <type_traits>
 
 #include "distance_order.hpp"
 #include "spatial_order.hpp"
@@ -21,7 +23,16 @@ constexpr std::int64_t queriesPerThread = 4096;
 struct Found {
     std::int32_t point;
     bool tied;
+    // The band held so many points that the computed distances cannot tell
+    // them apart (a query very far from the points, where rounding spans
+    // the whole set): the query is answered by exact distances instead.
+    bool crowded = false;
 };
+
+// The most points a band search of computed distances goes through, and the
+// most points a k-nearest search takes beyond twice k, before the query is
+// answered by exact distances instead.
+constexpr std::size_t crowdedBand = 64;
 
 // Which points a k-nearest search keeps: those closer than the bound (in
 // the metric's own terms), and how far it must search for them.
@@ -126,6 +137,9 @@ struct NearestSearch::Walker {
                 const Key candidate = metric.key(k);
                 if (!metric.inBand(candidate, limit)) continue;
                 scratch.queue.push_back(k);
+                if constexpr (std::is_same_v<Metric, ComputedDistance>) {
+                    if (scratch.queue.size() > crowdedBand) return {best, true, true};
+                }
                 if (metric.less(candidate, key)) {
                     key = candidate;
                     best = k;
@@ -156,7 +170,8 @@ struct NearestSearch::Walker {
     // is joined to a nearer one (or is the first), and the search meets them
     // in turn. Rounding can put a point's computed distance above that of a
     // point it leads to; the search therefore goes on through the band of
-    // the k-th distance (distance_order.hpp) and sorts what it kept.
+    // the k-th distance (distance_order.hpp) and sorts what it kept. Returns
+    // the number kept, or -1 when the band is crowded (see Found).
     template <class Bound>
     std::int64_t kNearest(std::int32_t first, const Key& firstKey, int k, const Bound& bound, Key* keys,
                           std::int64_t* given) const
@@ -180,7 +195,11 @@ struct NearestSearch::Walker {
         scratch.visited.clear();
         scratch.visited.insert(first);
         const SearchPoints& points = search.points_;
+        std::size_t taken = 0;
         while (!candidates.empty()) {
+            if constexpr (std::is_same_v<Metric, ComputedDistance>) {
+                if (++taken > 2 * static_cast<std::size_t>(k) + crowdedBand) return -1;
+            }
             std::pop_heap(candidates.begin(), candidates.end(), farther);
             const Candidate next = candidates.back();
             candidates.pop_back();
@@ -317,21 +336,25 @@ void NearestSearch::nearest(const double* qx, const double* qy, std::int64_t cou
     answerInWalkOrder(qx, qy, count, threads, 1, -1, index, distance, tied,
                       [&](Scratch& scratch, std::int32_t& hint, double px, double py, std::int64_t* found,
                           double* at, std::uint8_t& tie) {
-                          Found answer{};
                           tie = 0;
-                          if (frame_.holds(px, py)) {
+                          if (!std::isfinite(px) || !std::isfinite(py)) return;
+                          Found answer{hint, false, !frame_.holds(px, py)};
+                          if (!answer.crowded) {
                               const ComputedDistance metric(frameXY_.data(), frame_.scaled(px), frame_.scaled(py));
                               double key = 0;
                               answer = Walker<ComputedDistance>{*this, metric, scratch}.nearest(hint, key);
-                              *at = frame_.unscaled(std::sqrt(key));
-                          } else {
-                              if (!std::isfinite(px) || !std::isfinite(py)) return;
-                              const ExactDistance metric(points_.x, points_.y, px, py, hint);
+                          }
+                          if (answer.crowded) {
+                              const ExactDistance metric(points_.x, points_.y, px, py, answer.point);
                               ExactDistance::Key key{};
-                              answer = Walker<ExactDistance>{*this, metric, scratch}.nearest(hint, key);
-                              *at = metric.distance(answer.point);
+                              const bool inFrame = frame_.holds(px, py);
+                              answer = Walker<ExactDistance>{*this, metric, scratch}.nearest(answer.point, key);
+                              // Where computed distances could not tell the points
+                              // apart, which of them a walk reaches depends on the walk.
+                              answer.tied = answer.tied || inFrame;
                           }
                           *found = givenNumber(answer.point);
+                          *at = distanceTo(answer.point, px, py);
                           tie = answer.tied ? 1 : 0;
                           hint = answer.point;
                       });
@@ -348,43 +371,54 @@ void NearestSearch::kNearest(const double* qx, const double* qy, std::int64_t co
         qx, qy, count, threads, width, points_.givenCount, index, distance, nullptr,
         [&](Scratch& scratch, std::int32_t& hint, double px, double py, std::int64_t* rowIndex, double* rowDistance,
             std::uint8_t&) {
+            if (!std::isfinite(px) || !std::isfinite(py)) return;
             thread_local std::vector<double> computedKeys;
             thread_local std::vector<ExactDistance::Key> exactKeys;
-            computedKeys.resize(width);
-            exactKeys.resize(width);
             if (frame_.holds(px, py)) {
+                computedKeys.resize(width);
                 const ComputedDistance metric(frameXY_.data(), frame_.scaled(px), frame_.scaled(py));
                 const Walker<ComputedDistance> walker{*this, metric, scratch};
                 double key = 0;
-                const std::int32_t first = walker.nearest(hint, key).point;
-                hint = first;
+                const Found first = walker.nearest(hint, key);
+                hint = first.point;
                 const ComputedBound limit{squareInFrame(bound)};
-                std::int64_t found = 0;
-                if (k == 1) {  // the nearest point is the lowest-numbered at its distance
+                std::int64_t found = -1;
+                if (first.crowded) {
+                    found = -1;
+                } else if (k == 1) {  // the nearest point is the lowest-numbered at its distance
                     found = limit.below(metric, key) ? 1 : 0;
                     computedKeys[0] = key;
-                    if (found) rowIndex[0] = givenNumber(first);
+                    if (found) rowIndex[0] = givenNumber(first.point);
                 } else {
-                    found = walker.kNearest(first, key, k, limit, computedKeys.data(), rowIndex);
+                    found = walker.kNearest(first.point, key, k, limit, computedKeys.data(), rowIndex);
                 }
-                for (std::int64_t j = 0; j < found; ++j) rowDistance[j] = frame_.unscaled(std::sqrt(computedKeys[j]));
-            } else {
-                if (!std::isfinite(px) || !std::isfinite(py)) return;
-                const ExactDistance metric(points_.x, points_.y, px, py, hint);
-                const Walker<ExactDistance> walker{*this, metric, scratch};
-                ExactDistance::Key key{};
-                const std::int32_t first = walker.nearest(hint, key).point;
-                hint = first;
-                std::int64_t found = 0;
-                if (k == 1) {
-                    found = ExactBound{bound}.below(metric, key) ? 1 : 0;
-                    exactKeys[0] = key;
-                    if (found) rowIndex[0] = givenNumber(first);
-                } else {
-                    found = walker.kNearest(first, key, k, ExactBound{bound}, exactKeys.data(), rowIndex);
+                if (found >= 0) {
+                    for (std::int64_t j = 0; j < found; ++j) rowDistance[j] = frame_.unscaled(std::sqrt(computedKeys[j]));
+                    return;
                 }
-                for (std::int64_t j = 0; j < found; ++j) rowDistance[j] = metric.distance(exactKeys[j].point);
+                std::fill_n(rowIndex, width, points_.givenCount);  // crowded: exactly, below
             }
+            exactKeys.resize(width);
+            const ExactDistance metric(points_.x, points_.y, px, py, hint);
+            const Walker<ExactDistance> walker{*this, metric, scratch};
+            ExactDistance::Key key{};
+            const std::int32_t first = walker.nearest(hint, key).point;
+            hint = first;
+            std::int64_t found = 0;
+            if (k == 1) {
+                found = ExactBound{bound}.below(metric, key) ? 1 : 0;
+                exactKeys[0] = key;
+                if (found) rowIndex[0] = givenNumber(first);
+            } else {
+                found = walker.kNearest(first, key, k, ExactBound{bound}, exactKeys.data(), rowIndex);
+            }
+            // In exact order; the distances reported are computed as elsewhere,
+            // so they are put in ascending order (rounding may swap neighbours).
+            thread_local std::vector<std::pair<double, std::int64_t>> rows;
+            rows.clear();
+            for (std::int64_t j = 0; j < found; ++j) rows.emplace_back(distanceTo(exactKeys[j].point, px, py), rowIndex[j]);
+            std::stable_sort(rows.begin(), rows.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+            for (std::int64_t j = 0; j < found; ++j) std::tie(rowDistance[j], rowIndex[j]) = rows[j];
         });
 }
 

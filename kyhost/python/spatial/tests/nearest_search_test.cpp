@@ -64,6 +64,9 @@ void expectExactlyNearest(const Points& p, const Points& q, const Answers& a)
     }
 }
 
+void expectKNearest(const Points& p, const std::vector<std::int64_t>* merged, const Points& q, int k, double bound,
+                    const NearestSearch& search, std::int64_t given);
+
 Points randomPoints(std::size_t n, double low, double high, unsigned seed)
 {
     return {spatial_test::uniform(n, low, high, seed), spatial_test::uniform(n, low, high, seed + 1)};
@@ -150,6 +153,23 @@ TEST(NearestSearch, MagnitudesFrom1eMinus300To1e300AreExact)
         const auto set = indexed(cases[c].first);
         expectExactlyNearest(set->points, cases[c].second, nearestOf(set->index->search(), cases[c].second));
     }
+}
+
+// A query so far away that rounding spans the whole set: the computed
+// distances of thousands of points lie within the band, and the query is
+// answered by exact distances (at the cost of a walk, not of the set).
+TEST(NearestSearch, QueriesFarOutsideAreAnsweredExactly)
+{
+    const auto set = indexed(randomPoints(3000, 0, 1, 17));
+    Points far = randomPoints(40, 0, 1, 18);
+    for (std::size_t i = 0; i < far.x.size(); ++i) {
+        far.x[i] = 1e15 + far.x[i] * 1e14 * (i % 3 == 0 ? -1 : 1);
+        far.y[i] = (i % 2 ? 1e15 : -3e14) + far.y[i];
+    }
+    const Answers a = nearestOf(set->index->search(), far);
+    expectExactlyNearest(set->points, far, a);
+    for (std::size_t i = 0; i < far.x.size(); ++i) EXPECT_EQ(a.tied[i], 1);  // which one a walk reaches depends on it
+    expectKNearest(set->points, nullptr, far, 5, std::numeric_limits<double>::infinity(), set->index->search(), 3000);
 }
 
 TEST(NearestSearch, OneQueryNeverChangesAnother)
