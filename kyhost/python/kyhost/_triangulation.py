@@ -138,11 +138,11 @@ class Triangulation:
                 raise
             raise ValueError(text) from None
         # Rows over the used points, 0-based, in one pass; clockwise, as
-        # sweeptri gives them.
+        # sweeptri gives them. sweeptri's own matrix (twice the memory) is
+        # made again only when a plug-in call needs it (_tri).
         self._local = np.empty(tri.shape, dtype=np.int32)
         np.subtract(tri, 1, out=self._local, casting="unsafe")
         _read_only(self._local)
-        self.__dict__["_tri_value"] = _read_only(tri)
 
     # -- pickling: the arrays only; everything else is derived again --------
     def __getstate__(self):

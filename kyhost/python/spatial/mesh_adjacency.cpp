@@ -69,36 +69,6 @@ std::vector<std::int32_t> neighboursOf(const ViewsByCorner& grouped, std::int64_
     return across;
 }
 
-NeighbourGraph adjacencyOf(const ViewsByCorner& grouped, std::int64_t m, std::int32_t n)
-{
-    NeighbourGraph graph;
-    graph.start.resize(static_cast<std::size_t>(n) + 1);
-    graph.start[0] = 0;
-    // A triangulation has 3m + h entries (h points on the hull).
-    graph.points.reserve(static_cast<std::size_t>(3 * m + n));
-    std::vector<std::int32_t>& points = graph.points;
-    for (std::int32_t p = 0; p < n; ++p) {
-        // Each row at p adds its a; a b that is no row's a is the far end of
-        // a hull edge (one per point on the hull, several only where the rows
-        // do not form a triangulation).
-        const auto first = static_cast<std::ptrdiff_t>(points.size());
-        const std::int64_t begin = grouped.start[p], end = grouped.start[p + 1];
-        for (std::int64_t i = begin; i < end; ++i) points.push_back(grouped.views[i].a);
-        if (end - begin <= static_cast<std::int64_t>(fewRows)) {
-            for (std::int64_t i = begin; i < end; ++i) {
-                const std::int32_t b = grouped.views[i].b;
-                if (std::find(points.begin() + first, points.end(), b) == points.end()) points.push_back(b);
-            }
-        } else {
-            for (std::int64_t i = begin; i < end; ++i) points.push_back(grouped.views[i].b);
-        }
-        std::sort(points.begin() + first, points.end());
-        points.erase(std::unique(points.begin() + first, points.end()), points.end());
-        graph.start[p + 1] = static_cast<std::int64_t>(points.size());
-    }
-    return graph;
-}
-
 }  // namespace
 
 std::vector<std::int32_t> rowNeighbours(const std::int32_t* rows, std::int64_t m, std::int32_t n)
@@ -108,7 +78,32 @@ std::vector<std::int32_t> rowNeighbours(const std::int32_t* rows, std::int64_t m
 
 NeighbourGraph pointAdjacency(const std::int32_t* rows, std::int64_t m, std::int32_t n)
 {
-    return adjacencyOf(groupByCorner(rows, m, n), m, n);
+    // The rows grouped by corner (as slots 3r + c, 4 bytes each), then for
+    // each point the other two corners of its rows, sorted, each once. In a
+    // triangulation that is 3m + h entries (h points on the hull).
+    if (3 * m > INT32_MAX) throw std::length_error("too many rows: 3m must stay below 2^31");
+    std::vector<std::int32_t> fill(static_cast<std::size_t>(n) + 1, 0);
+    for (std::int64_t i = 0; i < 3 * m; ++i) ++fill[static_cast<std::size_t>(rows[i]) + 1];
+    for (std::int32_t p = 0; p < n; ++p) fill[p + 1] += fill[p];
+    const std::vector<std::int32_t> slotStart(fill.begin(), fill.end());
+    std::unique_ptr<std::int32_t[]> slots(new std::int32_t[static_cast<std::size_t>(3 * m)]);
+    for (std::int64_t i = 0; i < 3 * m; ++i) slots[fill[rows[i]]++] = static_cast<std::int32_t>(i);
+    NeighbourGraph graph;
+    graph.start.resize(static_cast<std::size_t>(n) + 1);
+    graph.start[0] = 0;
+    graph.points.reserve(static_cast<std::size_t>(3 * m + n));
+    for (std::int32_t p = 0; p < n; ++p) {
+        const auto first = static_cast<std::ptrdiff_t>(graph.points.size());
+        for (std::int32_t i = slotStart[p]; i < slotStart[p + 1]; ++i) {
+            const std::int32_t slot = slots[i], row = slot - slot % 3, c = slot % 3;
+            graph.points.push_back(rows[row + (c + 1) % 3]);
+            graph.points.push_back(rows[row + (c + 2) % 3]);
+        }
+        std::sort(graph.points.begin() + first, graph.points.end());
+        graph.points.erase(std::unique(graph.points.begin() + first, graph.points.end()), graph.points.end());
+        graph.start[p + 1] = static_cast<std::int64_t>(graph.points.size());
+    }
+    return graph;
 }
 
 NeighbourGraph pathAdjacency(const std::vector<std::int32_t>& order)

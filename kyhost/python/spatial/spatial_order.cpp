@@ -2,15 +2,17 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <utility>
 
 namespace kyhost_spatial {
 
 namespace {
 
+// A Hilbert key and the place of its point in the list being ordered.
 struct Keyed {
-    std::uint64_t key;
-    std::int64_t position;
+    std::uint32_t key;
+    std::uint32_t place;
 };
 
 // Sorts by key (stably) with a least-significant-digit radix sort of 11-bit
@@ -107,12 +109,22 @@ std::vector<std::int64_t> rankHilbertOrder(const double* qx, const double* qy, s
     const int bits = count <= (std::size_t{1} << 12) ? 8 : (count <= (std::size_t{1} << 22) ? 12 : 16);
     const std::vector<std::uint32_t> cx = rankCells(qx, which, bits);
     const std::vector<std::uint32_t> cy = rankCells(qy, which, bits);
+    if (count > UINT32_MAX) {  // more queries than 4-byte places: a plain sort by key
+        std::vector<std::pair<std::uint32_t, std::int64_t>> keyed(count);
+        for (std::size_t i = 0; i < count; ++i)
+            keyed[i] = {hilbertDistance(cx[i] << (16 - bits), cy[i] << (16 - bits)), which[i]};
+        std::stable_sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+        for (std::size_t i = 0; i < count; ++i) which[i] = keyed[i].second;
+        return which;
+    }
     std::vector<Keyed> items(count);
     for (std::size_t i = 0; i < count; ++i)
-        items[i] = {hilbertDistance(cx[i] << (16 - bits), cy[i] << (16 - bits)) >> (32 - 2 * bits), which[i]};
+        items[i] = {hilbertDistance(cx[i] << (16 - bits), cy[i] << (16 - bits)) >> (32 - 2 * bits),
+                    static_cast<std::uint32_t>(i)};
     radixSort(items, 2 * bits);
-    for (std::size_t i = 0; i < count; ++i) which[i] = items[i].position;
-    return which;
+    std::vector<std::int64_t> ordered(count);
+    for (std::size_t i = 0; i < count; ++i) ordered[i] = which[items[i].place];
+    return ordered;
 }
 
 }  // namespace kyhost_spatial
