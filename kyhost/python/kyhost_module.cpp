@@ -11,6 +11,7 @@
 #include "inspect_bindings.hpp"
 #include "point_faults.hpp"
 #include "triangle_adjacency.hpp"
+#include "triangulation_bindings.hpp"
 #include "kyhost_embed.hpp"
 #include "python_inputs.hpp"
 #include "python_results.hpp"
@@ -234,4 +235,5 @@ PYBIND11_MODULE(_kyhost, module)
     module.attr("__version__") = KY_VERSION;
     bindInspect(module);
     bindTriangleAdjacency(module);
+    bindTriangulation(module);
 }
