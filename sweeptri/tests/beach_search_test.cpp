@@ -19,33 +19,27 @@
 namespace sweeptri::testing {
 namespace {
 
-#ifdef SWEEPTRI_SMALL_ORACLE
-constexpr int shapeSize = 2000;
-#else
-constexpr int shapeSize = 10000;
-#endif
-
 TEST(BeachSearch, NoSearchTestsMoreThanItsWalkAndTwiceLog2OfTheBeachLine)
 {
     // Half the points at x = 0: their slot is slot 0, which always holds the
     // left sentinel, so each of them starts at the left end of the beach
     // line, behind every arc of the edge above it.
-    const PointSet set = hardShapes(shapeSize, 1)[0];
+    const PointSet set = hardShapes(hardShapeSize, 1)[0];
     const Triangulation result = callCore(set.x, set.y, true);
     ASSERT_FALSE(result.error);
     EXPECT_TRUE(exactlyDelaunay(set.x, set.y, result.rows));
-    EXPECT_GT(beachSearchStats.indexSearches, shapeSize / 4);
+    EXPECT_GT(beachSearchStats.indexSearches, hardShapeSize / 4);
     EXPECT_LE(beachSearchStats.worstExcess, 0);
     EXPECT_LE(walkTestLimit, 64);
     EXPECT_LE(shortWalkTestLimit, walkTestLimit);
     // Without the index, these searches would average thousands of tests.
-    EXPECT_LT(beachSearchStats.tests, 40 * static_cast<std::int64_t>(shapeSize));
+    EXPECT_LT(beachSearchStats.tests, 40 * static_cast<std::int64_t>(hardShapeSize));
 }
 
 TEST(BeachSearch, EveryHardShapeGivesTheDelaunayTriangulation)
 {
     for (unsigned seed : {2u, 3u})
-        for (const PointSet& set : hardShapes(shapeSize, seed)) {
+        for (const PointSet& set : hardShapes(hardShapeSize, seed)) {
             SCOPED_TRACE(set.name);
             const Triangulation result = callCore(set.x, set.y, true);
             ASSERT_FALSE(result.error) << *result.error;

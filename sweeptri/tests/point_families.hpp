@@ -27,4 +27,12 @@ std::vector<PointSet> families(int gridSide);
 // Each hard shape with about n points, free of repeats.
 std::vector<PointSet> hardShapes(int n, unsigned seed);
 
+// The size the search tests give the hard shapes (smaller where the exact
+// oracle is slow, as under the sanitizers).
+#ifdef SWEEPTRI_SMALL_ORACLE
+inline constexpr int hardShapeSize = 2000;
+#else
+inline constexpr int hardShapeSize = 10000;
+#endif
+
 }  // namespace sweeptri::testing

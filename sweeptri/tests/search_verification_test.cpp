@@ -17,17 +17,11 @@
 namespace sweeptri::testing {
 namespace {
 
-#ifdef SWEEPTRI_SMALL_ORACLE
-constexpr int shapeSize = 2000;
-#else
-constexpr int shapeSize = 10000;
-#endif
-
 TEST(BeachSearchVerification, TheIndexAnswersAsTheWalkWhereverTheSweepsRowsAreKept)
 {
     std::vector<PointSet> sets = families(100);
     for (unsigned seed : {1u, 2u})
-        for (PointSet& set : hardShapes(shapeSize, seed)) sets.push_back(std::move(set));
+        for (PointSet& set : hardShapes(hardShapeSize, seed)) sets.push_back(std::move(set));
     for (const PointSet& set : families(40))
         if (set.x.size() <= 1600) sets.push_back(scaled(set, 600));
 
@@ -41,7 +35,7 @@ TEST(BeachSearchVerification, TheIndexAnswersAsTheWalkWhereverTheSweepsRowsAreKe
         EXPECT_EQ(beachSearchStats.disagreements, 0);
         verified += beachSearchStats.indexSearches;
     }
-    EXPECT_GT(verified, 5 * shapeSize);
+    EXPECT_GT(verified, 5 * hardShapeSize);
 }
 
 }  // namespace
