@@ -82,6 +82,7 @@ BandExit<Metric> searchBand(Metric& metric, std::int32_t start, typename Metric:
             --budget;
             marks[k] = stamp;
             if (Metric::isLess(d, exit.distance)) {
+                metric.trust(d, k);
                 exit.point = k;
                 exit.distance = d;
             } else if (Metric::isAtMost(d, limit)) {

@@ -5,12 +5,30 @@
 // never fail for range: no square overflows to infinity, and no small one
 // underflows to zero. These are the distances that decide every answer.
 //
-// WindowMetric computes them in plain double, fast, and trusts a result
-// only where it is provably the wide one: finite and at least
-// trustedFloor, or an exact zero. When any evaluation falls outside that,
-// the metric records that it has escaped and gives NaN (which compares
-// false, so the walk makes no move on it); the walk then gives up and the
-// query is walked again from the same start with WideMetric (greedy_walk).
+// WindowMetric computes them in plain double, fast, and makes the same
+// comparisons as WideMetric as long as the distance it compares against
+// is trusted: at least trustedFloor and at most trustedCeiling, or an
+// exact zero (the query point on a data point). A trusted double distance
+// equals the wide one exactly (see trustedFloor), and so does its band
+// limit. Against a trusted distance b (and its limit), any double distance
+// d compares as its wide value does:
+// - d finite and at least trustedFloor: nothing overflowed and no square
+//   that counts underflowed, so d is the wide value;
+// - d infinite (an overflow, or an infinite coordinate): the wide value is
+//   at least 2^1023 or infinite, above b and its limit, as d is;
+// - d NaN (a NaN coordinate): the wide value is NaN too;
+// - d below trustedFloor: d < b, so the walk would take d as its best, and
+//   trust() below makes it escape first. (d <= limit holds both ways: the
+//   wide value is below trustedFloor by more than it loses to underflow,
+//   less than 2^-1072, and the limit is above trustedFloor by far more.)
+// Against an exact zero b, d < b is false both ways, and d <= limit is
+// read only when the walk stops at b, where a distance of 0 ends it.
+// So the walk keeps its best distance trusted: the start's distance, and
+// every distance about to replace the best, are checked (trust); when one
+// is not trusted, the metric records that it has escaped, the walk gives
+// up at the end of the scan, and the query is walked again from the same
+// start with WideMetric (greedy_walk). Until then every decision was the
+// wide walk's, and no other distance needs a check.
 //
 // Both metrics check each data-point index before anything reads with it.
 #pragma once
@@ -24,8 +42,8 @@ namespace nearwalk {
 
 [[noreturn]] void raiseOutOfRange();
 
-// Squared distances in double from trustedFloor up to trustedCeiling equal
-// the wide ones exactly, and so do their band limits d + d*2^-49:
+// Squared distances in double from trustedFloor up equal the wide ones
+// exactly, and up to trustedCeiling so do their band limits d + d*2^-49:
 // - nothing has overflowed: an overflow anywhere gives infinity;
 // - the larger square is at least trustedFloor/2 (less a rounding), at
 //   least 2^-968, so it is normal and exact, and half a unit in its last
@@ -52,10 +70,17 @@ public:
             raiseOutOfRange();
         const double dx = xy_[2 * static_cast<std::size_t>(k)] - qx_;
         const double dy = xy_[2 * static_cast<std::size_t>(k) + 1] - qy_;
-        const double d = dy * dy + dx * dx;
+        return dy * dy + dx * dx;
+    }
+
+    // Checks a distance of point k that is about to become the walk's best.
+    void trust(double d, std::int32_t k)
+    {
         if (d >= trustedFloor && d <= trustedCeiling) [[likely]]
-            return d;
-        return outsideTrust(d, dx, dy);
+            return;
+        const std::size_t at = 2 * static_cast<std::size_t>(k);
+        if (xy_[at] == qx_ && xy_[at + 1] == qy_) return;  // exactly 0
+        escaped_ = true;
     }
 
     bool escaped() const { return escaped_; }
@@ -66,13 +91,6 @@ public:
     static double bandLimit(double d) { return d + d * 0x1p-49; }
 
 private:
-    [[gnu::noinline]] double outsideTrust(double d, double dx, double dy)
-    {
-        if (dx == 0.0 && dy == 0.0) return d;  // the query point itself: exactly 0
-        escaped_ = true;
-        return std::numeric_limits<double>::quiet_NaN();
-    }
-
     const double* xy_;
     std::int32_t pointCount_;
     double qx_, qy_;
@@ -96,6 +114,7 @@ public:
         return wideSquaredDistance(xy_[at], xy_[at + 1], qx_, qy_);
     }
 
+    static void trust(const WideDistance&, std::int32_t) {}
     static constexpr bool escaped() { return false; }
 
     static bool isLess(WideDistance a, WideDistance b) { return nearwalk::isLess(a, b); }

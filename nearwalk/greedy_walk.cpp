@@ -34,6 +34,7 @@ std::int32_t walkWith(Metric& metric, std::int32_t start)
 
     std::int32_t best = start;
     auto bestDistance = metric.evaluate(start);  // not charged to the budget
+    metric.trust(bestDistance, start);
     const std::int32_t* const rowIndex = searchState.rowIndex;
     const std::int32_t* const columnStart = searchState.columnStart;
     for (;;) {
@@ -58,6 +59,7 @@ std::int32_t walkWith(Metric& metric, std::int32_t start)
             // closest so far, the first row indices of its column.
             __builtin_prefetch(columnStart + k);
             if (Metric::isLess(d, bestDistance)) {
+                metric.trust(d, k);
                 bestDistance = d;
                 best = k;
                 __builtin_prefetch(rowIndex + columnStart[k]);
@@ -98,10 +100,10 @@ std::int32_t walkWith(Metric& metric, std::int32_t start)
 // The answer is the point where WideMetric's walk from `start` ends: the
 // window walk either escapes (and the wide walk from the same start, with
 // a fresh budget, gives the answer) or makes exactly the wide walk's
-// decisions. For the latter, every distance it compared was trusted, that
-// is, equal to the wide distance (distance_metrics.hpp), and so was every
-// band limit; the walk, the band search, the budget and the warning depend
-// on the distances only through these comparisons.
+// decisions. For the latter, every comparison it made came out as the
+// wide one (distance_metrics.hpp: its best distance and band limit stayed
+// trusted); the walk, the band search, the budget and the warning depend on
+// the distances only through these comparisons.
 //
 // The wide distances of the call's points from a query depend on the
 // query's and the data points' coordinates only: the call may have scaled
