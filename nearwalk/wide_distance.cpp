@@ -1,5 +1,7 @@
 #include "wide_distance.hpp"
 
+#include <bit>
+#include <cstdint>
 #include <limits>
 #include <utility>
 
@@ -10,12 +12,27 @@ namespace {
 constexpr WideDistance wideInfinity{std::numeric_limits<double>::infinity(), INT_MAX};
 constexpr WideDistance wideNaN{std::numeric_limits<double>::quiet_NaN(), INT_MAX};
 
-// The positive value m * 2^e, with m in (0, 2), normalised.
+constexpr std::uint64_t exponentField = 0x7ffull << 52;
+constexpr std::uint64_t halfExponent = 1022ull << 52;  // the field of a value in [0.5, 1)
+
+// The positive finite value m * 2^e, normalised: frexp by its bits (a
+// subnormal m is first made normal, exactly, by 2^64).
 WideDistance normalised(double m, int e)
 {
-    int shift = 0;
-    const double significand = std::frexp(m, &shift);  // exact
-    return {significand, e + shift};
+    std::uint64_t bits = std::bit_cast<std::uint64_t>(m);
+    if ((bits & exponentField) == 0) {
+        bits = std::bit_cast<std::uint64_t>(m * 0x1p64);
+        e -= 64;
+    }
+    const int shift = static_cast<int>(bits >> 52) - 1022;
+    return {std::bit_cast<double>((bits & ~exponentField) | halfExponent), e + shift};
+}
+
+// s * 2^-gap for s in [0.5, 1) and gap in 0 .. 60: a normal double, made by
+// its bits.
+double scaledDown(double s, int gap)
+{
+    return std::bit_cast<double>(std::bit_cast<std::uint64_t>(s) - (static_cast<std::uint64_t>(gap) << 52));
 }
 
 // |a - b| rounded as in double, without overflow, for finite a and b; its
@@ -58,7 +75,7 @@ WideDistance sum(WideDistance a, WideDistance b)
     // unbounded sum does.
     const int gap = a.exponent - b.exponent;
     if (gap > 60) return a;
-    return normalised(a.significand + std::ldexp(b.significand, -gap), a.exponent);
+    return normalised(a.significand + scaledDown(b.significand, gap), a.exponent);
 }
 
 }  // namespace
@@ -68,9 +85,7 @@ WideDistance widen(double value)
     if (std::isnan(value)) return wideNaN;
     if (value == 0.0) return wideZero;
     if (std::isinf(value)) return wideInfinity;
-    int exponent = 0;
-    const double significand = std::frexp(value, &exponent);
-    return {significand, exponent};
+    return normalised(value, 0);
 }
 
 WideDistance wideSquaredDistance(double px, double py, double qx, double qy)

@@ -5,16 +5,17 @@
 // the same data. Prints medians and ratios.
 //
 // --family picks the data: uniform (the default, in [0, 1)^2); two-scales
-// (half the points in [0, 1e-300)^2, half in [0, 1e300)^2, the grid's
-// queries alternating between the two boxes); far-point (all but one point
+// (half the points in [0, 1e-300)^2, half in [0, 1e300)^2, half the grid's
+// queries in each box); far-point (all but one point
 // in [0, 1e-10)^2, one at (1e300, -1e300), the grid over the small box).
 // The last two span far more than double's range of squared distances.
 // --versus PATH also times another nearwalk library (an earlier build, say)
 // on the same data, alternating run by run with this build's, and prints
 // the ratio of its whole-call median to this build's.
 //
-// Usage: nearwalk_bench [--grid-only] [--family NAME] [--versus PATH] [point count ...]
-//        (default 100000 1000000; --grid-only skips the slow random order)
+// Usage: nearwalk_bench [--grid-only] [--grid SIDE] [--family NAME] [--versus PATH] [point count ...]
+//        (default 100000 1000000; --grid-only skips the slow random order;
+//        --grid sets the query grid's side, default 1000)
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -34,7 +35,7 @@ namespace {
 
 using namespace nearwalk::bench;
 
-constexpr int gridSide = 1000;
+int gridSide = 1000;  // --grid SIDE
 
 struct Queries {
     std::vector<double> x, y;
@@ -61,9 +62,9 @@ Points dataPoints(Family family, std::int32_t n, std::mt19937_64& random)
     return points;
 }
 
-// Column-major grid over the box [lo, hi]^2: consecutive queries are
-// neighbours, as when gridding data. For two scales, every other query
-// lies in the small box instead.
+// Column-major grid over the box of the data: consecutive queries are
+// neighbours, as when gridding data. For two scales, the first half of the
+// grid's columns spans the small box, the second half the large one.
 Queries gridQueries(Family family, const std::vector<double>& x, const std::vector<double>& y)
 {
     auto [xmin, xmax] = std::minmax_element(x.begin(), x.end());
@@ -75,7 +76,7 @@ Queries gridQueries(Family family, const std::vector<double>& x, const std::vect
         for (int i = 0; i < gridSide; ++i) {
             const double fx = double(j) / (gridSide - 1), fy = double(i) / (gridSide - 1);
             if (family == Family::twoScales) {
-                const double side = (i + j) % 2 == 0 ? 1e-300 : 1e300;
+                const double side = j < gridSide / 2 ? 1e-300 : 1e300;
                 grid.x.push_back(side * fx);
                 grid.y.push_back(side * fy);
                 continue;
@@ -285,6 +286,8 @@ int main(int argc, char** argv)
                 std::fprintf(stderr, "unknown family %s (uniform, two-scales, far-point)\n", name.c_str());
                 return 2;
             }
+        } else if (argument == "--grid" && a + 1 < argc) {
+            gridSide = std::max(2, std::atoi(argv[++a]));
         } else if (argument == "--versus" && a + 1 < argc) {
             versusPath = argv[++a];
         } else {
