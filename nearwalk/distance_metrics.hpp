@@ -33,8 +33,8 @@
 // Both metrics check each data-point index before anything reads with it.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
-#include <limits>
 
 #include "wide_distance.hpp"
 
@@ -55,21 +55,40 @@ namespace nearwalk {
 inline constexpr double trustedFloor = 0x1p-966;
 inline constexpr double trustedCeiling = 0x1p1020;
 
-class WindowMetric {
+// The data points (x and y side by side) and the query point a metric
+// measures from.
+class QueryFrame {
 public:
-    using Distance = double;
-
-    WindowMetric(const double* xy, std::int32_t pointCount, double qx, double qy)
+    QueryFrame(const double* xy, std::int32_t pointCount, double qx, double qy)
         : xy_(xy), pointCount_(pointCount), qx_(qx), qy_(qy)
     {
     }
 
-    double evaluate(std::int32_t k)
+protected:
+    // Where point k's x lies in xy; an index outside the data points ends
+    // the call with the range error before anything is read with it.
+    std::size_t offsetOf(std::int32_t k) const
     {
         if (k < 0 || k >= pointCount_) [[unlikely]]
             raiseOutOfRange();
-        const double dx = xy_[2 * static_cast<std::size_t>(k)] - qx_;
-        const double dy = xy_[2 * static_cast<std::size_t>(k) + 1] - qy_;
+        return 2 * static_cast<std::size_t>(k);
+    }
+
+    const double* xy_;
+    std::int32_t pointCount_;
+    double qx_, qy_;
+};
+
+class WindowMetric : public QueryFrame {
+public:
+    using Distance = double;
+    using QueryFrame::QueryFrame;
+
+    double evaluate(std::int32_t k)
+    {
+        const std::size_t at = offsetOf(k);
+        const double dx = xy_[at] - qx_;
+        const double dy = xy_[at + 1] - qy_;
         return dy * dy + dx * dx;
     }
 
@@ -91,26 +110,17 @@ public:
     static double bandLimit(double d) { return d + d * 0x1p-49; }
 
 private:
-    const double* xy_;
-    std::int32_t pointCount_;
-    double qx_, qy_;
     bool escaped_ = false;
 };
 
-class WideMetric {
+class WideMetric : public QueryFrame {
 public:
     using Distance = WideDistance;
-
-    WideMetric(const double* xy, std::int32_t pointCount, double qx, double qy)
-        : xy_(xy), pointCount_(pointCount), qx_(qx), qy_(qy)
-    {
-    }
+    using QueryFrame::QueryFrame;
 
     WideDistance evaluate(std::int32_t k)
     {
-        if (k < 0 || k >= pointCount_) [[unlikely]]
-            raiseOutOfRange();
-        const std::size_t at = 2 * static_cast<std::size_t>(k);
+        const std::size_t at = offsetOf(k);
         return wideSquaredDistance(xy_[at], xy_[at + 1], qx_, qy_);
     }
 
@@ -121,11 +131,6 @@ public:
     static bool isAtMost(WideDistance a, WideDistance b) { return nearwalk::isAtMost(a, b); }
     static bool isZero(WideDistance d) { return d.significand == 0.0; }
     static WideDistance bandLimit(WideDistance d) { return wideBandLimit(d); }
-
-private:
-    const double* xy_;
-    std::int32_t pointCount_;
-    double qx_, qy_;
 };
 
 }  // namespace nearwalk
