@@ -11,7 +11,8 @@
 // squared distance of points scaled by 2^k is exactly 4^k times theirs.
 //
 // Where the same computation in double neither overflows nor lets a square
-// underflow (see trustedSquaredDistance), it gives exactly the same value.
+// underflow (see trustedFloor in distance_metrics.hpp), it gives exactly
+// the same value.
 #pragma once
 
 #include <climits>
