@@ -47,8 +47,10 @@ KY_API bool kyIsSparse(const kyArray *array);
 
 /* Copies at most size-1 characters of a character array, in storage
  * order, and a terminating zero into buffer. Returns 0 when the whole text
- * was copied, nonzero when the array is not text or the text is too long
- * (the copy is then cut at size-1 characters, still terminated). */
+ * was copied, nonzero when the array is not text, the text is too long
+ * (the copy is then cut at size-1 characters, still terminated) or the
+ * text holds a NUL byte (so that the terminated copy would read as a
+ * shorter text). */
 KY_API int kyGetString(const kyArray *array, char *buffer, int32_t size);
 
 /* New real m-by-n matrix of zeros (m may be 0). The call ends with a host

@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <cstring>
 
-#include "greedy_walk.hpp"
+#include "distance_metrics.hpp"
 #include "ky.h"
 #include "search_state.hpp"
 
@@ -43,12 +43,14 @@ void resetBandSearch()
     stamp = 0;
 }
 
-BandExit searchBand(double qx, double qy, std::int32_t start, double distance, std::int64_t& budget)
+template <class Metric>
+BandExit<Metric> searchBand(Metric& metric, std::int32_t start, typename Metric::Distance distance,
+                            std::int64_t& budget)
 {
     prepareWorkingMemory();
     const std::int32_t* const rowIndex = searchState.rowIndex;
     const std::int32_t* const columnStart = searchState.columnStart;
-    const double limit = bandLimit(distance);
+    const auto limit = Metric::bandLimit(distance);
     std::int32_t head = 0, tail = 0;
     // A point is evaluated at most once per search: marked points have been
     // evaluated (and found no closer than `distance`) and are passed over
@@ -61,28 +63,29 @@ BandExit searchBand(double qx, double qy, std::int32_t start, double distance, s
         const std::int32_t k = rowIndex[e];
         if (marks[k] == stamp) continue;
         marks[k] = stamp;
-        if (squaredDistance(qx, qy, k) <= limit) waiting[tail++] = k;
+        if (Metric::isAtMost(metric.evaluate(k), limit)) waiting[tail++] = k;
     }
-    BandExit exit{-1, distance, false};
-    while (head < tail) {
+    BandExit<Metric> exit{-1, distance, false};
+    while (head < tail && !metric.escaped()) {
         const std::int32_t p = waiting[head++];
         const std::int32_t end = columnStart[p + 1];
         for (std::int32_t e = columnStart[p]; e < end; ++e) {
             const std::int32_t k = rowIndex[e];
             // Only indices of data points are ever marked; any other index
-            // goes on to squaredDistance, which raises the range error.
+            // goes on to the metric, which raises the range error.
             if (k >= 0 && k < searchState.pointCount && marks[k] == stamp) continue;
             if (budget <= 0) {
                 exit.cut = exit.point < 0;
                 return exit;
             }
-            const double d = squaredDistance(qx, qy, k);  // checks k
+            const auto d = metric.evaluate(k);  // checks k
             --budget;
             marks[k] = stamp;
-            if (d < exit.distance) {
+            if (Metric::isLess(d, exit.distance)) {
+                metric.trust(d, k);
                 exit.point = k;
                 exit.distance = d;
-            } else if (d <= limit) {
+            } else if (Metric::isAtMost(d, limit)) {
                 waiting[tail++] = k;
             }
         }
@@ -90,5 +93,8 @@ BandExit searchBand(double qx, double qy, std::int32_t start, double distance, s
     }
     return exit;
 }
+
+template BandExit<WindowMetric> searchBand(WindowMetric&, std::int32_t, double, std::int64_t&);
+template BandExit<WideMetric> searchBand(WideMetric&, std::int32_t, WideDistance, std::int64_t&);
 
 }  // namespace nearwalk

@@ -141,6 +141,15 @@ int installInteractively(Platform& platform, char* defaultDir, char* answer, cha
         platform.writeError(formatText(kCouldNotCreate, line.c_str()));
         return kStatusFailure;
     }
+    // A NUL byte would end the path early: the directory made, run into and
+    // recorded would be another than the one typed. It is refused, shown
+    // as <NUL>.
+    if (line.find('\0') != std::string::npos) {
+        std::string shown;
+        for (const char c : line) shown += c == '\0' ? std::string("<NUL>") : std::string(1, c);
+        platform.writeError(formatText(kCouldNotCreate, shown.c_str()));
+        return kStatusFailure;
+    }
     std::memcpy(answer, line.c_str(), line.size() + 1);
 
     std::string refused;

@@ -5,9 +5,11 @@
 
 #include <sstream>
 #include <string>
+#include <utility>
 
 #include "check_report.hpp"
 #include "picture_file.hpp"
+#include "python_inputs.hpp"
 #include "triangulation_check.hpp"
 #include "triangulation_picture.hpp"
 
@@ -111,6 +113,10 @@ py::tuple drawPicture(const ColumnMajor& x, const ColumnMajor& y, const ColumnMa
                       const std::string& format, const std::string& xlabel, const std::string& ylabel, int base,
                       const std::string& orientation)
 {
+    refuseNulByte(path, "the picture path");
+    for (const auto& [text, what] : {std::pair{&title, "the title"}, std::pair{&xlabel, "the x label"},
+                                     std::pair{&ylabel, "the y label"}, std::pair{&format, "the format"}})
+        refuseNulByte(*text, what);
     std::optional<PictureFormat> chosen = pictureFormatFor(path);
     if (format == "png") chosen = PictureFormat::Png;
     if (format == "svg") chosen = PictureFormat::Svg;

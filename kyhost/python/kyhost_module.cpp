@@ -48,6 +48,7 @@ const kyhostFunction* findFunction(py::handle function)
     const py::object path = py::isinstance<py::str>(function) ? py::reinterpret_borrow<py::object>(function)
                                                                : py::module_::import("os").attr("fsdecode")(function);
     const std::string name = path.cast<std::string>();
+    refuseNulByte(name, "the function name");
     const kyhostFunction* found = kyhostFind(name.c_str());
     if (found == nullptr) throw py::value_error(std::string("kyhost: ") + kyhostLastError());
     return found;
@@ -154,6 +155,20 @@ py::tuple inputStorage(py::handle value)
                           kyhostArrayColumns(array));
 }
 
+// The addresses of the column starts and row indices that a sparse
+// argument's host array reads: for tests that check that the layout is the
+// call's own copy.
+py::tuple sparseLayoutStorage(py::handle value)
+{
+    const CallLock lock;
+    CallInputs inputs;
+    addInput(inputs, value);
+    const kyArray* array = inputs.arrays.back().get();
+    if (kyhostArrayClass(array) != KYHOST_SPARSE) throw py::type_error("kyhost: not a sparse matrix");
+    return py::make_tuple(reinterpret_cast<std::uintptr_t>(kyhostArrayColumnStarts(array)),
+                          reinterpret_cast<std::uintptr_t>(kyhostArrayRowIndices(array)));
+}
+
 }  // namespace
 
 }  // namespace kyhost_python
@@ -213,6 +228,7 @@ PYBIND11_MODULE(_kyhost, module)
         [](py::object filename, py::object data) {
             if (!py::isinstance<py::str>(filename))
                 filename = py::module_::import("os").attr("fsdecode")(filename);
+            refuseNulByte(filename.cast<std::string>(), "the file name");
             return callPlugin("byteappend", {filename, data}, py::none());
         },
         py::arg("filename"), py::arg("data"),
@@ -232,6 +248,9 @@ PYBIND11_MODULE(_kyhost, module)
                "_last_call_seconds()\n--\n\nWall time of the last call inside the host (without the module's conversions), in seconds.");
     module.def("_input_storage", &inputStorage, py::arg("value"),
                "_input_storage(value)\n--\n\n(address, rows, columns) of the host array an argument becomes; for tests.");
+    module.def("_sparse_layout_storage", &sparseLayoutStorage, py::arg("value"),
+               "_sparse_layout_storage(value)\n--\n\n(column starts, row indices) addresses the host array of a sparse "
+               "argument reads; for tests.");
     module.attr("__version__") = KY_VERSION;
     bindInspect(module);
     bindTriangleAdjacency(module);

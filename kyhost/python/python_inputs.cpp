@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 
 namespace py = pybind11;
 
@@ -90,15 +91,39 @@ void addNumpyArray(CallInputs& inputs, py::array array)
                          : kyhostCopyUint8(m, n, static_cast<const std::uint8_t*>(data), rowStride, columnStride)));
 }
 
+// Whose memory an index array may stay in.
+enum class Holder { caller, call };
+
+// True when nothing can change the array's memory without first making an
+// array writeable on purpose: the array and every array it is a view of are
+// read-only, and the memory belongs to the last of them, to an immutable
+// bytes object or to a capsule of compiled code. (A read-only array over a
+// mapped file is not frozen: the file can change.)
+bool isFrozen(py::handle value)
+{
+    py::object at = py::reinterpret_borrow<py::object>(value);
+    while (py::isinstance<py::array>(at)) {
+        const auto flags = py::reinterpret_borrow<py::array>(at).flags();
+        if ((flags & py::detail::npy_api::NPY_ARRAY_WRITEABLE_) != 0) return false;
+        const py::object base = at.attr("base");
+        if (base.is_none()) return (flags & py::detail::npy_api::NPY_ARRAY_OWNDATA_) != 0;
+        at = base;
+    }
+    return PyBytes_CheckExact(at.ptr()) || PyCapsule_CheckExact(at.ptr());
+}
+
 // A sparse matrix's index array (indptr, indices, row, col) as a
-// contiguous 1-D int32 array, read in place where it already is one. Only
-// numpy's own functions look at the values here; the layout is checked by
-// the host before any index is used.
-py::array int32Vector(const py::object& numpy, py::handle values, const char* what)
+// contiguous 1-D int32 array. Of the caller's, a copy (or a conversion)
+// that nothing else refers to, unless the caller's is frozen: the layout is
+// checked on that copy and read from it, so no other thread can change it
+// between the check and the reads (the call runs without the GIL). Only
+// numpy's own functions look at the caller's values here.
+py::array int32Vector(const py::object& numpy, py::handle values, const char* what, Holder holder = Holder::caller)
 {
     if (!py::isinstance<py::array>(values))
         throw py::type_error(std::string("kyhost: the sparse matrix's ") + what + " is not a numpy array");
-    py::array array = py::reinterpret_borrow<py::array>(values);
+    const py::array given = py::reinterpret_borrow<py::array>(values);
+    py::array array = given;
     const char kind = array.dtype().kind();
     if (kind != 'i' && kind != 'u')
         throw py::type_error(std::string("kyhost: the sparse matrix's ") + what + " must hold integers");
@@ -112,7 +137,10 @@ py::array int32Vector(const py::object& numpy, py::handle values, const char* wh
                                   " must lie in 0 to 2^31-1");
         array = array.attr("astype")(numpy.attr("int32"));
     }
-    return numpy.attr("ascontiguousarray")(array);
+    array = numpy.attr("ascontiguousarray")(array);
+    if (holder == Holder::caller && numpy.attr("may_share_memory")(array, given).cast<bool>() && !isFrozen(given))
+        array = array.attr("copy")();
+    return array;
 }
 
 // The entries of the matrix's value array, as a contiguous 1-D array of
@@ -136,14 +164,15 @@ std::int32_t sparseCount(const py::object& matrix, int axis)
 // A compressed matrix (CSC as it is, or CSR seen as the CSC of its
 // transpose) as the host checks it, with n + 1 starts, starts[n] index
 // entries at most and as many values as indices. Nothing of scipy's runs on
-// the matrix: its own methods trust the layout and would read past the
-// arrays of a malformed one.
-void checkCompressed(const py::object& numpy, std::int32_t m, std::int32_t n, const py::object& matrix,
-                     const char* orientation)
+// the caller's matrix: its own methods trust the layout and would read past
+// the arrays of a malformed one. Returns the checked copies of the starts
+// and the indices.
+std::pair<py::array, py::array> checkedCompressed(const py::object& numpy, std::int32_t m, std::int32_t n,
+                                                  const py::object& matrix, const py::array& values,
+                                                  const char* orientation)
 {
-    const py::array starts = int32Vector(numpy, matrix.attr("indptr"), "indptr");
-    const py::array indices = int32Vector(numpy, matrix.attr("indices"), "indices");
-    const py::array values = valueVector(numpy, matrix.attr("data"));
+    py::array starts = int32Vector(numpy, matrix.attr("indptr"), "indptr");
+    py::array indices = int32Vector(numpy, matrix.attr("indices"), "indices");
     kyArray* checked = kyhostBorrowSparseSized(m, n, static_cast<const std::int32_t*>(starts.data()),
                                                static_cast<std::size_t>(starts.size()),
                                                static_cast<const std::int32_t*>(indices.data()),
@@ -152,38 +181,59 @@ void checkCompressed(const py::object& numpy, std::int32_t m, std::int32_t n, co
                                                static_cast<std::size_t>(values.size()));
     if (checked == nullptr) throw py::value_error(std::string("kyhost: ") + orientation + kyhostLastError());
     kyhostFreeArray(checked);
+    return {starts, indices};
+}
+
+// A CSR or COO matrix rebuilt from checked copies of its indices and
+// converted to CSC by scipy: the conversion reads only the copies.
+py::object checkedConversion(const py::object& numpy, const py::object& matrix, const std::string& format)
+{
+    const py::object sparse = py::module_::import("scipy.sparse");
+    const py::object shape = matrix.attr("shape");
+    const py::array values = valueVector(numpy, matrix.attr("data"));
+    if (format == "csr") {
+        const auto [starts, indices] = checkedCompressed(numpy, sparseCount(matrix, 1), sparseCount(matrix, 0), matrix,
+                                                         values, "(CSR, checked as its transpose) ");
+        return sparse.attr("csr_matrix")(py::make_tuple(values, indices, starts), py::arg("shape") = shape).attr("tocsc")();
+    }
+    const std::int32_t m = sparseCount(matrix, 0), n = sparseCount(matrix, 1);
+    const py::array rows = int32Vector(numpy, matrix.attr("row"), "row indices");
+    const py::array cols = int32Vector(numpy, matrix.attr("col"), "column indices");
+    if (rows.size() != cols.size() || rows.size() != values.size())
+        throw py::value_error("kyhost: the sparse matrix's row, col and data differ in length");
+    const auto outside = [&](const py::array& indices, std::int32_t count) {
+        return numpy.attr("min")(indices).cast<std::int64_t>() < 0 ||
+               numpy.attr("max")(indices).cast<std::int64_t>() >= count;
+    };
+    if (rows.size() > 0 && (outside(rows, m) || outside(cols, n)))
+        throw py::value_error("kyhost: the sparse matrix has an entry outside its shape");
+    return sparse.attr("coo_matrix")(py::make_tuple(values, py::make_tuple(rows, cols)), py::arg("shape") = shape)
+        .attr("tocsc")();
 }
 
 // A scipy.sparse matrix as the host's compressed-column matrix. A CSC
 // matrix is used exactly as stored: rows in its order within each column,
 // repeated entries kept, the caller's object never changed (no
-// sum_duplicates, no sorting). Other formats are checked where scipy
-// would otherwise trust a malformed layout (CSR, COO), then converted.
+// sum_duplicates, no sorting); its layout is read from the checked copies.
+// CSR and COO matrices are checked where scipy would otherwise trust a
+// malformed layout, then converted from the checked copies; other formats
+// are converted by scipy.
 void addSparse(CallInputs& inputs, py::handle value)
 {
     const py::object numpy = py::module_::import("numpy");
     py::object csc = py::reinterpret_borrow<py::object>(value);
     const std::string format = py::str(value.attr("format")).cast<std::string>();
-    if (format == "csr") {
-        checkCompressed(numpy, sparseCount(csc, 1), sparseCount(csc, 0), csc, "(CSR, checked as its transpose) ");
-    } else if (format == "coo") {
-        const std::int32_t m = sparseCount(csc, 0), n = sparseCount(csc, 1);
-        const py::array rows = int32Vector(numpy, csc.attr("row"), "row indices");
-        const py::array cols = int32Vector(numpy, csc.attr("col"), "column indices");
-        const py::array values = valueVector(numpy, csc.attr("data"));
-        if (rows.size() != cols.size() || rows.size() != values.size())
-            throw py::value_error("kyhost: the sparse matrix's row, col and data differ in length");
-        const auto outside = [&](const py::array& indices, std::int32_t count) {
-            return numpy.attr("min")(indices).cast<std::int64_t>() < 0 ||
-                   numpy.attr("max")(indices).cast<std::int64_t>() >= count;
-        };
-        if (rows.size() > 0 && (outside(rows, m) || outside(cols, n)))
-            throw py::value_error("kyhost: the sparse matrix has an entry outside its shape");
-    }
-    if (format != "csc") csc = csc.attr("tocsc")();
+    // A matrix converted from the checked copies is the call's own already;
+    // scipy's conversion of another format might share the caller's memory.
+    const bool converted = format == "csr" || format == "coo";
+    if (converted)
+        csc = checkedConversion(numpy, csc, format);
+    else if (format != "csc")
+        csc = csc.attr("tocsc")();
+    const Holder holder = converted ? Holder::call : Holder::caller;
     const std::int32_t m = sparseCount(csc, 0), n = sparseCount(csc, 1);
-    const py::array columnStarts = int32Vector(numpy, csc.attr("indptr"), "indptr");
-    const py::array rowIndices = int32Vector(numpy, csc.attr("indices"), "indices");
+    const py::array columnStarts = int32Vector(numpy, csc.attr("indptr"), "indptr", holder);
+    const py::array rowIndices = int32Vector(numpy, csc.attr("indices"), "indices", holder);
     const py::array values = valueVector(numpy, csc.attr("data"));
     inputs.arrays.push_back(checked(kyhostBorrowSparseSized(
         m, n, static_cast<const std::int32_t*>(columnStarts.data()), static_cast<std::size_t>(columnStarts.size()),
@@ -193,6 +243,11 @@ void addSparse(CallInputs& inputs, py::handle value)
 }
 
 }  // namespace
+
+void refuseNulByte(std::string_view text, const std::string& what)
+{
+    if (text.find('\0') != std::string_view::npos) throw py::value_error("kyhost: " + what + " contains a NUL byte");
+}
 
 std::vector<const kyArray*> CallInputs::handles() const
 {

@@ -6,6 +6,8 @@
 
 #include <pybind11/pybind11.h>
 
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "kyhost_embed.hpp"
@@ -25,5 +27,10 @@ struct CallInputs {
 // rest), in column-major order. Throws TypeError or ValueError for values
 // the host cannot take. Must be called with the call lock held.
 void addInput(CallInputs& inputs, pybind11::handle value);
+
+// Throws ValueError "kyhost: WHAT contains a NUL byte" when text holds one:
+// names and paths go to C functions that would end them there, and use
+// another name or file than the one given.
+void refuseNulByte(std::string_view text, const std::string& what);
 
 }  // namespace kyhost_python

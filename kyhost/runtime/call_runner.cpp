@@ -3,6 +3,7 @@
 #include <chrono>
 #include <new>
 
+#include "borrowed_inputs.hpp"
 #include "mapped_input_guard.hpp"
 
 namespace ky {
@@ -22,6 +23,33 @@ ArrayHandle takeResult(CallScope& scope, kyArray* slot, const CallOutcome& taken
     raiseError("The plug-in returned an array that does not belong to the call.");
 }
 
+// The warning sink as the call sees it. The caller's sink is code the host
+// does not own: the guard is paused while it runs (a jump must not skip its
+// frames), and since it may change memory the call reads in place (a
+// Python warning handler can write to the arrays it passed), the call is
+// stopped with an error when that memory differs afterwards, instead of
+// going on with inputs other than those it started with.
+WarningSink sinkOfCall(const WarningSink& onWarning, const BorrowedMemory& borrowed)
+{
+    if (!onWarning) return {};
+    return [&onWarning, &borrowed](const std::string& text) {
+        const std::uint64_t before = contentDigest(borrowed.ranges);
+        {
+            const GuardPause pause;
+            onWarning(text);
+        }
+        if (contentDigest(borrowed.ranges) != before)
+            raiseError("An input the call reads in place changed while the warning was handled (warning: " + text +
+                       "); the call was stopped.");
+    };
+}
+
+std::string describeLostInput(const BorrowedMemory& borrowed, std::size_t range)
+{
+    return "input " + std::to_string(borrowed.inputOf[range] + 1) +
+           " became unreadable while the call read it: the file its memory is mapped from shrank";
+}
+
 }  // namespace
 
 CallOutcome runCall(kyxFunctionType entry, int outputCount, std::span<const kyArray* const> inputs,
@@ -30,17 +58,19 @@ CallOutcome runCall(kyxFunctionType entry, int outputCount, std::span<const kyAr
     CallOutcome outcome;
     std::vector<kyArray*> slots(outputCount > 0 ? static_cast<std::size_t>(outputCount) : 1, nullptr);
     std::vector<const kyArray*> arguments(inputs.begin(), inputs.end());
+    const BorrowedMemory borrowed = borrowedMemory(arguments);
     const auto start = std::chrono::steady_clock::now();
     {
-        CallScope scope(onWarning);
+        CallScope scope(sinkOfCall(onWarning, borrowed));
         try {
             scope.context().inputs.insert(arguments.begin(), arguments.end());
-            // A mapped input file that shrinks during the call ends it with
-            // InputChanged, which is not the call's error but the host's: it
-            // leaves runCall (after the scope has reclaimed the call's memory).
-            runGuarded([&] {
-                entry(outputCount, slots.data(), static_cast<int>(arguments.size()), arguments.data());
-            });
+            // A mapped input file that shrinks during the call (one the host
+            // mapped, or any memory read in place) ends it with InputChanged,
+            // which is not the call's error but the host's: it leaves runCall
+            // (after the scope has reclaimed the call's memory).
+            runGuarded(
+                [&] { entry(outputCount, slots.data(), static_cast<int>(arguments.size()), arguments.data()); },
+                borrowed.ranges, [&](std::size_t range) { return describeLostInput(borrowed, range); });
             outcome.result = takeResult(scope, slots[0], outcome);
             for (std::size_t k = 1; k < static_cast<std::size_t>(outputCount); ++k)
                 outcome.moreResults.push_back(takeResult(scope, slots[k], outcome));

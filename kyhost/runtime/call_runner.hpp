@@ -24,11 +24,13 @@ struct CallOutcome {
 
 // Calls entry with outputCount requested outputs (at least one slot is
 // always given) and the inputs, which stay the caller's. Warnings are also
-// passed to onWarning as they are issued. Nothing the call allocated
-// outlives it except the results in the slots. An exception of any kind that
-// leaves the entry point ends the call as an error; it never reaches the
-// caller. The one exception thrown is InputChanged (mapped_input_guard.hpp),
-// when a guarded input mapping lost its file's pages during the call.
+// passed to onWarning as they are issued; when the memory of a borrowed
+// input differs after onWarning has returned, the call ends with an error.
+// Nothing the call allocated outlives it except the results in the slots.
+// An exception of any kind that leaves the entry point ends the call as an
+// error; it never reaches the caller. The one exception thrown is
+// InputChanged (mapped_input_guard.hpp), when a guarded input mapping or
+// the memory of a borrowed input lost its file's pages during the call.
 CallOutcome runCall(kyxFunctionType entry, int outputCount, std::span<const kyArray* const> inputs,
                     const WarningSink& onWarning = {});
 

@@ -60,7 +60,10 @@ int kyGetString(const kyArray* array, char* buffer, int32_t size)
     const int64_t copied = std::min<int64_t>(length, static_cast<int64_t>(size) - 1);
     std::memcpy(buffer, array->data, static_cast<size_t>(copied));
     buffer[copied] = '\0';
-    return copied == length ? 0 : 1;
+    // A text with a NUL byte inside has no C string: the buffer would end
+    // it early, and the caller would read another text than the one given.
+    const bool inner = length > 0 && std::memchr(array->data, '\0', static_cast<size_t>(length)) != nullptr;
+    return copied == length && !inner ? 0 : 1;
 }
 
 kyArray* kyCreateDoubleMatrix(int32_t m, int32_t n, int complexity)

@@ -27,12 +27,21 @@ std::mutex registering;
 struct sigaction previousAction {};
 bool handlerInstalled = false;
 
-// Where a fault on a guarded range returns to: the running call's frame.
+// Where a fault on a guarded range returns to: the running call's frame,
+// with the call's own ranges.
 struct JumpTarget {
     sigjmp_buf jump;
     pthread_t thread;
-    volatile int faultedRange;
+    const CallRange* callRanges;
+    std::size_t callRangeCount;
+    volatile int faultedRange;      // a registered mapping, or -1
+    volatile long faultedCallRange; // one of callRanges, or -1
 };
+
+bool contains(const char* start, std::size_t bytes, const char* address)
+{
+    return address >= start && static_cast<std::size_t>(address - start) < bytes;
+}
 std::atomic<JumpTarget*> armed{nullptr};
 
 // Hands the signal on to the handler installed before the guard. With the
@@ -67,8 +76,15 @@ void onBusError(int signal, siginfo_t* info, void* context)
         const int count = rangeCount.load(std::memory_order_acquire);
         for (int k = 0; k < count; ++k) {
             const GuardedRange& range = ranges[static_cast<std::size_t>(k)];
-            if (address >= range.start && address - range.start < static_cast<std::ptrdiff_t>(range.bytes)) {
+            if (contains(range.start, range.bytes, address)) {
                 target->faultedRange = k;
+                siglongjmp(target->jump, 1);
+            }
+        }
+        for (std::size_t k = 0; k < target->callRangeCount; ++k) {
+            const CallRange& range = target->callRanges[k];
+            if (contains(static_cast<const char*>(range.start), range.bytes, address)) {
+                target->faultedCallRange = static_cast<long>(k);
                 siglongjmp(target->jump, 1);
             }
         }
@@ -121,19 +137,32 @@ bool guardMapping(const void* start, std::size_t bytes, const std::string& fileN
     return true;
 }
 
-void runGuarded(const std::function<void()>& body)
+void runGuarded(const std::function<void()>& body, std::span<const CallRange> callRanges,
+                const std::function<std::string(std::size_t)>& describe)
 {
-    // Before any mapping is registered there is nothing to guard.
+    // With no mapping registered and no memory of the call's own there is
+    // nothing to guard; nor is there when the handler cannot be installed.
     const JumpTarget* running = armed.load(std::memory_order_acquire);
-    if (rangeCount.load(std::memory_order_acquire) == 0 ||
-        (running != nullptr && pthread_equal(running->thread, pthread_self()) != 0)) {
+    bool guarding = rangeCount.load(std::memory_order_acquire) > 0;
+    if (!guarding && !callRanges.empty()) {
+        std::lock_guard<std::mutex> guard(registering);
+        guarding = installHandler();
+    }
+    if (!guarding || (running != nullptr && pthread_equal(running->thread, pthread_self()) != 0)) {
         body();
         return;
     }
     JumpTarget target;
     target.thread = pthread_self();
+    target.callRanges = callRanges.data();
+    target.callRangeCount = callRanges.size();
     target.faultedRange = -1;
+    target.faultedCallRange = -1;
     if (runArmed(target, body)) {
+        if (target.faultedRange < 0) {
+            const auto k = static_cast<std::size_t>(target.faultedCallRange);
+            throw InputChanged(describe ? describe(k) : "input memory changed while it was read");
+        }
         std::string name;
         {
             std::lock_guard<std::mutex> guard(registering);
@@ -141,6 +170,20 @@ void runGuarded(const std::function<void()>& body)
         }
         throw InputChanged("input file '" + name + "' changed while it was read");
     }
+}
+
+GuardPause::GuardPause() : paused_(nullptr)
+{
+    JumpTarget* running = armed.load(std::memory_order_acquire);
+    if (running != nullptr && pthread_equal(running->thread, pthread_self()) != 0) {
+        paused_ = running;
+        armed.store(nullptr, std::memory_order_release);
+    }
+}
+
+GuardPause::~GuardPause()
+{
+    if (paused_ != nullptr) armed.store(static_cast<JumpTarget*>(paused_), std::memory_order_release);
 }
 
 }  // namespace ky

@@ -4,8 +4,18 @@
 // queries in random order; then nanoflann's KD-tree build and queries on
 // the same data. Prints medians and ratios.
 //
-// Usage: nearwalk_bench [--grid-only] [point count ...]
-//        (default 100000 1000000; --grid-only skips the slow random order)
+// --family picks the data: uniform (the default, in [0, 1)^2); two-scales
+// (half the points in [0, 1e-300)^2, half in [0, 1e300)^2, half the grid's
+// queries in each box); far-point (all but one point
+// in [0, 1e-10)^2, one at (1e300, -1e300), the grid over the small box).
+// The last two span far more than double's range of squared distances.
+// --versus PATH also times another nearwalk library (an earlier build, say)
+// on the same data, alternating run by run with this build's, and prints
+// the ratio of its whole-call median to this build's.
+//
+// Usage: nearwalk_bench [--grid-only] [--grid SIDE] [--family NAME] [--versus PATH] [point count ...]
+//        (default 100000 1000000; --grid-only skips the slow random order;
+//        --grid sets the query grid's side, default 1000)
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -25,23 +35,54 @@ namespace {
 
 using namespace nearwalk::bench;
 
-constexpr int gridSide = 1000;
+int gridSide = 1000;  // --grid SIDE
 
 struct Queries {
     std::vector<double> x, y;
 };
 
-// Column-major grid over the bounding box: consecutive queries are
-// neighbours, as when gridding data.
-Queries gridQueries(const std::vector<double>& x, const std::vector<double>& y)
+enum class Family { uniform, twoScales, farPoint };
+
+struct Points {
+    std::vector<double> x, y;
+};
+
+Points dataPoints(Family family, std::int32_t n, std::mt19937_64& random)
 {
-    const auto [xmin, xmax] = std::minmax_element(x.begin(), x.end());
-    const auto [ymin, ymax] = std::minmax_element(y.begin(), y.end());
+    std::uniform_real_distribution<double> coordinate(0.0, 1.0);
+    Points points;
+    for (std::int32_t k = 0; k < n; ++k) {
+        double scale = 1.0;
+        if (family == Family::twoScales) scale = k % 2 == 0 ? 1e-300 : 1e300;
+        if (family == Family::farPoint) scale = 1e-10;
+        points.x.push_back(scale * coordinate(random));
+        points.y.push_back(scale * coordinate(random));
+    }
+    if (family == Family::farPoint) points.x.back() = 1e300, points.y.back() = -1e300;
+    return points;
+}
+
+// Column-major grid over the box of the data: consecutive queries are
+// neighbours, as when gridding data. For two scales, the first half of the
+// grid's columns spans the small box, the second half the large one.
+Queries gridQueries(Family family, const std::vector<double>& x, const std::vector<double>& y)
+{
+    auto [xmin, xmax] = std::minmax_element(x.begin(), x.end());
+    auto [ymin, ymax] = std::minmax_element(y.begin(), y.end());
+    double x0 = *xmin, x1 = *xmax, y0 = *ymin, y1 = *ymax;
+    if (family == Family::farPoint) x0 = y0 = 0, x1 = y1 = 1e-10;
     Queries grid;
     for (int j = 0; j < gridSide; ++j)
         for (int i = 0; i < gridSide; ++i) {
-            grid.x.push_back(*xmin + (*xmax - *xmin) * j / (gridSide - 1));
-            grid.y.push_back(*ymin + (*ymax - *ymin) * i / (gridSide - 1));
+            const double fx = double(j) / (gridSide - 1), fy = double(i) / (gridSide - 1);
+            if (family == Family::twoScales) {
+                const double side = j < gridSide / 2 ? 1e-300 : 1e300;
+                grid.x.push_back(side * fx);
+                grid.y.push_back(side * fy);
+                continue;
+            }
+            grid.x.push_back(x0 + (x1 - x0) * fx);
+            grid.y.push_back(y0 + (y1 - y0) * fy);
         }
     return grid;
 }
@@ -113,23 +154,33 @@ std::size_t disagreements(const std::vector<double>& x, const std::vector<double
     return count;
 }
 
-void benchmark(std::int32_t n, kyxFunctionType nearwalk, bool withRandomOrder)
+// Median seconds of two calls timed alternately, run by run.
+template <typename First, typename Second>
+std::pair<double, double> alternatingMedians(int runs, First&& first, Second&& second)
+{
+    std::vector<double> a, b;
+    for (int r = 0; r < runs; ++r) {
+        a.push_back(medianSeconds(1, first));
+        b.push_back(medianSeconds(1, second));
+    }
+    return {medianSeconds(runs, [&, k = 0]() mutable { return a[std::size_t(k++)]; }),
+            medianSeconds(runs, [&, k = 0]() mutable { return b[std::size_t(k++)]; })};
+}
+
+void benchmark(std::int32_t n, Family family, kyxFunctionType nearwalk, kyxFunctionType versus, bool withRandomOrder)
 {
     const int runs = n >= 1000000 ? 5 : 9;
     // A random-order walk crosses about sqrt(n) triangles: far slower, so
     // fewer runs.
     const int randomRuns = n >= 1000000 ? 1 : 3;
     std::mt19937_64 random(20261207 + std::uint64_t(n));
-    std::uniform_real_distribution<double> coordinate(0.0, 1.0);
-    std::vector<double> x(std::size_t(n), 0.0), y(std::size_t(n), 0.0);
-    for (std::int32_t k = 0; k < n; ++k) {
-        x[std::size_t(k)] = coordinate(random);
-        y[std::size_t(k)] = coordinate(random);
-    }
+    const Points data = dataPoints(family, n, random);
+    const std::vector<double>& x = data.x;
+    const std::vector<double>& y = data.y;
     const ky::ArrayHandle X = column(x), Y = column(y);
     const Triangulation triangulation = triangulate(X.get(), Y.get());
     const kyArray* tri = triangulation.tri.get();
-    const Queries grid = gridQueries(x, y), random_ = shuffled(grid, 7);
+    const Queries grid = gridQueries(family, x, y), random_ = shuffled(grid, 7);
     const ky::ArrayHandle gridX = column(grid.x), gridY = column(grid.y);
     const ky::ArrayHandle randomX = column(random_.x), randomY = column(random_.y);
     std::printf("\nn = %d data points, %d triangles (sweeptri, %.3f s), %zu queries, median of %d runs (random order %d)\n",
@@ -164,6 +215,15 @@ void benchmark(std::int32_t n, kyxFunctionType nearwalk, bool withRandomOrder)
         });
     };
     const double wholeGrid = nearwalkSeconds(gridX, gridY, false, gridAnswers);
+    // The other build on the same call, alternating with this one.
+    std::pair<double, double> versusGrid{0.0, 0.0};
+    if (versus != nullptr) {
+        const std::vector<const kyArray*> args{X.get(), Y.get(), tri, gridX.get(), gridY.get()};
+        const auto timed = [&](kyxFunctionType entry) {
+            return [&args, entry] { return checked(ky::runCall(entry, 1, args), "nearwalk").seconds; };
+        };
+        versusGrid = alternatingMedians(runs, timed(nearwalk), timed(versus));
+    }
     const double walksGrid = nearwalkSeconds(gridX, gridY, true, gridAnswers);
     // In random order the walks dominate: the whole call alone is timed.
     const double wholeRandom = withRandomOrder ? nearwalkSeconds(randomX, randomY, false, randomAnswers) : 0.0;
@@ -195,6 +255,9 @@ void benchmark(std::int32_t n, kyxFunctionType nearwalk, bool withRandomOrder)
     if (withRandomOrder) std::printf("  random %.2f", (kdBuild + kdRandomQueries) / wholeRandom);
     std::printf("\n");
     std::printf("  ratio (nanoflann queries) / (nearwalk walks alone):      grid %.2f\n", kdGridQueries / walksGrid);
+    if (versus != nullptr)
+        std::printf("  versus: this build %.4f s, the other %.4f s (alternating); ratio other / this %.3f\n",
+                    versusGrid.first, versusGrid.second, versusGrid.second / versusGrid.first);
     std::printf("  answers farther than nanoflann's: grid %zu", disagreements(x, y, grid, gridAnswers.get(), kdGrid));
     if (withRandomOrder)
         std::printf(", random %zu", disagreements(x, y, random_, randomAnswers.get(), kdRandom));
@@ -208,15 +271,33 @@ int main(int argc, char** argv)
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     std::vector<std::int32_t> sizes;
     bool withRandomOrder = true;
+    Family family = Family::uniform;
+    const char* versusPath = nullptr;
     for (int a = 1; a < argc; ++a) {
-        if (std::string(argv[a]) == "--grid-only")
+        const std::string argument = argv[a];
+        if (argument == "--grid-only") {
             withRandomOrder = false;
-        else
+        } else if (argument == "--family" && a + 1 < argc) {
+            const std::string name = argv[++a];
+            if (name == "uniform") family = Family::uniform;
+            else if (name == "two-scales") family = Family::twoScales;
+            else if (name == "far-point") family = Family::farPoint;
+            else {
+                std::fprintf(stderr, "unknown family %s (uniform, two-scales, far-point)\n", name.c_str());
+                return 2;
+            }
+        } else if (argument == "--grid" && a + 1 < argc) {
+            gridSide = std::max(2, std::atoi(argv[++a]));
+        } else if (argument == "--versus" && a + 1 < argc) {
+            versusPath = argv[++a];
+        } else {
             sizes.push_back(static_cast<std::int32_t>(std::atol(argv[a])));
+        }
     }
     if (sizes.empty()) sizes = {100000, 1000000};
     const kyxFunctionType nearwalk =
         ky::loadPlugin(std::string(NEARWALK_BENCH_PLUGIN_DIR) + "/nearwalk" + ky::pluginSuffix);
-    for (const std::int32_t n : sizes) benchmark(n, nearwalk, withRandomOrder);
+    const kyxFunctionType versus = versusPath != nullptr ? ky::loadPlugin(versusPath) : nullptr;
+    for (const std::int32_t n : sizes) benchmark(n, family, nearwalk, versus, withRandomOrder);
     return 0;
 }

@@ -4,9 +4,17 @@
 // (well-formed) sparse layout. A call ends with one of the plug-in's own
 // errors or returns, in XI's shape, whole point numbers from 1 to n, and
 // NaN for query points with a NaN or infinite coordinate.
+//
+// A quarter of the inputs are judged by exact brute force instead: small
+// sets of points at any magnitudes (small whole numbers times up to three
+// powers of two from 2^-1074 to 2^1018, mixed in one set), triangulated by
+// sweeptri, and queries of the same kind; every answer of a call that
+// issues no warning must be a nearest data point.
 #include <algorithm>
 #include <cmath>
+#include <string>
 
+#include "exact_nearest.hpp"
 #include "fuzz_support.hpp"
 #include "plugin_testing.hpp"
 
@@ -41,12 +49,54 @@ ArrayHandle neighbourMatrix(FuzzedDataProvider& input, std::int32_t n)
     return s;
 }
 
+// Coordinates of any magnitude: a whole number from -7 to 7 times one of
+// the powers of two of the set.
+struct MagnitudeMix {
+    double scales[3];
+
+    explicit MagnitudeMix(FuzzedDataProvider& input)
+    {
+        for (double& scale : scales) scale = std::ldexp(1.0, input.ConsumeIntegralInRange<int>(-1074, 1018));
+    }
+
+    double next(FuzzedDataProvider& input) const
+    {
+        const double scale = scales[input.ConsumeIntegralInRange<int>(0, 2)];
+        return scale * input.ConsumeIntegralInRange<int>(-7, 7);
+    }
+};
+
+void judgedDelaunayCall(FuzzedDataProvider& input, kyxFunctionType nearwalk)
+{
+    static const kyxFunctionType sweeptri = testing::builtPlugin("sweeptri");
+    const MagnitudeMix mix(input);
+    const auto n = input.ConsumeIntegralInRange<std::int32_t>(3, 24);
+    const auto queries = input.ConsumeIntegralInRange<std::int32_t>(1, 12);
+    std::vector<double> x, y, qx, qy;
+    for (std::int32_t k = 0; k < n; ++k) x.push_back(mix.next(input)), y.push_back(mix.next(input));
+    for (std::int32_t q = 0; q < queries; ++q) qx.push_back(mix.next(input)), qy.push_back(mix.next(input));
+    const ArrayHandle xs = testing::row(x), ys = testing::row(y), xi = testing::row(qx), yi = testing::row(qy);
+    // Repeated points and sets on one line have no triangulation to judge.
+    const CallOutcome triangulated = testing::call(sweeptri, 1, {xs.get(), ys.get()});
+    if (triangulated.error || !triangulated.result || triangulated.result->m == 0) return;
+    const CallOutcome outcome = testing::call(nearwalk, 1, {xs.get(), ys.get(), triangulated.result.get(), xi.get(), yi.get()});
+    if (outcome.error) fault("a search over sweeptri's triangles failed: " + *outcome.error);
+    // A walk that spends its budget may stop short, and says so.
+    if (!outcome.warnings.empty()) return;
+    const std::vector<double> found = testing::values(outcome.result.get());
+    if (!nearwalk::testing::answersNotNearest(x, y, qx, qy, found).empty()) fault("an answer that is not a nearest point");
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     static const kyxFunctionType nearwalk = testing::builtPlugin("nearwalk");
     FuzzedDataProvider input(data, size);
+    if (input.ConsumeIntegralInRange<int>(0, 3) == 0) {
+        judgedDelaunayCall(input, nearwalk);
+        return 0;
+    }
     const auto n = input.ConsumeIntegralInRange<std::int32_t>(0, 40);
     const auto triangles = input.ConsumeIntegralInRange<std::int32_t>(0, 60);
     const auto queryRows = input.ConsumeIntegralInRange<std::int32_t>(0, 6);

@@ -269,6 +269,16 @@ TEST_F(InstallerTest, AnswerOf260CharactersIsRefusedNotCut) {
     expectToolDeletedLast();
 }
 
+TEST_F(InstallerTest, AnswerWithANulByteIsRefusedNotCut) {
+    const std::string typed = std::string("C:\\lib\0x", 8);
+    EXPECT_EQ(run(typed + "\n"), -1);
+    EXPECT_EQ(platform.error(), couldNotCreate("C:\\lib<NUL>x"));
+    EXPECT_TRUE(platform.createAttempts.empty());
+    EXPECT_TRUE(platform.commands.empty());
+    EXPECT_EQ(recorded(), "<none>");
+    expectToolDeletedLast();
+}
+
 // ---- resolving the answer ----------------------------------------------------
 
 struct ResolveCase {

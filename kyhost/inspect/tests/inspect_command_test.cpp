@@ -216,6 +216,22 @@ TEST_F(InspectCommand, APictureThatCannotBeWrittenIsAnError)
     EXPECT_EQ(r.out.find("picture:"), std::string::npos);
 }
 
+TEST_F(InspectCommand, APictureCutShortByAFullPlaceIsRemoved)
+{
+    // A file size limit (with its signal ignored) makes writes fail the way
+    // a full disk does, part-way through the picture.
+    const auto [x, y] = grid(30);
+    ASSERT_EQ(kyhost({"sweeptri", "csv:" + x, "csv:" + y, "--out", path("tri.csv")}).status, 0);
+    for (const char* name : {"cut.svg", "cut.png"}) {
+        const std::string out = path(name);
+        const ProcessResult r = runProcess({"/bin/sh", "-c", "trap '' XFSZ; ulimit -f 4; exec \"$0\" \"$@\"", KY_KYHOST,
+                                            "draw", "csv:" + x, "csv:" + y, "csv:" + path("tri.csv"), "--out", out});
+        EXPECT_EQ(r.status, 2) << name << r.err;
+        EXPECT_EQ(r.err, "error: cannot write picture " + out + ": File too large\n");
+        EXPECT_FALSE(fs::exists(out)) << name;
+    }
+}
+
 TEST_F(InspectCommand, DemoChecksAndDrawsThroughTheSameCode)
 {
     const ProcessResult r = kyhost({"demo", "--points", "300", "--svg", path("demo.png")});

@@ -223,6 +223,10 @@ class Triangulation:
             n = indptr.size - 1
             matrix = scipy.sparse.csc_matrix((np.ones(indices.size), indices, indptr), shape=(n, n))
             matrix.has_sorted_indices = True
+            # Read-only, so that nearwalk reads the layout in place instead
+            # of a copy per call.
+            for index in (indptr, indices, matrix.indptr, matrix.indices):
+                index.flags.writeable = False
             return matrix
         return self._cached("_s_value", compute)
 

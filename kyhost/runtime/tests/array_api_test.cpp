@@ -44,6 +44,15 @@ TEST(GetString, RefusesNonTextAndReadsMatricesInStorageOrder)
     EXPECT_STREQ(buffer, "acbd");
 }
 
+TEST(GetString, ATextWithANulByteInsideIsNotAString)
+{
+    // As a C string it would read as "pic", another name than the one given.
+    ky::ArrayHandle name = text(std::string("pic\0.svg", 8));
+    char buffer[16];
+    EXPECT_NE(kyGetString(name.get(), buffer, sizeof buffer), 0);
+    EXPECT_STREQ(buffer, "pic");
+}
+
 TEST(ArrayLimits, SizesThatDoNotFitAreRefusedNotWrapped)
 {
     EXPECT_THROW(ky::createDouble(-1, 3), ky::CallError);

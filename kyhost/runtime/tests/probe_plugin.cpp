@@ -30,6 +30,13 @@ extern "C" KYX_EXPORT void kyxFunction(int outputCount, kyArray* outputs[], int 
         kyxWarnMsgTxt("second");
         outputs[0] = kyCreateDoubleMatrix(1, 1, kyREAL);
         kyGetPr(outputs[0])[0] = 42;
+    } else if (what == "sum" || what == "warn-then-sum") {  // the sum of its second input's doubles
+        if (what == "warn-then-sum") kyxWarnMsgTxt("probe warns");
+        const double* values = kyGetPr(inputs[1]);
+        double sum = 0;
+        for (int32_t k = 0; k < kyGetNumberOfElements(inputs[1]); ++k) sum += values[k];
+        outputs[0] = kyCreateDoubleMatrix(1, 1, kyREAL);
+        kyGetPr(outputs[0])[0] = sum;
     } else if (what == "destroy-input") {
         kyDestroyArray(const_cast<kyArray*>(inputs[1]));
     } else if (what == "free-foreign") {
