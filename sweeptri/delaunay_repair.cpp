@@ -255,6 +255,11 @@ Cover Repair::matchSides(const HullCycle& hull)
 // the hull's boundary, and the rows must number 2n - 2 - h.
 bool Repair::fillUncovered()
 {
+    // Filling is for pockets and holes beside rows that are mostly there.
+    // Where the sweep wrote less than three quarters of the rows (a far
+    // point can leave it writing none), the recomputation, with its own
+    // order of rows, is both cheaper and what such a call has always given.
+    if (count_ < expected_ - expected_ / 4) return false;
     std::vector<DirectedSide> outline;
     std::size_t i = 0, j = 0;
     while (i < open_.size() || j < boundary_.size()) {

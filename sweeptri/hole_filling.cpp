@@ -1,13 +1,18 @@
 #include "hole_filling.hpp"
 
+#include <algorithm>
 #include <deque>
 #include <exception>
 #include <new>
 #include <unordered_map>
 #include <utility>
+#include <vector>
 
 #include <CGAL/Constrained_Delaunay_triangulation_2.h>
 #include <CGAL/Constrained_triangulation_face_base_2.h>
+#include <CGAL/Spatial_sort_traits_adapter_2.h>
+#include <CGAL/hilbert_sort.h>
+#include <CGAL/property_map.h>
 #include <CGAL/Triangulation_face_base_with_info_2.h>
 #include <CGAL/Triangulation_vertex_base_with_info_2.h>
 
@@ -59,18 +64,35 @@ bool fillRegion(const std::vector<DirectedSide>& boundary, const std::vector<std
     Constrained triangulation;
     std::unordered_map<std::int32_t, Constrained::Vertex_handle> vertices;
     // Every corner goes in before any side is constrained: a point on a
-    // side inserted later would split a constrained edge.
-    const auto addVertex = [&](std::int32_t i) {
-        if (vertices.count(i) != 0) return;
-        const Constrained::Vertex_handle v = triangulation.insert(ExactPoint(xy[2 * i], xy[2 * i + 1]));
-        v->info() = i;
-        vertices.emplace(i, v);
-    };
+    // side inserted later would split a constrained edge. They go in along
+    // a Hilbert curve (CGAL's median policy: no randomness, so the same
+    // points give the same rows), each located from the face of the one
+    // before: inserting them in the order the rows name them made each
+    // location walk across the region, quadratic on long pockets.
+    std::vector<std::int32_t> corners;
     try {
-        for (const std::int32_t i : loosePoints) addVertex(i);
+        corners.reserve(loosePoints.size() + 2 * boundary.size());
+        corners.insert(corners.end(), loosePoints.begin(), loosePoints.end());
         for (const DirectedSide& side : boundary) {
-            addVertex(side.from);
-            addVertex(side.to);
+            corners.push_back(side.from);
+            corners.push_back(side.to);
+        }
+        std::sort(corners.begin(), corners.end());
+        corners.erase(std::unique(corners.begin(), corners.end()), corners.end());
+        std::vector<ExactPoint> points;
+        points.reserve(corners.size());
+        for (const std::int32_t i : corners) points.emplace_back(xy[2 * i], xy[2 * i + 1]);
+        std::vector<std::size_t> order(points.size());
+        for (std::size_t k = 0; k < order.size(); ++k) order[k] = k;
+        using ByIndex = CGAL::Spatial_sort_traits_adapter_2<ExactKernel, CGAL::Pointer_property_map<ExactPoint>::type>;
+        CGAL::hilbert_sort(order.begin(), order.end(), ByIndex(CGAL::make_property_map(points)),
+                           CGAL::Hilbert_sort_median_policy());
+        Constrained::Face_handle hint;
+        for (const std::size_t k : order) {
+            const Constrained::Vertex_handle v = triangulation.insert(points[k], hint);
+            v->info() = corners[k];
+            vertices.emplace(corners[k], v);
+            hint = v->face();
         }
         // A side through another corner is constrained in two parts; sides
         // that overlap or cross end the fill.

@@ -83,5 +83,26 @@ TEST(BeachSearch, PocketsAlongANearlyStraightHullAreCompletedNotRecomputed)
     }
 }
 
+TEST(BeachSearch, RowsMostlyMissingAreRecomputedNotFilled)
+{
+    // A cluster 1e-10 wide and one point 1e300 away: the sweep's doubles
+    // give almost no usable rows. Filling the whole hull would triangulate
+    // every point in a second way (and slowly, each in-circle test with the
+    // far point exact); the recomputation gives its own rows.
+    std::mt19937_64 random(9);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    std::vector<double> x, y;
+    for (int k = 0; k < 3000; ++k) {
+        x.push_back(1e-10 * unit(random));
+        y.push_back(1e-10 * unit(random));
+    }
+    x.push_back(1e300);
+    y.push_back(-1e300);
+    const Triangulation result = callCore(x, y, true);
+    ASSERT_FALSE(result.error);
+    EXPECT_EQ(lastCertifiedPath, CertifiedPath::Recomputed);
+    EXPECT_TRUE(exactlyDelaunay(x, y, result.rows));
+}
+
 }  // namespace
 }  // namespace sweeptri::testing
