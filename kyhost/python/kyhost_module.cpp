@@ -12,6 +12,8 @@
 #include "point_faults.hpp"
 #include "triangle_adjacency.hpp"
 #include "kyhost_embed.hpp"
+#include "linked_calls.hpp"
+#include "prepared_interpolation.hpp"
 #include "python_inputs.hpp"
 #include "python_results.hpp"
 
@@ -155,6 +157,11 @@ py::tuple inputStorage(py::handle value)
 
 }  // namespace
 
+py::object runLinked(LinkedLookup lookup, py::handle name, const py::args& arguments, int nargout)
+{
+    return runFunction(lookup, name, arguments, nargout);
+}
+
 }  // namespace kyhost_python
 
 PYBIND11_MODULE(_kyhost, module)
@@ -234,4 +241,5 @@ PYBIND11_MODULE(_kyhost, module)
     module.attr("__version__") = KY_VERSION;
     bindInspect(module);
     bindTriangleAdjacency(module);
+    bindPreparedInterpolation(module);
 }
