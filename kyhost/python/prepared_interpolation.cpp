@@ -44,7 +44,6 @@ void bindPreparedInterpolation(py::module_& module)
         .def(
             "__call__",
             [](KeptMesh& self, const py::args& arguments) {
-                if (!self.ready()) throw py::value_error("kyhost: the interpolation is not prepared: call prepare() first");
                 const trinterp::KeptMeshInUse inUse(self);
                 return runLinked(&answering, py::str("trinterp"), arguments, 1);
             },
