@@ -89,6 +89,7 @@ void certifiedRows(kyArray* result, const double* x, const double* y, int scaleE
             // certificate proved it, only the sides it found not Delaunay,
             // and those of rows the flips rewrite, need testing.
             trimTriangleBuffer(result, triangleCapacity, triangleCount);
+            giveBackAllSweepBlocks();
             announceRereading();
             if (repairByFlips(kyGetPr(result), triangleCount, x, y, siteCount, scaleExponent, hull,
                               &sidesNotDelaunay())) {
@@ -101,6 +102,7 @@ void certifiedRows(kyArray* result, const double* x, const double* y, int scaleE
             // are checked, completed and flipped.
             const std::vector<SuspectSide>* suspects = unvouchedSides();
             trimTriangleBuffer(result, triangleCapacity, triangleCount);
+            giveBackAllSweepBlocks();
             announceRereading();
             const std::int32_t rows = completeAndRepair(kyGetPr(result), triangleCount, triangleCapacity, x, y,
                                                         siteCount, scaleExponent, hull, suspects);
@@ -114,8 +116,9 @@ void certifiedRows(kyArray* result, const double* x, const double* y, int scaleE
     } catch (const std::bad_alloc&) {
         kyxErrMsgTxt("Out of memory.");
     }
-    // The sweep's records and tables are not read again: their memory goes
-    // to the recomputation.
+    // Nothing reads the sweep's records and tables after the sweep (the
+    // certificate's findings are copied out first): their memory goes to the
+    // repairs and the recomputation, so that those do not raise the peak.
     giveBackAllSweepBlocks();
     lastCertifiedPath = CertifiedPath::Recomputed;
     announceRereading();

@@ -1,7 +1,7 @@
 // The host blocks a sweep takes for its records and tables (pool blocks,
 // slots, the event queue, the beach line's index), remembered so that a
-// sweep that is abandoned can give them all back before the exact
-// recomputation takes its own memory.
+// finished or abandoned sweep can give them all back before a repair or the
+// exact recomputation takes its own memory.
 #pragma once
 
 #include <cstddef>

@@ -11,6 +11,7 @@
 #include "inspect_bindings.hpp"
 #include "point_faults.hpp"
 #include "triangle_adjacency.hpp"
+#include "triangulation_bindings.hpp"
 #include "kyhost_embed.hpp"
 #include "linked_calls.hpp"
 #include "prepared_interpolation.hpp"
@@ -241,5 +242,6 @@ PYBIND11_MODULE(_kyhost, module)
     module.attr("__version__") = KY_VERSION;
     bindInspect(module);
     bindTriangleAdjacency(module);
+    bindTriangulation(module);
     bindPreparedInterpolation(module);
 }

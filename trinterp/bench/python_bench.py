@@ -102,10 +102,9 @@ def memory_of(library, options):
     grown = resident_bytes() - before
     kept = ""
     if library == "kyhost":
-        t = interpolator.tri
-        kept = (f", of which the kept mesh {interpolator.nbytes / 1e6:.0f} MB, the triangulation's rows and points "
-                f"{(t._tri.nbytes + t._local.nbytes + t._x.nbytes + t._y.nbytes) / 1e6:.0f} MB, the values "
-                f"{interpolator.values.nbytes / 1e6:.0f} MB")
+        held = sum(v.nbytes for v in vars(interpolator.tri).values() if isinstance(v, np.ndarray))
+        kept = (f", of which the kept mesh {interpolator.nbytes / 1e6:.0f} MB, the triangulation's arrays "
+                f"{held / 1e6:.0f} MB, the values {interpolator.values.nbytes / 1e6:.0f} MB")
     print(f"  {library:8} resident set grown by {grown / 1e6:.0f} MB{kept}", flush=True)
 
 

@@ -2,8 +2,9 @@
 
 High level, 0-based integer arrays in the manner of scipy.spatial:
 
-- ``Triangulation(points)`` or ``Triangulation(x, y)``: simplices, neighbors,
-  convex_hull, vertex_neighbor_vertices, find_simplex, nearest, check, plot.
+- ``Triangulation(points)`` or ``Triangulation(x, y)``: simplices (counter-
+  clockwise), neighbors, convex_hull, vertex_neighbor_vertices, transform,
+  find_simplex, nearest, query (as cKDTree's), check, plot.
 - ``check(x, y, tri)`` and ``draw(x, y, tri, path)``: the exact check and the
   picture of any triangulation, as ``kyhost check`` and ``kyhost draw`` make them.
 - ``griddata``, ``LinearNDInterpolator``, ``NaturalNeighborInterpolator`` and

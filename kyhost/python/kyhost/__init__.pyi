@@ -1,5 +1,5 @@
 import os
-from typing import Any, Optional, Tuple, Union, overload
+from typing import Any, Optional, Sequence, Tuple, Union, overload
 
 import numpy as np
 import numpy.typing as npt
@@ -27,12 +27,16 @@ class Triangulation:
     points: np.ndarray
     npoints: int
     nsimplex: int
+    ndim: int
     simplices: np.ndarray
     neighbors: np.ndarray
     convex_hull: np.ndarray
     vertex_neighbor_vertices: Tuple[np.ndarray, np.ndarray]
     vertex_to_simplex: np.ndarray
     coplanar: np.ndarray
+    transform: np.ndarray
+    min_bound: np.ndarray
+    max_bound: np.ndarray
     def __init__(self, x: ArrayLike, y: Optional[ArrayLike] = None, *, merge_duplicates: bool = False) -> None: ...
     @overload
     def nearest(self, xi: ArrayLike, yi: Optional[ArrayLike] = None, *, return_distance: bool = False,
@@ -40,6 +44,8 @@ class Triangulation:
     @overload
     def nearest(self, xi: Any, yi: Any = None, *, return_distance: bool = True,
                 keep_order: bool = False) -> Tuple[np.ndarray, np.ndarray]: ...
+    def query(self, x: ArrayLike, k: Union[int, Sequence[int]] = 1, *, distance_upper_bound: float = ...,
+              workers: int = 1) -> Tuple[Any, Any]: ...
     def find_simplex(self, xi: ArrayLike, yi: Optional[ArrayLike] = None, *, bruteforce: bool = False,
                      tol: Optional[float] = None, return_barycentric: bool = False) -> Any: ...
     def interpolate(self, values: ArrayLike, xi: ArrayLike, yi: Optional[ArrayLike] = None, *,

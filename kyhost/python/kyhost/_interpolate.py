@@ -220,7 +220,15 @@ class _TriangulationInterpolator:
             return _plugin_call(self.tri, self._columns, self._method)(qx, qy)
         prepared = _kyhost._PreparedInterpolation()
         ux, uy = self.tri._used_coordinates()
-        answers = prepared.prepare(ux, uy, self._columns, self.tri._tri, qx, qy, self._method)
+        # The triangulation makes its float rows for the plug-in when asked;
+        # they are not kept for this object, whose later calls need only the
+        # kept mesh.
+        made = "_tri_value" not in self.tri.__dict__
+        try:
+            answers = prepared.prepare(ux, uy, self._columns, self.tri._tri, qx, qy, self._method)
+        finally:
+            if made:
+                self.tri.__dict__.pop("_tri_value", None)
         self._prepared = prepared
         return answers
 

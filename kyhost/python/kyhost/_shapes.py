@@ -14,16 +14,24 @@ def _real(values, name: str) -> np.ndarray:
     return array
 
 
-def coordinate_pair(x, y, xname: str = "x", yname: str = "y") -> Tuple[np.ndarray, np.ndarray]:
+def _vector(values: np.ndarray, copy: bool) -> np.ndarray:
+    vector = np.ascontiguousarray(values, dtype=np.float64)
+    if copy and np.may_share_memory(vector, values):
+        vector = vector.copy()
+    return vector
+
+
+def coordinate_pair(x, y, xname: str = "x", yname: str = "y", *,
+                    copy: bool = False) -> Tuple[np.ndarray, np.ndarray]:
     """Points as two contiguous float64 vectors, from x and y of one length
-    (1-D, or (n, 1) / (1, n) columns and rows), or from x alone of shape (n, 2)."""
+    (1-D, or (n, 1) / (1, n) columns and rows), or from x alone of shape (n, 2).
+    With copy=True the vectors never share memory with the arguments."""
     if y is None:
         points = _real(x, "points")
         if points.ndim != 2 or points.shape[1] != 2:
             raise ValueError(f"points must have shape (n, 2), one row (x, y) per point; got shape {points.shape}"
                              f" (for separate coordinates pass {xname} and {yname})")
-        return (np.ascontiguousarray(points[:, 0], dtype=np.float64),
-                np.ascontiguousarray(points[:, 1], dtype=np.float64))
+        return _vector(points[:, 0], copy), _vector(points[:, 1], copy)
     vectors = []
     for values, name in ((x, xname), (y, yname)):
         array = _real(values, name)
@@ -32,7 +40,7 @@ def coordinate_pair(x, y, xname: str = "x", yname: str = "y") -> Tuple[np.ndarra
         if array.ndim != 1:
             hint = " (an (n, 2) array of points goes alone, as the first argument)" if array.ndim == 2 else ""
             raise ValueError(f"{name} must be a vector of n coordinates; got shape {array.shape}{hint}")
-        vectors.append(np.ascontiguousarray(array, dtype=np.float64))
+        vectors.append(_vector(array, copy))
     if vectors[0].size != vectors[1].size:
         raise ValueError(f"{xname} and {yname} must have the same length; got {vectors[0].size} and {vectors[1].size}")
     return vectors[0], vectors[1]
@@ -58,6 +66,18 @@ def query_pair(xi, yi) -> Tuple[np.ndarray, np.ndarray, tuple]:
     shape = qx.shape
     return (np.ascontiguousarray(qx, dtype=np.float64).reshape(-1),
             np.ascontiguousarray(qy, dtype=np.float64).reshape(-1), shape)
+
+
+def point_vectors(x) -> Tuple[np.ndarray, np.ndarray, tuple]:
+    """Query points given as cKDTree's query takes them: an array whose last
+    axis holds (x, y); returns them as two flat float64 vectors and the
+    shape of the other axes."""
+    points = _real(x, "x")
+    if points.ndim == 0 or points.shape[-1] != 2:
+        raise ValueError(f"x must consist of vectors of length 2 but has shape {points.shape}")
+    shape = points.shape[:-1]
+    return (np.ascontiguousarray(points[..., 0], dtype=np.float64).reshape(-1),
+            np.ascontiguousarray(points[..., 1], dtype=np.float64).reshape(-1), shape)
 
 
 def triangle_rows(tri, name: str = "tri") -> np.ndarray:

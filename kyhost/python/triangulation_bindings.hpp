@@ -1,0 +1,13 @@
+// kyhost._kyhost's classes behind kyhost.Triangulation: _TriangulationIndex
+// (neighbours, adjacency, nearest and k nearest points) and _PointLocator
+// (find_simplex), with _barycentric_transform. They take the object's own
+// arrays (copies it made of the caller's) and keep references to them.
+#pragma once
+
+#include <pybind11/pybind11.h>
+
+namespace kyhost_python {
+
+void bindTriangulation(pybind11::module_& module);
+
+}  // namespace kyhost_python
