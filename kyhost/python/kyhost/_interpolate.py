@@ -239,6 +239,10 @@ class _TriangulationInterpolator:
         state["_prepared"] = None
         return state
 
+    def __setstate__(self, state):
+        # Objects pickled before the kept mesh lack its two attributes.
+        self.__dict__.update({"_keep": True, **state, "_prepared": None})
+
     @property
     def nbytes(self) -> int:
         """Bytes of the mesh and values kept for later calls (0 before the
