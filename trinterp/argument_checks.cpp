@@ -91,4 +91,13 @@ CheckedArguments checkArguments(int outputCount, int inputCount, const kyArray* 
     return checked;
 }
 
+void checkQueries(const kyArray* xi, const kyArray* yi, std::int32_t valueCount)
+{
+    if (kyGetM(yi) != kyGetM(xi) || kyGetN(yi) != kyGetN(xi)) kyxErrMsgTxt("XI and YI must be the same size.");
+    checkRealFull(xi, "XI");
+    checkRealFull(yi, "YI");
+    const std::int64_t resultSize = std::int64_t{kyGetNumberOfElements(xi)} * valueCount;
+    if (valueCount != 1 && resultSize > INT32_MAX) kyxErrMsgTxt("ZI would exceed the largest array size.");
+}
+
 }  // namespace trinterp

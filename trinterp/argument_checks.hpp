@@ -22,4 +22,10 @@ struct CheckedArguments {
 
 CheckedArguments checkArguments(int outputCount, int inputCount, const kyArray* inputs[]);
 
+// The checks of the queries alone, for a later call over a kept mesh, in
+// the same order and with the same messages: XI and YI of one size, both
+// real full double matrices, and ZI within the largest array size for
+// valueCount values per point.
+void checkQueries(const kyArray* xi, const kyArray* yi, std::int32_t valueCount);
+
 }  // namespace trinterp

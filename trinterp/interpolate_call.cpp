@@ -4,7 +4,7 @@
 #include <cmath>
 #include <limits>
 
-#include "call_state.hpp"
+#include "call_steps.hpp"
 #include "internal_switches.hpp"
 #include "kyx.h"
 #include "mesh_setup.hpp"
@@ -28,18 +28,6 @@ const char* const notDelaunayWarning =
 // Queries per chunk: the unit of work of one thread, and where a walk
 // starts afresh from a row found on the calling thread.
 constexpr std::int32_t queriesPerChunk = 1024;
-
-// Z's values of the mesh's points, in its numbering, a point's k values
-// side by side.
-const double* valuesByPoint(const kyArray* z, const CheckedArguments& arguments, const Mesh& mesh)
-{
-    const std::int64_t n = arguments.pointCount, k = arguments.valueCount, used = mesh.pointCount;
-    const double* source = kyGetPr(z);
-    auto* values = takeWritten<double>(used * k);
-    for (std::int64_t p = 0; p < used; ++p)
-        for (std::int64_t j = 0; j < k; ++j) values[p * k + j] = source[mesh.originalPoint[p] + j * n];
-    return values;
-}
 
 // Each chunk's walk starts from the row where a walk to its first query
 // ended, walking from chunk to chunk along the queries' order.
@@ -89,7 +77,7 @@ void answerUnresolved(QueryJob& job, NaturalScratch& scratch)
     bool any = false;
     for (std::int32_t q = 0; q < job.count && !any; ++q) any = job.unresolved[q] != 0;
     if (!any) return;
-    if (job.mesh.buckets == nullptr) job.mesh.buckets = interpolationCall.mesh.buckets = buildRowBuckets(job.mesh);
+    if (job.mesh.buckets == nullptr) job.mesh.buckets = buildRowBuckets(job.mesh);
     for (std::int32_t q = 0; q < job.count; ++q)
         if (job.unresolved[q] != 0)
             answerAt(job, q, searchBuckets(job.mesh, job.xy[2 * std::int64_t{q}], job.xy[2 * std::int64_t{q} + 1]),
@@ -106,13 +94,15 @@ double* createResult(kyArray* outputs[], const kyArray* xi, std::int32_t queryCo
     return result;
 }
 
-// Gives back the mesh's and the queries' large blocks once every query is
-// answered, so that the result can take their pages instead of fresh ones.
-void releaseWorkingMemory(const Mesh& mesh, const QueryJob& job)
+// Gives back the queries' large blocks, and the mesh's and the values'
+// when the call owns them, once every query is answered, so that the
+// result can take their pages instead of fresh ones.
+void releaseWorkingMemory(const QueryJob& job, bool ownsMesh)
 {
-    for (const void* block : {static_cast<const void*>(mesh.rows), static_cast<const void*>(mesh.rowNumber),
-                              static_cast<const void*>(mesh.xy), static_cast<const void*>(job.xy),
-                              static_cast<const void*>(job.values)})
+    kyFree(const_cast<double*>(job.xy));
+    if (!ownsMesh) return;
+    for (const void* block : {static_cast<const void*>(job.mesh.rows), static_cast<const void*>(job.mesh.rowNumber),
+                              static_cast<const void*>(job.mesh.xy), static_cast<const void*>(job.values)})
         kyFree(const_cast<void*>(block));
 }
 
@@ -120,47 +110,58 @@ void releaseWorkingMemory(const Mesh& mesh, const QueryJob& job)
 
 void setWalkBudget(std::int64_t steps) { forcedWalkBudget = std::max<std::int64_t>(0, steps); }
 
-void interpolate(int outputCount, kyArray* outputs[], int inputCount, const kyArray* inputs[])
+const double* valuesByPoint(const kyArray* z, const CheckedArguments& arguments, const Mesh& mesh)
+{
+    const std::int64_t n = arguments.pointCount, k = arguments.valueCount, used = mesh.pointCount;
+    const double* source = kyGetPr(z);
+    auto* values = takeWritten<double>(used * k);
+    for (std::int64_t p = 0; p < used; ++p)
+        for (std::int64_t j = 0; j < k; ++j) values[p * k + j] = source[mesh.originalPoint[p] + j * n];
+    return values;
+}
+
+void prepareMesh(const kyArray* inputs[])
 {
     InterpolationCall& call = interpolationCall;
-    call.warned = false;
-    call.arguments = checkArguments(outputCount, inputCount, inputs);
-    const CheckedArguments& arguments = call.arguments;
-    const kyArray* xi = inputs[4];
-    const std::int32_t queryCount = kyGetNumberOfElements(xi);
-    const std::int32_t k = arguments.valueCount;
-
     const double* x = kyGetPr(inputs[0]);
     const double* y = kyGetPr(inputs[1]);
-    call.scaleExponent = scaleExponentFor(x, y, arguments.pointCount);
-    buildMesh(x, y, arguments.pointCount, kyGetPr(inputs[3]), kyGetM(inputs[3]), call.scaleExponent);
-    const bool natural = arguments.method == Method::natural;
-    call.mesh.delaunay = natural && rowsAreDelaunay();
-    if (natural && !call.mesh.delaunay && !call.warned) {
-        call.warned = true;
+    call.scaleExponent = scaleExponentFor(x, y, call.arguments.pointCount);
+    buildMesh(x, y, call.arguments.pointCount, kyGetPr(inputs[3]), kyGetM(inputs[3]), call.scaleExponent);
+    call.mesh.delaunay = call.arguments.method == Method::natural && rowsAreDelaunay();
+}
+
+void warnIfNotDelaunay(bool natural, const Mesh& mesh)
+{
+    if (natural && !mesh.delaunay && !interpolationCall.warned) {
+        interpolationCall.warned = true;
         kyxWarnMsgTxt(notDelaunayWarning);
     }
-    if (queryCount == 0 || k == 0 || call.mesh.firstRow < 0) {
+}
+
+void answerCall(kyArray* outputs[], const kyArray* xi, const kyArray* yi, const Mesh& mesh, int scaleExponent,
+                bool natural, const double* values, std::int32_t k, bool ownsMesh)
+{
+    const std::int32_t queryCount = kyGetNumberOfElements(xi);
+    if (queryCount == 0 || k == 0 || mesh.firstRow < 0) {
         createResult(outputs, xi, queryCount, k);
         return;
     }
 
-    const QueryOrder order =
-        orderQueries(kyGetPr(xi), kyGetPr(inputs[5]), queryCount, call.mesh.box, call.mesh.curveBox, call.scaleExponent);
+    const QueryOrder order = orderQueries(kyGetPr(xi), kyGetPr(yi), queryCount, mesh.box, mesh.curveBox, scaleExponent);
     if (order.count == 0) {
         createResult(outputs, xi, queryCount, k);
         return;
     }
-    if (!call.mesh.convex) call.mesh.buckets = buildRowBuckets(call.mesh);
+    QueryJob job{};
+    job.mesh = mesh;  // the call's buckets and side terms go into this copy only
+    if (!job.mesh.convex) job.mesh.buckets = buildRowBuckets(job.mesh);
 
     const int workers = workerCount(static_cast<std::int32_t>((std::int64_t{order.count} + queriesPerChunk - 1) / queriesPerChunk));
-    if (natural) call.mesh.sideTerms = sideTermsFor(call.mesh, order.count, workers);
+    if (natural) job.mesh.sideTerms = sideTermsFor(job.mesh, order.count, workers);
 
-    QueryJob job{};
-    job.mesh = call.mesh;
     job.natural = natural;
     job.valueCount = k;
-    job.values = valuesByPoint(inputs[2], arguments, call.mesh);
+    job.values = values;
     job.count = order.count;
     job.xy = order.xy;
     job.results = takeWritten<double>(std::int64_t{order.count} * k);
@@ -168,21 +169,34 @@ void interpolate(int outputCount, kyArray* outputs[], int inputCount, const kyAr
     job.chunkSize = queriesPerChunk;
     // Long enough to cross any ordinary triangulation several times over.
     job.walkBudget = forcedWalkBudget > 0 ? forcedWalkBudget
-                                          : 1000 + 8 * static_cast<std::int64_t>(std::sqrt(static_cast<double>(call.mesh.rowCount)));
-    job.chunkStart = call.mesh.convex ? chunkStarts(job) : nullptr;
+                                          : 1000 + 8 * static_cast<std::int64_t>(std::sqrt(static_cast<double>(mesh.rowCount)));
+    job.chunkStart = job.mesh.convex ? chunkStarts(job) : nullptr;
 
     auto* scratch = static_cast<NaturalScratch*>(kyCalloc(static_cast<std::size_t>(workers), sizeof(NaturalScratch)));
     if (natural)
-        for (int w = 0; w < workers; ++w) scratch[w] = takeNaturalScratch(call.mesh);
+        for (int w = 0; w < workers; ++w) scratch[w] = takeNaturalScratch(job.mesh);
     answerQueries(job, scratch, workers);
     answerUnresolved(job, scratch[0]);
 
     // Back into the caller's order: for k > 1 column j holds value j.
-    releaseWorkingMemory(call.mesh, job);
+    releaseWorkingMemory(job, ownsMesh);
     double* result = createResult(outputs, xi, queryCount, k);
     for (std::int32_t s = 0; s < order.count; ++s)
         for (std::int32_t j = 0; j < k; ++j)
             result[order.original[s] + std::int64_t{j} * queryCount] = job.results[std::int64_t{s} * k + j];
+}
+
+void interpolate(int outputCount, kyArray* outputs[], int inputCount, const kyArray* inputs[])
+{
+    InterpolationCall& call = interpolationCall;
+    call.warned = false;
+    call.arguments = checkArguments(outputCount, inputCount, inputs);
+    prepareMesh(inputs);
+    const bool natural = call.arguments.method == Method::natural;
+    warnIfNotDelaunay(natural, call.mesh);
+    const double* values = valuesByPoint(inputs[2], call.arguments, call.mesh);
+    answerCall(outputs, inputs[4], inputs[5], call.mesh, call.scaleExponent, natural, values, call.arguments.valueCount,
+               true);
 }
 
 }  // namespace trinterp

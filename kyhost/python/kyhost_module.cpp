@@ -13,6 +13,8 @@
 #include "triangle_adjacency.hpp"
 #include "triangulation_bindings.hpp"
 #include "kyhost_embed.hpp"
+#include "linked_calls.hpp"
+#include "prepared_interpolation.hpp"
 #include "python_inputs.hpp"
 #include "python_results.hpp"
 
@@ -171,6 +173,11 @@ py::tuple sparseLayoutStorage(py::handle value)
 
 }  // namespace
 
+py::object runLinked(LinkedLookup lookup, py::handle name, const py::args& arguments, int nargout)
+{
+    return runFunction(lookup, name, arguments, nargout);
+}
+
 }  // namespace kyhost_python
 
 PYBIND11_MODULE(_kyhost, module)
@@ -255,4 +262,5 @@ PYBIND11_MODULE(_kyhost, module)
     bindInspect(module);
     bindTriangleAdjacency(module);
     bindTriangulation(module);
+    bindPreparedInterpolation(module);
 }

@@ -3,6 +3,7 @@
 // whatever the runtime throws and turns it into a NULL result and the text
 // of kyhostLastError().
 #include "kyhost_embed.h"
+#include "kyhost_embed.hpp"
 
 #include <algorithm>
 #include <atomic>
@@ -231,6 +232,13 @@ const kyArray* resultAt(const kyhostCall* call, int index)
 
 }  // namespace
 
+kyhostFunction* kyhost::linkedFunction(kyxFunctionType entry, const char* name)
+{
+    return guarded<kyhostFunction*>(nullptr, [&] {
+        if (entry == nullptr || name == nullptr) fail("No linked function given.");
+        return registered(entry, "", std::string("linked:") + name);
+    });
+}
 
 extern "C" {
 

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "kyhost_embed.h"
+#include "kyx.h"
 
 namespace kyhost {
 
@@ -18,5 +19,11 @@ struct ArrayDeleter {
 };
 // An array the caller owns.
 using OwnedArray = std::unique_ptr<kyArray, ArrayDeleter>;
+
+// A function that the embedding program links in itself (plug-in code
+// built into a front end), to be run with kyhostRun as plug-ins are: in a
+// host call, with its memory, warnings and errors. name tells functions
+// apart; its library is "".
+KYHOST_EMBED_API kyhostFunction* linkedFunction(kyxFunctionType entry, const char* name);
 
 }  // namespace kyhost

@@ -90,6 +90,20 @@ ky::CallOutcome runPlugin(const Call& call)
 
 ky::CallOutcome runCore(const Call& call) { return run(&trinterp::interpolate, call); }
 
+ky::CallOutcome runKeeping(trinterp::KeptMesh& kept, const Call& call)
+{
+    const trinterp::KeptMeshInUse inUse(kept);
+    return run(&trinterp::interpolateAndKeep, call);
+}
+
+ky::CallOutcome runKept(trinterp::KeptMesh& kept, const Call& call)
+{
+    const std::vector<ky::ArrayHandle> made = arrays(call);
+    const std::vector<const kyArray*> inputs{made[4].get(), made[5].get()};
+    const trinterp::KeptMeshInUse inUse(kept);
+    return ky::testing::call(&trinterp::interpolateKept, 1, inputs);
+}
+
 std::vector<double> results(const ky::CallOutcome& outcome)
 {
     EXPECT_FALSE(outcome.error) << *outcome.error;

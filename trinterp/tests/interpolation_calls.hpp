@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "kept_mesh.hpp"
 #include "plugin_testing.hpp"
 
 namespace trinterp::testing {
@@ -34,6 +35,11 @@ struct Call {
 // Through the built plug-in, or through the core linked into the test.
 ky::CallOutcome runPlugin(const Call& call);
 ky::CallOutcome runCore(const Call& call);
+
+// The call through the core keeping its mesh in kept, and a later call of
+// the queries alone over kept (XI and YI as shaped in call).
+ky::CallOutcome runKeeping(trinterp::KeptMesh& kept, const Call& call);
+ky::CallOutcome runKept(trinterp::KeptMesh& kept, const Call& call);
 
 std::vector<double> results(const ky::CallOutcome& outcome);
 std::string errorOf(const ky::CallOutcome& outcome);

@@ -65,6 +65,8 @@ class LinearNDInterpolator:
     fill_value: Any
     points: np.ndarray
     values: np.ndarray
+    # Bytes of the mesh and values kept after the first call (0 before it).
+    nbytes: int
     def __init__(self, points: Any, values: ArrayLike, fill_value: Any = ..., rescale: bool = False) -> None: ...
     def __call__(self, *args: Any) -> np.ndarray: ...
 

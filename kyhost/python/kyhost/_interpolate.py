@@ -51,7 +51,8 @@ class _Values:
         self.complex = array.dtype.kind == "c"
         if self.complex:
             flat = np.concatenate([flat.real, flat.imag], axis=1)
-        self.columns = np.asfortranarray(flat, dtype=np.float64)
+        # Always a copy: the caller may change its array afterwards.
+        self.columns = np.array(flat, dtype=np.float64, order="F", copy=True)
 
     def columns_for(self, fill_value) -> np.ndarray:
         """The columns to interpolate. Where the answers outside must be set
@@ -64,19 +65,26 @@ class _Values:
         return np.asfortranarray(np.column_stack([self.columns, np.ones(self.columns.shape[0])]))
 
 
-def _evaluate(triangulation: Triangulation, values: _Values, columns: np.ndarray, qx: np.ndarray, qy: np.ndarray,
-              shape: tuple, method: str, fill_value):
-    """Runs the plug-in on flat queries and shapes the answers. When the
-    columns end with the ones of values.columns_for(), the queries whose last
-    answer is NaN get fill_value."""
+def _plugin_call(triangulation: Triangulation, columns: np.ndarray, method: str):
+    """run(qx, qy): the plug-in's answers for the columns over the triangulation."""
+    def run(qx, qy):
+        ux, uy = triangulation._used_coordinates()
+        return _kyhost.call("trinterp", ux, uy, columns, triangulation._tri, qx, qy, method)
+    return run
+
+
+def _evaluate(run, values: _Values, columns: np.ndarray, qx: np.ndarray, qy: np.ndarray, shape: tuple, fill_value):
+    """Answers flat queries with run(qx, qy) (the plug-in's answers for the
+    columns) and shapes them. When the columns end with the ones of
+    values.columns_for(), the queries whose last answer is NaN get
+    fill_value."""
     marked = columns.shape[1] > values.columns.shape[1]
     k = columns.shape[1]
     if k == 0 or qx.size == 0:
         answers = np.full((qx.size, k), np.nan)
     else:
-        ux, uy = triangulation._used_coordinates()
-        answers = np.asarray(_kyhost.call("trinterp", ux, uy, columns, triangulation._tri, qx, qy, method))
-        answers = answers.reshape(qx.size, k)  # for one column the plug-in answers in XI's (1-by-q) shape
+        # For one column the plug-in answers in XI's (1-by-q) shape.
+        answers = np.asarray(run(qx, qy)).reshape(qx.size, k)
     if marked:
         outside = np.isnan(answers[:, -1])
         answers = answers[:, :-1].copy()
@@ -94,7 +102,7 @@ def interpolate(triangulation: Triangulation, values, xi, yi=None, *, method: st
     prepared = _Values(values, triangulation.npoints, triangulation._kept)
     qx, qy, shape = query_pair(xi, yi)
     columns = prepared.columns_for(fill_value)
-    return _evaluate(triangulation, prepared, columns, qx, qy, shape, method, fill_value)
+    return _evaluate(_plugin_call(triangulation, columns, method), prepared, columns, qx, qy, shape, fill_value)
 
 
 def _triangulate(x: np.ndarray, y: np.ndarray) -> Triangulation:
@@ -145,10 +153,32 @@ def _query_points(arguments) -> Tuple[np.ndarray, np.ndarray, tuple]:
     return query_pair(array, None)
 
 
+def _own(array: np.ndarray, source) -> np.ndarray:
+    """array, copied when it may share memory with what the caller gave."""
+    if isinstance(source, tuple):
+        shared = any(isinstance(part, np.ndarray) and np.may_share_memory(array, part) for part in source)
+    else:
+        shared = isinstance(source, np.ndarray) and np.may_share_memory(array, source)
+    return array.copy() if shared else array
+
+
 class _TriangulationInterpolator:
+    """The interpolators' common part. The first call is the plug-in's call
+    and keeps the mesh it builds and the values by point (a
+    _kyhost._PreparedInterpolation); later calls answer over those copies
+    with the plug-in's query code, and give what the plug-in would give,
+    bit for bit."""
+
     _method = "linear"
 
     def __init__(self, points, values, fill_value=np.nan, rescale: bool = False):
+        self._setup(points, values, fill_value, rescale, keep=True)
+
+    def _setup(self, points, values, fill_value, rescale: bool, keep: bool):
+        """keep=False (griddata's one call): no copies of the points, and
+        each call is the plug-in's, keeping nothing."""
+        self._keep = keep
+        self._prepared = None
         if isinstance(points, Triangulation):
             if rescale:
                 raise ValueError("rescale=True cannot be used with a ready Triangulation as points")
@@ -156,6 +186,8 @@ class _TriangulationInterpolator:
             self.offset = self.scale = None
         else:
             x, y = _points_pair(points)
+            if keep:
+                x, y = _own(x, points), _own(y, points)
             self.offset = self.scale = None
             if rescale:
                 x, y, self.offset, self.scale = _rescaled(x, y)
@@ -179,7 +211,43 @@ class _TriangulationInterpolator:
         if self.scale is not None:
             qx = (qx - self.offset[0]) / self.scale[0]
             qy = (qy - self.offset[1]) / self.scale[1]
-        return _evaluate(self.tri, self._values, self._columns, qx, qy, shape, self._method, self.fill_value)
+        return _evaluate(self._answer, self._values, self._columns, qx, qy, shape, self.fill_value)
+
+    def _answer(self, qx: np.ndarray, qy: np.ndarray):
+        if self._prepared is not None:
+            return self._prepared(qx, qy)
+        if not self._keep:
+            return _plugin_call(self.tri, self._columns, self._method)(qx, qy)
+        prepared = _kyhost._PreparedInterpolation()
+        ux, uy = self.tri._used_coordinates()
+        # The triangulation makes its float rows for the plug-in when asked;
+        # they are not kept for this object, whose later calls need only the
+        # kept mesh.
+        made = "_tri_value" not in self.tri.__dict__
+        try:
+            answers = prepared.prepare(ux, uy, self._columns, self.tri._tri, qx, qy, self._method)
+        finally:
+            if made:
+                self.tri.__dict__.pop("_tri_value", None)
+        self._prepared = prepared
+        return answers
+
+    def __getstate__(self):
+        # The kept mesh is not pickled: an unpickled object keeps it anew at
+        # its first call.
+        state = self.__dict__.copy()
+        state["_prepared"] = None
+        return state
+
+    def __setstate__(self, state):
+        # Objects pickled before the kept mesh lack its two attributes.
+        self.__dict__.update({"_keep": True, **state, "_prepared": None})
+
+    @property
+    def nbytes(self) -> int:
+        """Bytes of the mesh and values kept for later calls (0 before the
+        first call), beside the triangulation ``tri`` and ``values``."""
+        return 0 if self._prepared is None else self._prepared.nbytes
 
     def __repr__(self) -> str:
         return f"kyhost.{type(self).__name__}({self.tri.npoints} points, {self.tri.nsimplex} simplices)"
@@ -264,6 +332,7 @@ def griddata(points, values, xi, method: str = "linear", fill_value=np.nan, resc
     method = _checked_method(method, ("linear", "natural", "nearest"))
     if method == "nearest":
         return _nearest(points, values, xi, rescale)
-    interpolator = (LinearNDInterpolator if method == "linear" else NaturalNeighborInterpolator)(
-        points, values, fill_value=fill_value, rescale=rescale)
+    kind = LinearNDInterpolator if method == "linear" else NaturalNeighborInterpolator
+    interpolator = kind.__new__(kind)
+    interpolator._setup(points, values, fill_value, rescale, keep=False)
     return interpolator(xi)

@@ -215,6 +215,36 @@ TEST(EmbedApi, AFailingCallFreesEverythingAndGivesTheExactText)
     }
 }
 
+// A function linked into the program: kyCalloc memory of the call, a
+// warning, a result, and an error when given an input.
+void linkedEntry(int, kyArray* outputs[], int inputCount, const kyArray*[])
+{
+    auto* block = static_cast<double*>(kyCalloc(1000, sizeof(double)));
+    kyxWarnMsgTxt("linked");
+    if (inputCount > 0) kyxErrMsgTxt("linked: failed on purpose");
+    outputs[0] = kyCreateDoubleMatrix(1, 1, kyREAL);
+    kyGetPr(outputs[0])[0] = block[999] + 7;
+}
+
+TEST(EmbedApi, LinkedFunctionsRunAsPluginsDo)
+{
+    const kyhostFunction* linked = kyhost::linkedFunction(&linkedEntry, "linked test");
+    ASSERT_NE(linked, nullptr);
+    EXPECT_EQ(linked, kyhost::linkedFunction(&linkedEntry, "linked test"));
+    EXPECT_STREQ(kyhostFunctionLibrary(linked), "");
+    const CallRecord call(kyhostRun(linked, 1, 0, nullptr, nullptr, nullptr));
+    ASSERT_TRUE(call);
+    EXPECT_EQ(kyhostCallError(call.get()), nullptr);
+    EXPECT_STREQ(kyhostCallWarning(call.get(), 0), "linked");
+    EXPECT_EQ(*static_cast<const double*>(kyhostArrayData(kyhostCallResult(call.get(), 0))), 7);
+    const OwnedArray input = text("x");
+    const kyArray* inputs[] = {input.get()};
+    const CallRecord failed(kyhostRun(linked, 1, 1, inputs, nullptr, nullptr));
+    ASSERT_TRUE(failed);
+    EXPECT_STREQ(kyhostCallError(failed.get()), "linked: failed on purpose");
+    EXPECT_EQ(kyhost::linkedFunction(nullptr, "none"), nullptr);
+}
+
 int callFromInside(const char*, void* userData)
 {
     const kyArray* none[] = {nullptr};
