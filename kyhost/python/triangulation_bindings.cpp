@@ -55,11 +55,17 @@ int threadsOf(int workers)
     return threadsFor(workers);
 }
 
-// A read-only array over memory that `owner` keeps alive.
+// A read-only array over memory that `owner` keeps alive. Its base is a
+// capsule holding `owner`, not `owner` itself: the memory belongs to
+// compiled code that never changes it, which a capsule base says to the
+// package's own checks (a sparse layout over it is read in place).
 template <class T>
 py::array readOnlyView(const T* data, std::vector<py::ssize_t> shape, const py::object& owner)
 {
-    py::array view(py::dtype::of<T>(), std::move(shape), {}, data, owner);
+    PyObject* held = owner.inc_ref().ptr();
+    void (*release)(void*) = [](void* object) { Py_DECREF(static_cast<PyObject*>(object)); };
+    const py::capsule keeper(static_cast<const void*>(held), release);
+    py::array view(py::dtype::of<T>(), std::move(shape), {}, data, keeper);
     view.attr("setflags")(py::arg("write") = false);
     return view;
 }
