@@ -22,9 +22,21 @@
 // grow with the total they are divided by. The orientations are accurate
 // to a few units in the last place (accurate_orientation.hpp), also for the
 // thin triangles (u, v, q) there.
+// That holds while the sides are of a size with the cells. A row that is a
+// sliver with one far corner (its circumcentre far off across a short
+// side) has terms for its long sides that are the long side times that
+// distance, which cancel in the areas down to the short side times it:
+// rounding then leaves nothing of a neighbour's share. So each query's
+// areas come with the sum of the terms' magnitudes, and where that sum is
+// more than 2^12 times the total of the areas (or an orientation is too
+// thin for its few units in the last place to hold), the same areas are
+// worked out again in exact rational arithmetic.
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <vector>
+
+#include <CGAL/Exact_rational.h>
 
 #include "accurate_orientation.hpp"
 #include "exact_predicates.hpp"
@@ -34,6 +46,41 @@
 namespace trinterp {
 
 namespace {
+
+using Exact = CGAL::Exact_rational;
+
+// The areas' magnitudes may exceed their total by this much before the
+// exact areas are worked out instead: the weights keep an error below
+// about 2^12 units in the last place.
+constexpr double cancellationLimit = 4096;
+
+// 1 / (8 * orientation(u, v, w)), or NaN where the orientation may be off
+// by more than a few units in the last place: its absolute error is about
+// 2^-104 times the squared sides (and more where they underflow), so a
+// triangle thinner than 2^-60 of them, or with sides below 2^-900, asks
+// for the exact areas.
+double termScale(const double* u, const double* v, const double* w)
+{
+    const double orientation = accurateOrientation(u, v, w);
+    const double sides = std::max({std::fabs(v[0] - u[0]), std::fabs(v[1] - u[1]), std::fabs(w[0] - u[0]),
+                                   std::fabs(w[1] - u[1])});
+    const double square = sides * sides;
+    if (!(std::fabs(orientation) > 0x1p-60 * square) || !(square > 0x1p-900)) return NAN;
+    return 1 / (8 * orientation);
+}
+
+// h(u, v) of the triangle (u, v, w) exactly; false for a triangle on one
+// line, which has none.
+bool exactCornerTerm(const double* u, const double* v, const double* w, Exact& h)
+{
+    const Exact ux(u[0]), uy(u[1]), vx(v[0]), vy(v[1]), wx(w[0]), wy(w[1]);
+    const Exact sx = vx - ux, sy = vy - uy;
+    const Exact dot = (wx - ux) * (wx - vx) + (wy - uy) * (wy - vy);
+    const Exact orientation = sx * (wy - uy) - sy * (wx - ux);
+    if (CGAL::is_zero(orientation)) return false;
+    h = (sx * sx + sy * sy) * dot / (8 * orientation);
+    return true;
+}
 
 int cornerOf(const std::int32_t* row, std::int32_t point)
 {
@@ -54,7 +101,7 @@ void rowTerms(const Mesh& mesh, std::int32_t r, double h[3])
 {
     const std::int32_t* row = mesh.row(r);
     const double* p[3] = {mesh.point(row[0]), mesh.point(row[1]), mesh.point(row[2])};
-    const double scale = 1 / (8 * accurateOrientation(p[0], p[1], p[2]));
+    const double scale = termScale(p[0], p[1], p[2]);
     for (int j = 0; j < 3; ++j) h[j] = cornerTerm(p[nextCorner(j)], p[previousCorner(j)], p[j], scale);
 }
 
@@ -132,7 +179,10 @@ public:
             const double* h = mesh_.sideTerms != nullptr ? mesh_.sideTerms + 3 * std::int64_t{r} : computed;
             if (mesh_.sideTerms == nullptr) rowTerms(mesh_, r, computed);
             // Corner j lies on sides j+1 and j+2.
-            for (int j = 0; j < 3; ++j) addArea(row[j], h[nextCorner(j)] + h[previousCorner(j)]);
+            for (int j = 0; j < 3; ++j) {
+                addArea(row[j], h[nextCorner(j)] + h[previousCorner(j)]);
+                magnitude_ += 2 * std::fabs(h[j]);
+            }
             for (int j = 0; j < 3; ++j) {
                 const std::int32_t other = mesh_.neighbour(r, j);
                 if (other >= 0 && s_.rowMark[other] == s_.stamp) continue;
@@ -140,14 +190,51 @@ public:
                 const std::int32_t u = row[nextCorner(j)], v = row[previousCorner(j)];
                 const double* pu = p[nextCorner(j)];
                 const double* pv = p[previousCorner(j)];
-                const double scale = 1 / (8 * accurateOrientation(pu, pv, q_));
+                const double scale = termScale(pu, pv, q_);
                 const double uv = cornerTerm(pu, pv, q_, scale);
                 const double vq = cornerTerm(pv, q_, pu, scale);
                 const double qu = cornerTerm(q_, pu, pv, scale);
                 addArea(u, -(qu + uv));
                 addArea(v, -(uv + vq));
+                magnitude_ += 2 * std::fabs(uv) + std::fabs(vq) + std::fabs(qu);
             }
         }
+    }
+
+    // The sum of the magnitudes of the terms addAreas added.
+    double magnitude() const { return magnitude_; }
+
+    // The same areas as addAreas, in exact arithmetic, into areas by the
+    // neighbours' slots (addAreas has run and given every neighbour one);
+    // false where a triangle is flat.
+    bool addExactAreas(std::vector<Exact>& areas) const
+    {
+        areas.assign(static_cast<std::size_t>(count_), Exact(0));
+        const auto add = [&](std::int32_t point, const Exact& area) {
+            areas[static_cast<std::size_t>(s_.pointSlot[point])] += area;
+        };
+        for (std::int32_t i = 0; i < size_; ++i) {
+            const std::int32_t r = s_.region[i];
+            const std::int32_t* row = mesh_.row(r);
+            const double* p[3] = {mesh_.point(row[0]), mesh_.point(row[1]), mesh_.point(row[2])};
+            Exact h[3];
+            for (int j = 0; j < 3; ++j)
+                if (!exactCornerTerm(p[nextCorner(j)], p[previousCorner(j)], p[j], h[j])) return false;
+            for (int j = 0; j < 3; ++j) add(row[j], h[nextCorner(j)] + h[previousCorner(j)]);
+            for (int j = 0; j < 3; ++j) {
+                const std::int32_t other = mesh_.neighbour(r, j);
+                if (other >= 0 && s_.rowMark[other] == s_.stamp) continue;
+                const double* pu = p[nextCorner(j)];
+                const double* pv = p[previousCorner(j)];
+                Exact uv, vq, qu;
+                if (!exactCornerTerm(pu, pv, q_, uv) || !exactCornerTerm(pv, q_, pu, vq) ||
+                    !exactCornerTerm(q_, pu, pv, qu))
+                    return false;
+                add(row[nextCorner(j)], -(qu + uv));
+                add(row[previousCorner(j)], -(uv + vq));
+            }
+        }
+        return true;
     }
 
     std::int32_t neighbourCount() const { return count_; }
@@ -174,6 +261,7 @@ private:
     const double q_[2];
     std::int32_t size_ = 0;
     std::int32_t count_ = 0;
+    double magnitude_ = 0;
 };
 
 // On a side u -> v without a row across: the linear weights of its ends,
@@ -228,11 +316,20 @@ std::int32_t naturalWeights(const Mesh& mesh, const Location& at, double qx, dou
     region.grow();
     region.addAreas();
     const std::int32_t count = region.neighbourCount();
-    sortByOriginalPoint(neighbours, count, mesh.originalPoint);
     double total = 0;
     for (std::int32_t i = 0; i < count; ++i) total += neighbours[i].weight;
-    if (!(total > 0) || !std::isfinite(total)) return 0;
-    for (std::int32_t i = 0; i < count; ++i) neighbours[i].weight /= total;
+    if (std::isfinite(total) && total > 0 && region.magnitude() <= cancellationLimit * total) {
+        for (std::int32_t i = 0; i < count; ++i) neighbours[i].weight /= total;
+    } else {
+        std::vector<Exact> areas;
+        if (!region.addExactAreas(areas)) return 0;
+        Exact exactTotal(0);
+        for (const Exact& area : areas) exactTotal += area;
+        if (!(exactTotal > 0)) return 0;
+        for (std::int32_t i = 0; i < count; ++i)
+            neighbours[i].weight = CGAL::to_double(areas[static_cast<std::size_t>(i)] / exactTotal);
+    }
+    sortByOriginalPoint(neighbours, count, mesh.originalPoint);
     return count;
 }
 

@@ -150,6 +150,33 @@ TEST(TrinterpNatural, NearTheHullTheCoordinatesStayAccurate)
     compareWithExact(p, tri, qx, qy, 4e-15);
 }
 
+TEST(TrinterpNatural, ASliverWithAFarCornerKeepsTheCoordinatesExact)
+{
+    // Point 7 lies 2^53 away, nearly on the line of points 5 and 6: the
+    // row (5, 6, 7) is a sliver whose circumcentre lies 4e31 below, and a
+    // query just above side 5-6 is inside that circle by 1e-31. The terms
+    // of the long sides (about 1e47) cancel down to areas of about 1e31;
+    // summed in doubles they gave point 7 a coordinate of -0.125 and the
+    // value -9.125 from values between -9 and 7.
+    Points p;
+    p.x = {5, 3, -1.051117090787516e-56, 0, 5, 2.0633335208870581e-292, 9007199254740992};
+    p.y = {4, 5, 3, 5, -1.1925612096592662e-55, 0, -1};
+    const std::vector<double> qx = {3, 1, 4.5, 2.5, 3}, qy = {-2.724903205383938e-149, 1e-9, 1e-30, 0.5, 3};
+    compareWithExact(p, delaunayRows(p.x, p.y), qx, qy, 1e-15);
+
+    Call c;
+    c.x = p.x;
+    c.y = p.y;
+    c.values({1, 3, -6, -8, -9, -4, 7});
+    c.tri = delaunayRows(p.x, p.y);
+    c.method = "natural";
+    c.queries(qx, qy);
+    for (const double v : results(runPlugin(c))) {
+        EXPECT_GE(v, -9.0);
+        EXPECT_LE(v, 7.0);
+    }
+}
+
 TEST(TrinterpNatural, RowsThatAreNotDelaunayWarnOnceAndAreUsedAsTheyStand)
 {
     const Points p = randomPoints(100, 8);
