@@ -25,6 +25,11 @@ const double* valuesByPoint(const kyArray* z, const CheckedArguments& arguments,
 // once per call (interpolationCall.warned is cleared when a call starts).
 void warnIfNotDelaunay(bool natural, const Mesh& mesh);
 
+// The steps before the answers, in order: checks the arguments, prepares
+// the mesh, warns of rows that are not Delaunay for natural weights, and
+// gives Z's values by point (valuesByPoint).
+const double* beginCall(int outputCount, int inputCount, const kyArray* inputs[]);
+
 // outputs[0] = ZI for the queries (XI, YI) over mesh (points scaled by
 // 2^scaleExponent), with valueCount values per point in values (as
 // valuesByPoint gives them). When ownsMesh, the mesh's blocks and values

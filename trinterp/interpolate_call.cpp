@@ -186,17 +186,22 @@ void answerCall(kyArray* outputs[], const kyArray* xi, const kyArray* yi, const 
             result[order.original[s] + std::int64_t{j} * queryCount] = job.results[std::int64_t{s} * k + j];
 }
 
-void interpolate(int outputCount, kyArray* outputs[], int inputCount, const kyArray* inputs[])
+const double* beginCall(int outputCount, int inputCount, const kyArray* inputs[])
 {
     InterpolationCall& call = interpolationCall;
     call.warned = false;
     call.arguments = checkArguments(outputCount, inputCount, inputs);
     prepareMesh(inputs);
-    const bool natural = call.arguments.method == Method::natural;
-    warnIfNotDelaunay(natural, call.mesh);
-    const double* values = valuesByPoint(inputs[2], call.arguments, call.mesh);
-    answerCall(outputs, inputs[4], inputs[5], call.mesh, call.scaleExponent, natural, values, call.arguments.valueCount,
-               true);
+    warnIfNotDelaunay(call.arguments.method == Method::natural, call.mesh);
+    return valuesByPoint(inputs[2], call.arguments, call.mesh);
+}
+
+void interpolate(int outputCount, kyArray* outputs[], int inputCount, const kyArray* inputs[])
+{
+    const double* values = beginCall(outputCount, inputCount, inputs);
+    const InterpolationCall& call = interpolationCall;
+    answerCall(outputs, inputs[4], inputs[5], call.mesh, call.scaleExponent, call.arguments.method == Method::natural,
+               values, call.arguments.valueCount, true);
 }
 
 }  // namespace trinterp

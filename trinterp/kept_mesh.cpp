@@ -63,16 +63,11 @@ void KeptMesh::answer(kyArray* outputs[], const kyArray* xi, const kyArray* yi) 
 void interpolateAndKeep(int outputCount, kyArray* outputs[], int inputCount, const kyArray* inputs[])
 {
     KeptMesh& kept = keptMeshInUse();
-    InterpolationCall& call = interpolationCall;
-    call.warned = false;
-    call.arguments = checkArguments(outputCount, inputCount, inputs);
-    prepareMesh(inputs);
-    const bool natural = call.arguments.method == Method::natural;
-    warnIfNotDelaunay(natural, call.mesh);
-    const double* values = valuesByPoint(inputs[2], call.arguments, call.mesh);
+    const double* values = beginCall(outputCount, inputCount, inputs);
+    const InterpolationCall& call = interpolationCall;
     kept.keep(call, values);
-    answerCall(outputs, inputs[4], inputs[5], call.mesh, call.scaleExponent, natural, values, call.arguments.valueCount,
-               true);
+    answerCall(outputs, inputs[4], inputs[5], call.mesh, call.scaleExponent, call.arguments.method == Method::natural,
+               values, call.arguments.valueCount, true);
 }
 
 void interpolateKept(int outputCount, kyArray* outputs[], int inputCount, const kyArray* inputs[])
