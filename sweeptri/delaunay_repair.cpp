@@ -8,6 +8,7 @@
 
 #include "exact_predicates.hpp"
 #include "hole_filling.hpp"
+#include "host_block.hpp"
 #include "ky.h"
 
 namespace sweeptri {
@@ -21,31 +22,6 @@ std::uint64_t directedSide(std::int32_t from, std::int32_t to)
 
 std::int32_t sideFrom(std::uint64_t side) { return static_cast<std::int32_t>(side >> 32); }
 std::int32_t sideTo(std::uint64_t side) { return static_cast<std::int32_t>(side & 0xffffffffu); }
-
-// A zero-filled host block of count values of T, handed back when it goes
-// out of scope; the host reclaims it when the call ends some other way.
-template <typename T>
-class HostBlock {
-public:
-    HostBlock() = default;
-    explicit HostBlock(std::size_t count) : data_(static_cast<T*>(kyCalloc(count == 0 ? 1 : count, sizeof(T)))) {}
-    HostBlock(const HostBlock&) = delete;
-    HostBlock& operator=(const HostBlock&) = delete;
-    HostBlock& operator=(HostBlock&& other) noexcept
-    {
-        std::swap(data_, other.data_);
-        return *this;
-    }
-    ~HostBlock()
-    {
-        if (data_ != nullptr) kyFree(data_);
-    }
-    T* get() const { return data_; }
-    T& operator[](std::size_t i) const { return data_[i]; }
-
-private:
-    T* data_ = nullptr;
-};
 
 // What the rows cover: the hull, as a triangulation; part of it, as a
 // triangulation of that part (each side matched at most once, in the

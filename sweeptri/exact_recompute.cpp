@@ -5,23 +5,19 @@
 #include <cmath>
 #include <cstring>
 #include <new>
-#include <type_traits>
+#include <optional>
 #include <utility>
 #include <vector>
 
-#include <CGAL/Delaunay_triangulation_2.h>
-#include <CGAL/Triangulation_vertex_base_with_info_2.h>
-
 #include "exact_predicates.hpp"
+#include "host_block.hpp"
+#include "incremental_delaunay.hpp"
 #include "ky.h"
 #include "kyx.h"
 
 namespace sweeptri {
 
 namespace {
-
-using VertexBase = CGAL::Triangulation_vertex_base_with_info_2<std::int32_t, ExactKernel>;
-using Delaunay = CGAL::Delaunay_triangulation_2<ExactKernel, CGAL::Triangulation_data_structure_2<VertexBase>>;
 
 // A double as an unsigned integer that orders as the doubles do (-0.0 and
 // 0.0 alike, as the comparison of doubles has them).
@@ -33,60 +29,49 @@ std::uint64_t orderedBits(double value)
     return (bits >> 63) != 0 ? ~bits : bits | (std::uint64_t{1} << 63);
 }
 
-// A host block of count values of T, handed back when it goes out of
-// scope; the host also reclaims it when a call ends some other way.
-template <typename T>
-class HostArray {
-public:
-    explicit HostArray(std::size_t count) : data_(static_cast<T*>(kyCalloc(count == 0 ? 1 : count, sizeof(T)))) {}
-    HostArray(const HostArray&) = delete;
-    HostArray& operator=(const HostArray&) = delete;
-    ~HostArray() { release(); }
-    void release()
-    {
-        if (data_ != nullptr) kyFree(data_);
-        data_ = nullptr;
-    }
-    T* get() const { return data_; }
-    T& operator[](std::size_t i) const { return data_[i]; }
+using Corners = std::array<std::int32_t, 3>;  // smallest first, then clockwise
+static_assert(sizeof(Corners) == 3 * sizeof(std::int32_t));
 
-private:
-    T* data_;
+// A row's place in the order: its top key, and the row.
+struct KeyedRow {
+    std::uint64_t top;  // orderedBits of centre y + radius
+    std::int32_t row;
 };
 
-using IndexedPoint = std::pair<ExactPoint, std::int32_t>;
-using Corners = std::array<std::int32_t, 3>;  // smallest first, then clockwise
-static_assert(std::is_trivially_destructible_v<IndexedPoint>);
-// Two rows per point at most fit where the points were.
-static_assert(2 * sizeof(Corners) <= sizeof(IndexedPoint));
-
-// The rows of the triangulation with their order keys, gathered while it
-// stands. The corners take over the block the points were read into.
+// The rows of the triangulation and their keys. The corners take over the
+// triangulation's own table of corners, each row written over a slot
+// already read.
 struct Rows {
     Corners* corners = nullptr;
-    std::uint64_t* top = nullptr;      // orderedBits of centre y + radius
-    std::uint64_t* centreX = nullptr;  // orderedBits of centre x
+    std::uint64_t* centreX = nullptr;  // orderedBits of centre x, by row
+    KeyedRow* keyed = nullptr;         // rows with finite keys first, the others from the back
     std::int32_t count = 0;
+    std::int32_t finite = 0;
+    std::int32_t slivers = 0;  // rows whose key is not finite
 };
 
-// The row's corners and keys; false when a key is not finite.
-bool addRow(const Delaunay::Face& face, Rows& rows)
+// Appends the row of finite triangle t, with the corner of smallest point
+// number first and the others clockwise, and its keys computed from the
+// corners in that order.
+void addRow(const IncrementalDelaunay& mesh, std::int32_t t, Rows& rows)
 {
-    // CGAL's faces run counter-clockwise: 0, 2, 1 runs clockwise.
-    std::array<Delaunay::Vertex_handle, 3> clockwise = {face.vertex(0), face.vertex(2), face.vertex(1)};
-    const auto smallest = std::min_element(clockwise.begin(), clockwise.end(),
-                                           [](const auto& a, const auto& b) { return a->info() < b->info(); });
-    std::rotate(clockwise.begin(), smallest, clockwise.end());
-    // The keys are computed from the corners in column order.
-    const ExactPoint& p = clockwise[0]->point();
-    const ExactPoint centre = CGAL::circumcenter(p, clockwise[1]->point(), clockwise[2]->point());
+    const std::int32_t* c = mesh.corners(t);
+    const std::int32_t clockwise[3] = {c[0], c[2], c[1]};
+    const std::int32_t numbers[3] = {mesh.number(clockwise[0]), mesh.number(clockwise[1]), mesh.number(clockwise[2])};
+    const int first = numbers[0] < numbers[1] ? (numbers[0] < numbers[2] ? 0 : 2) : (numbers[1] < numbers[2] ? 1 : 2);
+    const int second = first == 2 ? 0 : first + 1;
+    const int third = second == 2 ? 0 : second + 1;
+    const ExactPoint& p = mesh.point(clockwise[first]);
+    const ExactPoint centre = CGAL::circumcenter(p, mesh.point(clockwise[second]), mesh.point(clockwise[third]));
     const double centreX = centre.x();
     const double top = centre.y() + std::sqrt(CGAL::squared_distance(centre, p));
-    const auto row = static_cast<std::size_t>(rows.count++);
-    rows.corners[row] = {clockwise[0]->info(), clockwise[1]->info(), clockwise[2]->info()};
-    rows.top[row] = orderedBits(top);
+    const std::int32_t row = rows.count++;
+    rows.corners[row] = {numbers[first], numbers[second], numbers[third]};
     rows.centreX[row] = orderedBits(centreX);
-    return std::isfinite(top) && std::isfinite(centreX);
+    if (std::isfinite(top) && std::isfinite(centreX))
+        rows.keyed[rows.finite++] = KeyedRow{orderedBits(top), row};
+    else
+        rows.keyed[mesh.finiteCount() - ++rows.slivers] = KeyedRow{0, row};
 }
 
 Corners sortedCorners(const Rows& rows, std::int32_t row)
@@ -96,37 +81,38 @@ Corners sortedCorners(const Rows& rows, std::int32_t row)
     return corners;
 }
 
-// Stable least-significant-digit radix sort of the row numbers order[0 ..
-// count-1] by their top key, 11 bits a pass, through the block spare of as
-// many; a pass whose digit is the same for all rows is skipped.
-std::int32_t* sortByTop(std::int32_t* order, std::int32_t* spare, std::size_t count, const std::uint64_t* top)
+// Stable least-significant-digit radix sort of items[0 .. count-1] by top,
+// 16 bits a pass, through spare; a pass whose digit is the same for every
+// item is skipped. Returns the buffer that holds the result.
+KeyedRow* sortByTop(KeyedRow* items, KeyedRow* spare, std::size_t count)
 {
-    constexpr int digitBits = 11;
+    constexpr int digitBits = 16;
     constexpr std::size_t buckets = std::size_t{1} << digitBits;
-    std::vector<std::size_t> start(buckets);
-    for (int shift = 0; shift < 64; shift += digitBits) {
-        std::fill(start.begin(), start.end(), 0);
-        for (std::size_t i = 0; i < count; ++i) ++start[(top[order[i]] >> shift) & (buckets - 1)];
-        if (std::find(start.begin(), start.end(), count) != start.end()) continue;
-        std::size_t first = 0;
-        for (std::size_t& c : start) first += std::exchange(c, first);
-        for (std::size_t i = 0; i < count; ++i) spare[start[(top[order[i]] >> shift) & (buckets - 1)]++] = order[i];
-        std::swap(order, spare);
+    HostBlock<std::uint32_t> counts(4 * buckets);
+    for (std::size_t i = 0; i < count; ++i)
+        for (int pass = 0; pass < 4; ++pass) ++counts[pass * buckets + ((items[i].top >> (pass * digitBits)) & (buckets - 1))];
+    for (int pass = 0; pass < 4; ++pass) {
+        std::uint32_t* start = counts.get() + pass * buckets;
+        const int shift = pass * digitBits;
+        if (start[(items[0].top >> shift) & (buckets - 1)] == count) continue;
+        std::uint32_t first = 0;
+        for (std::size_t d = 0; d < buckets; ++d) first += std::exchange(start[d], first);
+        for (std::size_t i = 0; i < count; ++i) spare[start[(items[i].top >> shift) & (buckets - 1)]++] = items[i];
+        std::swap(items, spare);
     }
-    return order;
+    return items;
 }
 
-// Ascending top, then centre x, then sorted corners.
-void sortFinite(const Rows& rows, std::int32_t* order, std::size_t count)
+// Rows of equal top: ascending centre x, then sorted corners.
+void breakTies(const Rows& rows, KeyedRow* sorted, std::size_t count)
 {
     for (std::size_t begin = 0; begin < count;) {
-        const std::uint64_t top = rows.top[order[begin]];
         std::size_t end = begin + 1;
-        while (end < count && rows.top[order[end]] == top) ++end;
+        while (end < count && sorted[end].top == sorted[begin].top) ++end;
         if (end - begin > 1)
-            std::sort(order + begin, order + end, [&](std::int32_t a, std::int32_t b) {
-                if (rows.centreX[a] != rows.centreX[b]) return rows.centreX[a] < rows.centreX[b];
-                return sortedCorners(rows, a) < sortedCorners(rows, b);
+            std::sort(sorted + begin, sorted + end, [&](const KeyedRow& a, const KeyedRow& b) {
+                if (rows.centreX[a.row] != rows.centreX[b.row]) return rows.centreX[a.row] < rows.centreX[b.row];
+                return sortedCorners(rows, a.row) < sortedCorners(rows, b.row);
             });
         begin = end;
     }
@@ -136,53 +122,47 @@ void sortFinite(const Rows& rows, std::int32_t* order, std::size_t count)
 
 std::int32_t recomputeExactly(const double* x, const double* y, std::int32_t n, int exponent, double* out)
 {
-    // The points are read into a host block before anything else is made:
-    // should reading them end the call, nothing but host blocks is lost.
-    HostArray<IndexedPoint> points(static_cast<std::size_t>(n));
-    for (std::int32_t i = 0; i < n; ++i)
-        new (&points[static_cast<std::size_t>(i)])
-            IndexedPoint(ExactPoint(std::ldexp(x[i], exponent), std::ldexp(y[i], exponent)), i);
-
-    Rows rows;
-    std::int32_t* order = nullptr;
-    std::int32_t slivers = 0;  // rows whose key is not finite, at the end of order
-    std::size_t capacity = 0;
-    try {
-        const Delaunay triangulation(points.get(), points.get() + n);
-        capacity = static_cast<std::size_t>(triangulation.number_of_faces());
-        rows.corners = reinterpret_cast<Corners*>(points.get());
-        rows.top = static_cast<std::uint64_t*>(kyCalloc(capacity + 1, sizeof(std::uint64_t)));
-        rows.centreX = static_cast<std::uint64_t*>(kyCalloc(capacity + 1, sizeof(std::uint64_t)));
-        order = static_cast<std::int32_t*>(kyCalloc(capacity + 1, sizeof(std::int32_t)));
-        std::int32_t finite = 0;
-        for (auto face = triangulation.finite_faces_begin(); face != triangulation.finite_faces_end(); ++face) {
-            const std::int32_t row = rows.count;
-            if (addRow(*face, rows))
-                order[finite++] = row;
-            else
-                order[capacity - static_cast<std::size_t>(++slivers)] = row;
+    std::optional<IncrementalDelaunay> triangulation;
+    {
+        // The points are read into a host block before anything else is
+        // made: should reading them end the call, nothing but host blocks
+        // is lost. The triangulation keeps its own copy.
+        HostBlock<ExactPoint> points(static_cast<std::size_t>(n));
+        for (std::int32_t i = 0; i < n; ++i)
+            points[static_cast<std::size_t>(i)] = ExactPoint(std::ldexp(x[i], exponent), std::ldexp(y[i], exponent));
+        try {
+            triangulation.emplace(points.get(), n);
+        } catch (const std::bad_alloc&) {
+            kyxErrMsgTxt("Out of memory.");
         }
-    } catch (const std::bad_alloc&) {
-        kyxErrMsgTxt("Out of memory.");
     }
-    const std::size_t finite = static_cast<std::size_t>(rows.count - slivers);
-    HostArray<std::int32_t> spare(finite);
-    std::int32_t* sorted = sortByTop(order, spare.get(), finite, rows.top);
-    sortFinite(rows, sorted, finite);
-    std::int32_t* last = order + capacity - static_cast<std::size_t>(slivers);
-    std::sort(last, order + capacity,
-              [&](std::int32_t a, std::int32_t b) { return sortedCorners(rows, a) < sortedCorners(rows, b); });
+    IncrementalDelaunay& mesh = *triangulation;
+    mesh.releaseWorkspace();
 
-    const std::int32_t count = rows.count;
-    const auto write = [&](std::int32_t r, std::int32_t row) {
+    const std::int32_t count = mesh.finiteCount();
+    Rows rows;
+    rows.corners = reinterpret_cast<Corners*>(mesh.corners(0));
+    HostBlock<std::uint64_t> centreX(static_cast<std::size_t>(count));
+    HostBlock<KeyedRow> keyed(static_cast<std::size_t>(count));
+    rows.centreX = centreX.get();
+    rows.keyed = keyed.get();
+    for (std::int32_t t = 0; t < mesh.slots(); ++t)
+        if (mesh.isFinite(t)) addRow(mesh, t, rows);
+
+    const auto finite = static_cast<std::size_t>(rows.finite);
+    HostBlock<KeyedRow> spare(finite);
+    KeyedRow* sorted = sortByTop(rows.keyed, spare.get(), finite);
+    breakTies(rows, sorted, finite);
+    KeyedRow* last = rows.keyed + finite;
+    std::sort(last, last + rows.slivers,
+              [&](const KeyedRow& a, const KeyedRow& b) { return sortedCorners(rows, a.row) < sortedCorners(rows, b.row); });
+
+    const auto write = [&](std::size_t r, std::int32_t row) {
         const Corners& corners = rows.corners[static_cast<std::size_t>(row)];
-        for (int c = 0; c < 3; ++c) out[static_cast<std::ptrdiff_t>(c) * count + r] = corners[c] + 1.0;
+        for (int c = 0; c < 3; ++c) out[static_cast<std::ptrdiff_t>(c) * count + static_cast<std::ptrdiff_t>(r)] = corners[c] + 1.0;
     };
-    for (std::size_t i = 0; i < finite; ++i) write(static_cast<std::int32_t>(i), sorted[i]);
-    for (std::int32_t i = 0; i < slivers; ++i) write(static_cast<std::int32_t>(finite) + i, last[i]);
-    kyFree(rows.top);
-    kyFree(rows.centreX);
-    kyFree(order);
+    for (std::size_t i = 0; i < finite; ++i) write(i, sorted[i].row);
+    for (std::int32_t i = 0; i < rows.slivers; ++i) write(finite + static_cast<std::size_t>(i), last[i].row);
     return count;
 }
 

@@ -1,6 +1,7 @@
-// The exact Delaunay triangulation of the points, computed by CGAL's
-// Delaunay_triangulation_2 with exact predicates, for the calls whose sweep
-// result does not certify.
+// The exact Delaunay triangulation of the points, for the calls whose
+// sweep result does not certify: the triangles of CGAL's
+// Delaunay_triangulation_2 with exact predicates (the same diagonals on
+// cocircular points), built by the insertion triangulator.
 //
 // Rows are strictly clockwise and 1-based. Their order is total: ascending
 // top of the circumcircle (centre y + radius), then ascending centre x,
@@ -9,9 +10,9 @@
 // distance to the column-1 corner); rows whose key is
 // not finite come last; ties go by the row's corners sorted ascending. The
 // corner in column 1 is the row's smallest point number, followed by the
-// other two in clockwise order. The points are inserted in one fixed order
-// (CGAL's spatial sort with its fixed seed), so the same points always give
-// the same rows.
+// other two in clockwise order. The triangles do not depend on the order of
+// insertion, and the order of the rows depends only on the triangles, so
+// the same points always give the same rows.
 #pragma once
 
 #include <cstdint>

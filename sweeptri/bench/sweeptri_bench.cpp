@@ -328,6 +328,19 @@ PointSet halfOnALine(int n, std::uint64_t seed)
     return points;
 }
 
+// Points evenly spaced on the unit circle: every triangle's circle is
+// nearly the same, the hardest case for insertion.
+PointSet onACircle(int n)
+{
+    PointSet points;
+    for (int i = 0; i < n; ++i) {
+        const double angle = 2 * std::numbers::pi * i / n;
+        points.x.push_back(std::cos(angle));
+        points.y.push_back(std::sin(angle));
+    }
+    return points;
+}
+
 void recomputationCost(int repeats)
 {
     struct Set {
@@ -337,7 +350,8 @@ void recomputationCost(int repeats)
     const Set sets[] = {{"uniform", uniformPoints(1000000, 1)},
                         {"lognormal", lognormalPoints(1000000, 10)},
                         {"half-line", halfOnALine(1000000, 11)},
-                        {"tilted-30", turnedGrid(1000, 1.0, 30.0, 8)}};
+                        {"tilted-30", turnedGrid(1000, 1.0, 30.0, 8)},
+                        {"circle", onACircle(1000000)}};
     std::printf("%-10s %9s %14s %10s %8s\n", "points", "n", "recompute s", "CGAL s", "ratio");
     for (const Set& set : sets) {
         const auto n = static_cast<std::int32_t>(set.points.x.size());
