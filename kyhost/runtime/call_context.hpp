@@ -37,7 +37,7 @@ class CallContext {
 public:
     struct Block {
         std::size_t bytes;
-        bool carved;  // from the arena, released with it
+        bool carved;  // from the arena
     };
     std::unordered_map<void*, Block> memory;  // kyCalloc blocks
     CallArena arena;

@@ -272,15 +272,21 @@ void* CallArena::allocateZeroed(std::size_t bytes) noexcept
 {
     if (bytes == 0) bytes = 1;
     bytes = (bytes + carveAlignment - 1) / carveAlignment * carveAlignment;
-    if (bytes > left_) {
+    if (bytes > left_ || chunks_.empty()) {
         bool fresh = false;
         void* chunk = allocateLarge(chunkSize, fresh);
         if (chunk == nullptr) return nullptr;
         try {
-            chunks_.push_back(chunk);
+            chunks_.push_back(Chunk{static_cast<char*>(chunk), 0});
         } catch (...) {
             releaseBlock(chunk);
             return nullptr;
+        }
+        // The chunk carved before keeps its blocks; once none is live it
+        // goes back.
+        if (chunks_.size() > 1 && chunks_[chunks_.size() - 2].liveBlocks == 0) {
+            releaseBlock(chunks_[chunks_.size() - 2].start);
+            chunks_.erase(chunks_.end() - 2);
         }
         next_ = static_cast<char*>(chunk);
         left_ = chunkSize;
@@ -289,15 +295,36 @@ void* CallArena::allocateZeroed(std::size_t bytes) noexcept
     void* block = next_;
     next_ += bytes;
     left_ -= bytes;
+    ++chunks_.back().liveBlocks;
     // Carving never returns to a part of a chunk handed out before, so a
     // fresh chunk's remainder is still untouched zero pages.
     if (!freshChunk_) std::memset(block, 0, bytes);
     return block;
 }
 
+void CallArena::release(void* block) noexcept
+{
+    const auto* address = static_cast<const char*>(block);
+    for (std::size_t i = chunks_.size(); i-- > 0;) {
+        Chunk& chunk = chunks_[i];
+        if (address < chunk.start || address >= chunk.start + chunkSize) continue;
+        if (--chunk.liveBlocks != 0) return;
+        if (i + 1 == chunks_.size()) {
+            // The chunk being carved: carving starts again at its front.
+            next_ = chunk.start;
+            left_ = chunkSize;
+            freshChunk_ = false;
+        } else {
+            releaseBlock(chunk.start);
+            chunks_.erase(chunks_.begin() + static_cast<std::ptrdiff_t>(i));
+        }
+        return;
+    }
+}
+
 CallArena::~CallArena()
 {
-    for (void* chunk : chunks_) releaseBlock(chunk);
+    for (const Chunk& chunk : chunks_) releaseBlock(chunk.start);
 }
 
 }  // namespace ky

@@ -22,7 +22,8 @@
 //    blocks are given back to the system as far as needed. Keeping freed
 //    memory thus never raises a process's peak;
 //  - a call's small kyCalloc blocks are carved from large chunks (CallArena)
-//    that go back to the cache when the call ends.
+//    that go back to the cache when their blocks are all freed, or when
+//    the call ends.
 // Sanitizer builds bypass the cache and the arena, so that every block is
 // a separate allocation that AddressSanitizer can check.
 #pragma once
@@ -62,8 +63,11 @@ struct LargeBlockUsage {
 };
 LargeBlockUsage largeBlockUsage() noexcept;
 
-// Small zeroed blocks for one call, carved from large chunks; everything is
-// released at once when the arena is destroyed.
+// Small zeroed blocks for one call, carved from large chunks. A chunk whose
+// blocks have all been released goes back to the cache at once, so that
+// later blocks of the same call reuse its pages (a call that drops one
+// structure and builds another then touches no fresh memory for the
+// second); everything else goes back when the arena is destroyed.
 class CallArena {
 public:
     CallArena() = default;
@@ -75,9 +79,15 @@ public:
     static bool serves(std::size_t bytes) noexcept;
     // bytes zeroed bytes (serves(bytes) must hold); null when out of memory.
     void* allocateZeroed(std::size_t bytes) noexcept;
+    // A block from allocateZeroed is no longer used.
+    void release(void* block) noexcept;
 
 private:
-    std::vector<void*> chunks_;
+    struct Chunk {
+        char* start;
+        std::size_t liveBlocks;  // carved from it and not released
+    };
+    std::vector<Chunk> chunks_;  // the last one is being carved
     char* next_ = nullptr;
     std::size_t left_ = 0;
     // The current chunk was freshly mapped: what is left of it reads as

@@ -131,7 +131,10 @@ void kyFree(void* pointer)
     call->removeBytes(block->second.bytes);
     const bool carved = block->second.carved;
     call->memory.erase(block);
-    if (!carved) ky::releaseBlock(pointer);
+    if (carved)
+        call->arena.release(pointer);
+    else
+        ky::releaseBlock(pointer);
 }
 
 }  // extern "C"

@@ -104,6 +104,31 @@ TEST(HostMemory, CachedBlocksNeverRaiseTheMostHeldAtOnce)
     for (void* block : held) ky::releaseBlock(block);
 }
 
+TEST(HostMemory, SmallBlocksFreedInACallLeaveTheirPagesToLaterOnes)
+{
+    // A call that drops one structure of small blocks and then builds
+    // another: the second reuses the first's pages, zeroed. Only the chunk
+    // that a live block pins (one of 8 MB) is not reused; that block keeps
+    // its contents.
+    ky::CallScope scope({});
+    auto* kept = static_cast<unsigned char*>(kyCalloc(1000, 1));
+    std::memset(kept, 0x42, 1000);
+    std::vector<void*> first;
+    for (int k = 0; k < 400; ++k) {
+        first.push_back(kyCalloc(60000, 1));
+        std::memset(first.back(), 0x5A, 60000);
+    }
+    const std::size_t heldBefore = ky::largeBlockUsage().liveBytes;
+    for (void* block : first) kyFree(block);
+    for (int k = 0; k < 400; ++k) {
+        void* block = kyCalloc(60000, 1);
+        ASSERT_TRUE(allZero(block, 60000)) << k;
+        std::memset(block, 0x6B, 60000);
+    }
+    EXPECT_LE(ky::largeBlockUsage().liveBytes, heldBefore + 8 * MB);
+    for (int k = 0; k < 1000; ++k) ASSERT_EQ(kept[k], 0x42);
+}
+
 TEST(HostMemory, ShrunkBlocksKeepTheirFrontAndGiveBackTheRest)
 {
     auto* block = static_cast<unsigned char*>(ky::allocateUninitialised(40 * MB));
