@@ -1,6 +1,7 @@
 #include "result_certificate.hpp"
 
 #include <algorithm>
+#include <cmath>
 #include <vector>
 
 #include "beach_line.hpp"
@@ -28,6 +29,7 @@ std::int64_t matchedEdges = 0;
 std::int64_t rowsAllowed = 0;
 double areaAllowed = 0;
 double rowsArea = 0;  // at most the rows' exact areas summed
+double rowsTop = 0;   // the highest corner of any row so far
 std::vector<SuspectSide> notDelaunay;
 
 std::uint64_t directedSide(std::int32_t from, std::int32_t to)
@@ -49,6 +51,7 @@ void beginCertificate(std::int64_t rowLimit, double areaLimit)
     rowsAllowed = rowLimit;
     areaAllowed = areaLimit;
     rowsArea = 0;
+    rowsTop = -INFINITY;
     anyRow = false;
     failed = false;
     matchedEdges = 0;
@@ -64,6 +67,13 @@ void certifyEmittedRow(const Site* left, const Site* right, const Site* middle)
     // fewer than 2^30 rows).
     rowsArea += triangleAreaBounds(left->x, left->y, right->x, right->y, middle->x, middle->y).lower;
     if (rowsArea * (1 - 0x1p-20) > areaAllowed) throw SweepAbandoned{};
+    // The rows so far lie below their highest corner, so without overlap
+    // they cover at most the sites' bounding box below it. The sweep writes
+    // rows as it rises, so this catches overlapping rows near where they
+    // are written rather than only once they outweigh the whole hull. (The
+    // box's area is rounded up by far more than its two roundings.)
+    rowsTop = std::max({rowsTop, left->y, right->y, middle->y});
+    if (rowsArea * (1 - 0x1p-20) > (maxX - minX) * (rowsTop - minY) * (1 + 0x1p-20)) throw SweepAbandoned{};
     if (failed) return;
     if (anyRow && current.sides != 7u) {
         failed = true;

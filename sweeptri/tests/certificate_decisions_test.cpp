@@ -53,8 +53,14 @@ protected:
         const HullCycle hull = findHullCycle(ordered.data(), n);
 
         siteCount = n;
-        minX = minY = 0;
-        maxX = maxY = 100;
+        minX = maxX = points[0][0];
+        minY = maxY = points[0][1];
+        for (const auto& [px, py] : points) {
+            minX = std::min(minX, px);
+            maxX = std::max(maxX, px);
+            minY = std::min(minY, py);
+            maxY = std::max(maxY, py);
+        }
         initPool(sitePool, sizeof(Site));
         sweepSetup();
         initBeachLine();
@@ -169,6 +175,14 @@ TEST_F(CertificateVerdict, EachFaultFails)
     EXPECT_FALSE(verdict(squareAndCentre, {{0, 2, 1}, {0, 3, 2}, {4, 2, 1}}, Fault::None));
     EXPECT_TRUE(lastAbandoned);
     EXPECT_FALSE(verdict(squareAndCentre, {{0, 2, 1}, {0, 3, 2}}, Fault::None));  // right rows, but point 4 unused
+    EXPECT_FALSE(lastAbandoned);
+    // Three nested rows at the foot of a tall hull: together far less than
+    // the hull, but more than the sites' box holds below their top corner.
+    const std::vector<std::array<double, 2>> tall = {{0, 0},   {10, 0},  {10, 100}, {0, 100}, {5, 3}, {1, 0.2},
+                                                     {5, 2.8}, {9, 0.2}, {2, 0.4},  {5, 2.6}, {8, 0.4}};
+    EXPECT_FALSE(verdict(tall, {{0, 4, 1}, {5, 6, 7}, {8, 9, 10}}, Fault::None));
+    EXPECT_TRUE(lastAbandoned);
+    EXPECT_FALSE(verdict(tall, {{0, 4, 1}, {5, 6, 7}}, Fault::None));  // two of them still fit
     EXPECT_FALSE(lastAbandoned);
     // Collinear points (with one off the line left out): no row may exist.
     const std::vector<std::array<double, 2>> line = {{0, 0}, {1, 1}, {2, 2}};
