@@ -90,7 +90,8 @@ KeyedRow* sortByTop(KeyedRow* items, KeyedRow* spare, std::size_t count)
     constexpr std::size_t buckets = std::size_t{1} << digitBits;
     HostBlock<std::uint32_t> counts(4 * buckets);
     for (std::size_t i = 0; i < count; ++i)
-        for (int pass = 0; pass < 4; ++pass) ++counts[pass * buckets + ((items[i].top >> (pass * digitBits)) & (buckets - 1))];
+        for (int pass = 0; pass < 4; ++pass)
+            ++counts[pass * buckets + ((items[i].top >> (pass * digitBits)) & (buckets - 1))];
     for (int pass = 0; pass < 4; ++pass) {
         std::uint32_t* start = counts.get() + pass * buckets;
         const int shift = pass * digitBits;
@@ -154,12 +155,14 @@ std::int32_t recomputeExactly(const double* x, const double* y, std::int32_t n, 
     KeyedRow* sorted = sortByTop(rows.keyed, spare.get(), finite);
     breakTies(rows, sorted, finite);
     KeyedRow* last = rows.keyed + finite;
-    std::sort(last, last + rows.slivers,
-              [&](const KeyedRow& a, const KeyedRow& b) { return sortedCorners(rows, a.row) < sortedCorners(rows, b.row); });
+    std::sort(last, last + rows.slivers, [&](const KeyedRow& a, const KeyedRow& b) {
+        return sortedCorners(rows, a.row) < sortedCorners(rows, b.row);
+    });
 
     const auto write = [&](std::size_t r, std::int32_t row) {
         const Corners& corners = rows.corners[static_cast<std::size_t>(row)];
-        for (int c = 0; c < 3; ++c) out[static_cast<std::ptrdiff_t>(c) * count + static_cast<std::ptrdiff_t>(r)] = corners[c] + 1.0;
+        for (int c = 0; c < 3; ++c)
+            out[static_cast<std::ptrdiff_t>(c) * count + static_cast<std::ptrdiff_t>(r)] = corners[c] + 1.0;
     };
     for (std::size_t i = 0; i < finite; ++i) write(i, sorted[i].row);
     for (std::int32_t i = 0; i < rows.slivers; ++i) write(finite + static_cast<std::size_t>(i), last[i].row);

@@ -1,6 +1,8 @@
 #include "incremental_delaunay.hpp"
 
 #include <algorithm>
+#include <limits>
+#include <new>
 #include <vector>
 
 #include <CGAL/spatial_sort.h>
@@ -49,8 +51,11 @@ IncrementalDelaunay::IncrementalDelaunay(const ExactPoint* points, std::int32_t 
     // A triangulation of the sphere over n points and the one at infinity
     // has 2n - 2 triangles; each insertion adds two.
     const auto capacity = 2 * static_cast<std::size_t>(n);
+    // A neighbour is 3t + k in 32 bits: up to 715 million points, which
+    // would take over 70 GB here; more cannot get their memory.
+    if (3 * capacity > std::numeric_limits<SideRef>::max()) throw std::bad_alloc();
     corners_ = HostBlock<std::int32_t>(3 * capacity);
-    neighbours_ = HostBlock<std::int32_t>(3 * capacity);
+    neighbours_ = HostBlock<SideRef>(3 * capacity);
     marks_ = HostBlock<std::int32_t>(capacity);
     fanStart_ = HostBlock<std::int32_t>(static_cast<std::size_t>(n) + 1);
     order_ = HostBlock<std::int32_t>(static_cast<std::size_t>(n));
@@ -120,7 +125,8 @@ bool IncrementalDelaunay::conflicts(std::int32_t t, std::int32_t p) const
     // The four points by rank, highest first: the highest-ranked one's
     // perturbation decides, unless its cofactor vanishes, then the next's.
     const ExactPoint* ranked[4] = {&p0, &p1, &p2, &q};
-    std::sort(ranked, ranked + 4, [](const ExactPoint* a, const ExactPoint* b) { return lexicographicallyBelow(*a, *b); });
+    std::sort(ranked, ranked + 4,
+              [](const ExactPoint* a, const ExactPoint* b) { return lexicographicallyBelow(*a, *b); });
     for (int i = 3; i > 1; --i) {
         if (ranked[i] == &q) return false;
         CGAL::Orientation o = CGAL::COLLINEAR;
@@ -141,7 +147,7 @@ std::int32_t IncrementalDelaunay::locate(std::int32_t start, std::int32_t p)
     const int k = infiniteCorner(t);
     if (k >= 0) {
         if (ghostConflicts(t, k, p)) return t;
-        t = neighbours_[3 * static_cast<std::size_t>(t) + static_cast<std::size_t>(k)] / 3;
+        t = static_cast<std::int32_t>(neighbours_[3 * static_cast<std::size_t>(t) + static_cast<std::size_t>(k)] / 3);
     }
     const ExactPoint& q = points_[p];
     int entered = -1;  // the side the walk came in by
@@ -155,9 +161,9 @@ std::int32_t IncrementalDelaunay::locate(std::int32_t start, std::int32_t p)
         for (int i = 0; i < 3; ++i, side = next(side)) {
             if (side == entered) continue;
             if (CGAL::orientation(points_[c[next(side)]], points_[c[prev(side)]], q) == CGAL::RIGHT_TURN) {
-                const std::int32_t across = neighbours_[3 * static_cast<std::size_t>(t) + static_cast<std::size_t>(side)];
-                t = across / 3;
-                entered = across % 3;
+                const SideRef across = neighbours_[3 * static_cast<std::size_t>(t) + static_cast<std::size_t>(side)];
+                t = static_cast<std::int32_t>(across / 3);
+                entered = static_cast<int>(across % 3);
                 moved = true;
                 break;
             }
@@ -173,15 +179,16 @@ std::int32_t IncrementalDelaunay::locate(std::int32_t start, std::int32_t p)
 void IncrementalDelaunay::makeFan(std::int32_t apex, const BoundarySide* sides, std::size_t count,
                                   const std::int32_t* reuse, std::size_t reuseCount)
 {
-    std::int32_t* neighbours = neighbours_.get();
+    SideRef* neighbours = neighbours_.get();
+    const auto side = [](std::int32_t t, int k) { return 3 * static_cast<SideRef>(t) + static_cast<SideRef>(k); };
     for (std::size_t i = 0; i < count; ++i) {
         const std::int32_t t = i < reuseCount ? reuse[i] : slots_++;
         std::int32_t* c = corners(t);
         c[0] = sides[i].from;
         c[1] = sides[i].to;
         c[2] = apex;
-        neighbours[3 * t + 2] = sides[i].outside;
-        neighbours[sides[i].outside] = 3 * t + 2;
+        neighbours[side(t, 2)] = sides[i].outside;
+        neighbours[sides[i].outside] = side(t, 2);
         fanStart_[static_cast<std::size_t>(sides[i].from)] = t;
         fan_[i] = t;
     }
@@ -190,8 +197,8 @@ void IncrementalDelaunay::makeFan(std::int32_t apex, const BoundarySide* sides, 
     for (std::size_t i = 0; i < count; ++i) {
         const std::int32_t t = fan_[i];
         const std::int32_t after = fanStart_[static_cast<std::size_t>(sides[i].to)];
-        neighbours[3 * t] = 3 * after + 1;
-        neighbours[3 * after + 1] = 3 * t;
+        neighbours[side(t, 0)] = side(after, 1);
+        neighbours[side(after, 1)] = side(t, 0);
     }
 }
 
@@ -200,7 +207,7 @@ void IncrementalDelaunay::makeFan(std::int32_t apex, const BoundarySide* sides, 
 std::int32_t IncrementalDelaunay::insert(std::int32_t p, std::int32_t start, std::int32_t mark)
 {
     std::int32_t* marks = marks_.get();
-    const std::int32_t* neighbours = neighbours_.get();
+    const SideRef* neighbours = neighbours_.get();
     const std::int32_t first = locate(start, p);
     std::vector<std::int32_t>& cavity = cavity_;
     cavity.clear();
@@ -211,8 +218,8 @@ std::int32_t IncrementalDelaunay::insert(std::int32_t p, std::int32_t start, std
     for (std::size_t i = 0; i < cavity.size(); ++i) {
         const std::int32_t t = cavity[i];
         for (int k = 0; k < 3; ++k) {
-            const std::int32_t across = neighbours[3 * t + k];
-            const std::int32_t u = across / 3;
+            const SideRef across = neighbours[3 * static_cast<std::size_t>(t) + static_cast<std::size_t>(k)];
+            const auto u = static_cast<std::int32_t>(across / 3);
             if (marks[u] == 2 * mark) continue;
             if (marks[u] != 2 * mark + 1) {
                 if (conflicts(u, p)) {

@@ -10,7 +10,7 @@
 //
 // The mesh lives in host blocks: triangles as three corners and three
 // neighbours each, closed over the hull by "ghost" triangles that share a
-// corner at infinity. About 70 bytes per point while it is built.
+// corner at infinity. About 80 bytes per point while it is built.
 #pragma once
 
 #include <cstdint>
@@ -47,7 +47,8 @@ private:
     HostBlock<ExactPoint> inserted_;      // their coordinates in that order
     const ExactPoint* points_ = nullptr;  // inserted_
     HostBlock<std::int32_t> corners_;
-    HostBlock<std::int32_t> neighbours_;  // 3 * t' + k' across the side opposite corner k
+    using SideRef = std::uint32_t;  // side k of triangle t as 3t + k
+    HostBlock<SideRef> neighbours_;  // per side: the same side as its other triangle has it
     HostBlock<std::int32_t> marks_;       // per slot: the insertion that last looked at it
     HostBlock<std::int32_t> fanStart_;    // per point: the new triangle whose first side starts there
     std::int32_t slots_ = 0;
@@ -55,7 +56,8 @@ private:
     std::uint32_t random_ = 0x9e3779b9u;
 
     struct BoundarySide {
-        std::int32_t from, to, outside;
+        std::int32_t from, to;
+        SideRef outside;
     };
     // Kept between insertions so that their storage is reused.
     std::vector<std::int32_t> cavity_;
