@@ -145,6 +145,16 @@ TEST(IncrementalDelaunay, FamiliesAndHardShapesMatchCgal)
         lognormal.y.push_back(wide(random));
     }
     expectSameAsCgal(withoutRepeats(lognormal));
+    // Products that overflow or vanish in double: the rough walk's signs
+    // fail there, and the exact walk must still find every point.
+    PointSet extremes{"near 1e300 and 1e-300", {}, {}};
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    for (int i = 0; i < 300; ++i) {
+        const double scale = i % 3 == 0 ? 1e300 : i % 3 == 1 ? 1e-300 : 1.0;
+        extremes.x.push_back(scale * unit(random));
+        extremes.y.push_back(scale * unit(random));
+    }
+    expectSameAsCgal(withoutRepeats(extremes));
 }
 
 }  // namespace
