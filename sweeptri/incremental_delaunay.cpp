@@ -66,8 +66,8 @@ IncrementalDelaunay::IncrementalDelaunay(const ExactPoint* points, std::int32_t 
     // rounds (fixed seed). Each round is a tenth of the next, not CGAL's
     // quarter: the last round then holds nine tenths of the points in one
     // Hilbert order. On lognormal data, where the rows are long and thin,
-    // that halves the walks; the rounds still keep the cavities small on
-    // points along a line or a circle.
+    // that shortens the walks by a quarter; the rounds still keep the
+    // cavities small on points along a line or a circle.
     constexpr double roundRatio = 0.1;
     CGAL::spatial_sort(order, order + n, LexicographicOrder{points}, CGAL::Hilbert_sort_median_policy(), 0, 0,
                        roundRatio);
