@@ -145,27 +145,21 @@ int IncrementalDelaunay::randomSide()
     return static_cast<int>(random_ % 3);
 }
 
-// Near p: the walk of locate, with each orientation a plain difference of
-// products in double. That is a fraction of the filtered test's cost on
-// the long walks across thin triangles (data spread over many orders of
-// magnitude walk a hundred triangles and more per point); a sign it gets
-// wrong only ends this walk early or late, and the exact walk from where
-// it ends finishes and checks. It stops at a ghost, or after as many steps
-// as there are triangles.
-std::int32_t IncrementalDelaunay::walkRoughly(std::int32_t t, std::int32_t p)
+// Walks from t across sides that p lies beyond, as beyond(a, b) judges
+// the side from a to b; the side tried first is drawn at random, so the
+// walk cannot circle. Stops where no side has p beyond it, at a ghost (p
+// lies beyond a hull side), or after maxSteps steps.
+template <typename Beyond>
+std::int32_t IncrementalDelaunay::walk(std::int32_t t, std::int64_t maxSteps, Beyond beyond)
 {
-    if (infiniteCorner(t) >= 0) return t;
-    const double qx = points_[p].x(), qy = points_[p].y();
-    int entered = -1;
-    for (std::int32_t steps = 0; steps < slots_; ++steps) {
+    int entered = -1;  // the side the walk came in by
+    for (std::int64_t steps = 0; steps < maxSteps; ++steps) {
         const std::int32_t* c = corners(t);
         int side = randomSide();
         bool moved = false;
         for (int i = 0; i < 3; ++i, side = next(side)) {
             if (side == entered) continue;
-            const ExactPoint& a = points_[c[next(side)]];
-            const ExactPoint& b = points_[c[prev(side)]];
-            if ((b.x() - a.x()) * (qy - a.y()) - (b.y() - a.y()) * (qx - a.x()) < 0) {
+            if (beyond(points_[c[next(side)]], points_[c[prev(side)]])) {
                 const SideRef across = neighbours_[3 * static_cast<std::size_t>(t) + static_cast<std::size_t>(side)];
                 t = static_cast<std::int32_t>(across / 3);
                 entered = static_cast<int>(across % 3);
@@ -179,36 +173,32 @@ std::int32_t IncrementalDelaunay::walkRoughly(std::int32_t t, std::int32_t p)
 }
 
 // A triangle that conflicts with p: a finite one that holds p, or a ghost
-// whose hull side p lies strictly beyond. Found by walking from near p
-// across sides that p lies strictly beyond; the side tried first is drawn
-// at random, so the walk cannot circle.
+// whose hull side p lies strictly beyond.
+//
+// The walk goes first with each orientation a plain difference of products
+// in double. That is a fraction of the filtered test's cost on the long
+// walks across thin triangles (data spread over many orders of magnitude
+// walk a hundred triangles and more per point); a sign it gets wrong only
+// ends that walk early or late, after at most as many steps as there are
+// triangles. The exact walk from where it ends finishes and checks.
 std::int32_t IncrementalDelaunay::locate(std::int32_t start, std::int32_t p)
 {
-    std::int32_t t = walkRoughly(start, p);
+    const ExactPoint& q = points_[p];
+    std::int32_t t = start;
+    if (infiniteCorner(t) < 0) {
+        const double qx = q.x(), qy = q.y();
+        t = walk(t, slots_, [qx, qy](const ExactPoint& a, const ExactPoint& b) {
+            return (b.x() - a.x()) * (qy - a.y()) - (b.y() - a.y()) * (qx - a.x()) < 0;
+        });
+    }
     const int k = infiniteCorner(t);
     if (k >= 0) {
         if (ghostConflicts(t, k, p)) return t;
         t = static_cast<std::int32_t>(neighbours_[3 * static_cast<std::size_t>(t) + static_cast<std::size_t>(k)] / 3);
     }
-    const ExactPoint& q = points_[p];
-    int entered = -1;  // the side the walk came in by
-    for (;;) {
-        const std::int32_t* c = corners(t);
-        int side = randomSide();
-        bool moved = false;
-        for (int i = 0; i < 3; ++i, side = next(side)) {
-            if (side == entered) continue;
-            if (CGAL::orientation(points_[c[next(side)]], points_[c[prev(side)]], q) == CGAL::RIGHT_TURN) {
-                const SideRef across = neighbours_[3 * static_cast<std::size_t>(t) + static_cast<std::size_t>(side)];
-                t = static_cast<std::int32_t>(across / 3);
-                entered = static_cast<int>(across % 3);
-                moved = true;
-                break;
-            }
-        }
-        // Stepping into a ghost means p lies strictly beyond a hull side.
-        if (!moved || infiniteCorner(t) >= 0) return t;
-    }
+    return walk(t, std::numeric_limits<std::int64_t>::max(), [&q](const ExactPoint& a, const ExactPoint& b) {
+        return CGAL::orientation(a, b, q) == CGAL::RIGHT_TURN;
+    });
 }
 
 // Replaces the triangles fanning out from apex's cavity: one new triangle

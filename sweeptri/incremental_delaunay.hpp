@@ -69,7 +69,8 @@ private:
     bool conflicts(std::int32_t t, std::int32_t p) const;
     bool ghostConflicts(std::int32_t t, int k, std::int32_t p) const;
     int randomSide();
-    std::int32_t walkRoughly(std::int32_t start, std::int32_t p);
+    template <typename Beyond>
+    std::int32_t walk(std::int32_t t, std::int64_t maxSteps, Beyond beyond);
     std::int32_t locate(std::int32_t start, std::int32_t p);
     std::int32_t insert(std::int32_t p, std::int32_t start, std::int32_t mark);
     void makeFan(std::int32_t apex, const BoundarySide* sides, std::size_t count, const std::int32_t* reuse,
