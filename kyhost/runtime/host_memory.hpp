@@ -6,12 +6,10 @@
 // So:
 //  - large blocks are mapped straight from the system, aligned to 2 MB so
 //    that transparent huge pages can back them where the system uses them
-//    for every mapping, and asked for huge pages when KY_HUGE_PAGES=1 (not
-//    by default: on virtual machines with free page reporting a fresh huge
-//    page costs more than the 512 faults it saves). Fresh mappings read as zeros, so a
-//    zeroed block that is fresh is not cleared again: its pages are only
-//    touched when the caller first uses them, and pages it never uses are
-//    never made resident;
+//    for every mapping, and asked for huge pages unless KY_HUGE_PAGES=0.
+//    Fresh mappings read as zeros, so a zeroed block that is fresh is not
+//    cleared again: its pages are only touched when the caller first uses
+//    them, and pages it never uses are never made resident;
 //  - a block that the caller will write in full can be made resident at
 //    once (Residency::AtOnce): one system call instead of a fault per page;
 //  - released large blocks are kept in a cache and handed out again (split

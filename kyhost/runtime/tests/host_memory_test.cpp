@@ -3,7 +3,12 @@
 // blocks keep their front.
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <string>
 #include <sys/mman.h>
 #include <unistd.h>
 #include <vector>
@@ -83,6 +88,40 @@ TEST(HostMemory, BlocksToBeFilledAreResidentAndZeroedWhenHandedOut)
         ky::releaseBlock(filled);
         ky::releaseBlock(zeroed);
     }
+}
+
+// The flags the system keeps for the mapping that holds address.
+std::string mappingFlags(const void* address)
+{
+    std::ifstream maps("/proc/self/smaps");
+    std::string line;
+    bool inside = false;
+    const auto at = reinterpret_cast<std::uintptr_t>(address);
+    while (std::getline(maps, line)) {
+        unsigned long from = 0, to = 0;
+        if (std::sscanf(line.c_str(), "%lx-%lx ", &from, &to) == 2 && line.find('-') < line.find(' '))
+            inside = from <= at && at < to;
+        else if (inside && line.rfind("VmFlags:", 0) == 0)
+            return line;
+    }
+    return {};
+}
+
+TEST(HostMemory, LargeBlocksAskForHugePagesUnlessTurnedOff)
+{
+    // Huge pages spare a large call most of its faults and TLB misses.
+    if (const char* setting = std::getenv("KY_HUGE_PAGES"); setting != nullptr && std::string(setting) == "0")
+        GTEST_SKIP() << "turned off by KY_HUGE_PAGES=0";
+    void* block = ky::allocateUninitialised(12 * MB);
+    ASSERT_NE(block, nullptr);
+    if (ky::largeBlockUsage().liveBytes == 0) {
+        ky::releaseBlock(block);
+        GTEST_SKIP() << "blocks are separate allocations in this build";
+    }
+    const std::string flags = mappingFlags(block);
+    ky::releaseBlock(block);
+    if (flags.empty()) GTEST_SKIP() << "no /proc/self/smaps here";
+    EXPECT_NE(flags.find(" hg"), std::string::npos) << flags;
 }
 
 TEST(HostMemory, CachedBlocksNeverRaiseTheMostHeldAtOnce)
