@@ -22,7 +22,8 @@ constexpr std::size_t bufferSize = std::size_t(1) << 20;
 }  // namespace
 
 OutputFile::OutputFile(int fd, std::string path, bool regular)
-    : fd_(fd), path_(std::move(path)), regular_(regular), buffer_(bufferSize)
+    : fd_(fd), path_(std::move(path)), regular_(regular),
+      buffer_(std::make_unique_for_overwrite<char[]>(bufferSize)), capacity_(bufferSize)
 {
 }
 
@@ -32,10 +33,12 @@ OutputFile::OutputFile(OutputFile&& other) noexcept
       regular_(other.regular_),
       finished_(other.finished_),
       buffer_(std::move(other.buffer_)),
+      capacity_(other.capacity_),
       used_(other.used_)
 {
     other.fd_ = -1;
     other.finished_ = true;
+    other.capacity_ = 0;
 }
 
 OutputFile OutputFile::standardOutput()
@@ -91,22 +94,22 @@ void OutputFile::drain()
 {
     const std::size_t size = used_;
     used_ = 0;
-    writeAll(buffer_.data(), size);
+    writeAll(buffer_.get(), size);
 }
 
 void OutputFile::write(std::string_view bytes)
 {
-    if (bytes.size() <= buffer_.size() - used_) {
-        std::memcpy(buffer_.data() + used_, bytes.data(), bytes.size());
+    if (bytes.size() <= capacity_ - used_) {
+        std::memcpy(buffer_.get() + used_, bytes.data(), bytes.size());
         used_ += bytes.size();
         return;
     }
     drain();
-    if (bytes.size() >= buffer_.size()) {
+    if (bytes.size() >= capacity_) {
         writeAll(bytes.data(), bytes.size());  // large blocks go out directly, uncopied
         return;
     }
-    std::memcpy(buffer_.data(), bytes.data(), bytes.size());
+    std::memcpy(buffer_.get(), bytes.data(), bytes.size());
     used_ = bytes.size();
 }
 

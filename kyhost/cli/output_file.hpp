@@ -4,9 +4,9 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace ky {
 
@@ -26,15 +26,15 @@ public:
     void write(std::string_view bytes);
     void put(char c)
     {
-        if (used_ == buffer_.size()) drain();
+        if (used_ == capacity_) drain();
         buffer_[used_++] = c;
     }
     // Room for at least bytes characters at the end of the buffer; commit
     // then says how many were filled.
     char* reserve(std::size_t bytes)
     {
-        if (buffer_.size() - used_ < bytes) drain();
-        return buffer_.data() + used_;
+        if (capacity_ - used_ < bytes) drain();
+        return buffer_.get() + used_;
     }
     void commit(std::size_t bytes) { used_ += bytes; }
 
@@ -54,7 +54,9 @@ private:
     std::string path_;   // empty for standard output, which is never closed here
     bool regular_;       // a regular file that this object created or truncated
     bool finished_ = false;
-    std::vector<char> buffer_;
+    // Left uninitialised: a small result touches only the pages it fills.
+    std::unique_ptr<char[]> buffer_;
+    std::size_t capacity_;
     std::size_t used_ = 0;
 };
 
