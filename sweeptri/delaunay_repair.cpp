@@ -1,7 +1,12 @@
 #include "delaunay_repair.hpp"
 
 #include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+static double TT(){return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();}
 #include <cmath>
+#include <limits>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -166,13 +171,16 @@ Cover Repair::matchSides(const HullCycle& hull)
 
     // The rows around each point, as a temporary compressed list; each entry
     // also holds the corners that follow and precede the point in the row,
-    // so that matching a side reads only the point's own entries.
+    // so that matching a side reads only the point's own entries, and the
+    // point's place in the row, so that a match is recorded in both rows.
     struct Around {
-        std::int32_t row;
+        std::uint32_t slot;  // 3 * row + the point's corner
         std::int32_t next;
         std::int32_t previous;
     };
     const auto sides = 3 * static_cast<std::size_t>(count_);
+    // Slots are 32 bits, as in the recomputation, which takes over beyond.
+    if (sides > std::numeric_limits<std::uint32_t>::max()) return Cover::None;
     HostBlock<std::uint32_t> start(static_cast<std::size_t>(n_) + 1);
     HostBlock<Around> around(sides);
     for (std::int32_t r = 0; r < count_; ++r)
@@ -181,46 +189,69 @@ Cover Repair::matchSides(const HullCycle& hull)
     for (std::int32_t r = 0; r < count_; ++r)
         for (int k = 0; k < 3; ++k)
             around[start[static_cast<std::size_t>(corner(r, k))]++] =
-                Around{r, corner(r, (k + 1) % 3), corner(r, (k + 2) % 3)};
+                Around{static_cast<std::uint32_t>(3 * static_cast<std::int64_t>(r) + k), corner(r, (k + 1) % 3),
+                       corner(r, (k + 2) % 3)};
     for (std::int32_t i = n_; i > 0; --i) start[static_cast<std::size_t>(i)] = start[static_cast<std::size_t>(i) - 1];
     start[0] = 0;
 
     across_ = HostBlock<std::int32_t>(3 * static_cast<std::size_t>(capacity_));
+    constexpr std::int32_t unmatched = -2;
+    std::fill(across_.get(), across_.get() + sides, unmatched);
     open_.clear();
     // A triangulation leaves h sides open; a larger uncovered part is left
     // to the exact recomputation.
     const std::int64_t openLimit = count_ == expected_ ? h : h + count_ / 8 + 64;
+    // Each side is looked up once, from the first of its two rows: the
+    // scan of u's entries finds every row that runs u -> v and every row
+    // that runs v -> u, so it sees any side run twice either way.
     bool valid = true;
     for (std::int32_t r = 0; r < count_ && valid; ++r) {
         for (int k = 0; k < 3 && valid; ++k) {
+            if (across(r, k) != unmatched) continue;
             const std::int32_t u = corner(r, (k + 1) % 3), v = corner(r, (k + 2) % 3);
-            std::int32_t reverse = -1;
+            std::int64_t reverse = -1;  // slot of u in the row that runs v -> u
             for (std::uint32_t j = start[static_cast<std::size_t>(u)]; j < start[static_cast<std::size_t>(u) + 1]; ++j) {
                 const Around& entry = around[j];
-                if (entry.row != r && entry.next == v) valid = false;  // u -> v in two rows
+                if (entry.slot / 3 != static_cast<std::uint32_t>(r) && entry.next == v) valid = false;  // u -> v in two rows
                 if (entry.previous == v) {
                     if (reverse >= 0) valid = false;  // v -> u in two rows
-                    reverse = entry.row;
+                    reverse = entry.slot;
                 }
             }
-            across(r, k) = reverse;
-            if (reverse < 0) {
+            if (reverse >= 0) {
+                // In row s = [.., v, u, w], v -> u is the side opposite w.
+                const auto s = static_cast<std::int32_t>(reverse / 3);
+                across(r, k) = s;
+                across(s, static_cast<int>((reverse % 3 + 1) % 3)) = r;
+            } else {
+                across(r, k) = -1;
                 if (static_cast<std::int64_t>(open_.size()) >= openLimit) valid = false;
                 open_.emplace_back(directedSide(u, v), 3 * static_cast<std::int64_t>(r) + k);
             }
         }
     }
     if (!valid) return Cover::None;
+    if (count_ == expected_) {
+        // The open sides must be the hull's edges, each run the way the
+        // rows inside run it: from each hull point to the one before it.
+        if (open_.size() != hull.points.size()) return Cover::None;
+        const std::size_t hullSize = hull.points.size();
+        HostBlock<std::int32_t> before(static_cast<std::size_t>(n_));
+        std::fill(before.get(), before.get() + n_, -1);
+        for (std::size_t i = 0; i < hullSize; ++i)
+            before[static_cast<std::size_t>(own(hull.points[(i + 1) % hullSize]))] = own(hull.points[i]);
+        // The open sides are distinct (none is run twice), so h matches
+        // with the h edges are the whole boundary.
+        for (const auto& open : open_)
+            if (before[static_cast<std::size_t>(sideFrom(open.first))] != sideTo(open.first)) return Cover::None;
+        return Cover::Triangulation;
+    }
     boundary_.clear();
     for (std::size_t i = 0; i < hull.points.size(); ++i)
         boundary_.push_back(directedSide(own(hull.points[(i + 1) % hull.points.size()]), own(hull.points[i])));
     std::sort(boundary_.begin(), boundary_.end());
     std::sort(open_.begin(), open_.end());
-    if (count_ < expected_) return Cover::Part;
-    if (open_.size() != boundary_.size()) return Cover::None;
-    for (std::size_t i = 0; i < open_.size(); ++i)
-        if (open_[i].first != boundary_[i]) return Cover::None;
-    return Cover::Triangulation;
+    return Cover::Part;
 }
 
 // The uncovered region is bounded by the rows' open sides that are not
@@ -253,7 +284,7 @@ bool Repair::fillUncovered()
     std::vector<std::int32_t> loose;
     for (std::int32_t p = usedPoints_; p < n_; ++p) loose.push_back(p);
     std::vector<std::int32_t> added;
-    if (!fillRegion(outline, loose, xy_.get(), added)) return false;
+    if (!fillRegion(outline, loose, xy_.get(), added)) {if(getenv("SWDBG")) fprintf(stderr,"fillRegion false outline %zu loose %zu\n",outline.size(),loose.size()); return false;}
     const auto total = static_cast<std::int64_t>(count_) + static_cast<std::int64_t>(added.size() / 3);
     if (total != expected_ || total > capacity_) return false;
     const auto newCount = static_cast<std::int32_t>(total);
@@ -400,11 +431,16 @@ std::int32_t completeAndRepair(double* rows, std::int32_t count, std::int32_t ca
                                const std::vector<SuspectSide>* suspects)
 {
     Repair repair(rows, count, capacity, x, y, exponent, n);
+    double t0=TT();
     if (!repair.loadCorners()) return -1;
-    switch (repair.matchSides(hull)) {
+    double t1=TT();
+    auto c=repair.matchSides(hull);
+    double t2=TT();
+    if(getenv("SWDBG")) fprintf(stderr,"load %.4f match %.4f\n",t1-t0,t2-t1);
+    switch (c) {
     case Cover::None: return -1;
     case Cover::Part:
-        if (!repair.fillUncovered()) return -1;
+        if (!repair.fillUncovered()) {if(getenv("SWDBG")) fprintf(stderr,"fill failed %.4f\n",TT()-t2); return -1;}
         repair.writeRows();
         break;
     case Cover::Triangulation: break;
