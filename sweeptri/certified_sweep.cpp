@@ -6,6 +6,7 @@
 #include "delaunay_repair.hpp"
 #include "exact_recompute.hpp"
 #include "hull_cycle.hpp"
+#include "pocket_check.hpp"
 #include "kyx.h"
 #include "beach_line.hpp"
 #include "result_certificate.hpp"
@@ -101,11 +102,20 @@ void certifiedRows(kyArray* result, const double* x, const double* y, int scaleE
             // may leave pockets along a nearly straight hull or holes: they
             // are checked, completed and flipped.
             const std::vector<SuspectSide>* suspects = unvouchedSides();
+            // Kept where a jump out of the call leaves nothing to free.
+            static std::vector<std::uint64_t> open;
+            const bool openKnown = sidesLeftOpen(triangleCount, open);
             trimTriangleBuffer(result, triangleCapacity, triangleCount);
             giveBackAllSweepBlocks();
             announceRereading();
-            const std::int32_t rows = completeAndRepair(kyGetPr(result), triangleCount, triangleCapacity, x, y,
-                                                        siteCount, scaleExponent, hull, suspects);
+            // Where the outline of what the rows leave uncovered already
+            // shows that the completion must fail, reading and matching
+            // every row for it is skipped.
+            const bool hopeless = openKnown && completionCertainToFail(kyGetPr(result), triangleCount, x, y,
+                                                                       siteCount, scaleExponent, hull, open);
+            const std::int32_t rows = hopeless ? -1
+                                               : completeAndRepair(kyGetPr(result), triangleCount, triangleCapacity,
+                                                                   x, y, siteCount, scaleExponent, hull, suspects);
             if (rows >= 0) {
                 lastCertifiedPath = rows == triangleCount ? CertifiedPath::Flipped : CertifiedPath::Completed;
                 triangleCount = rows;

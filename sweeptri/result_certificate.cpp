@@ -152,6 +152,20 @@ const std::vector<SuspectSide>* unvouchedSides()
     return &sides;
 }
 
+bool sidesLeftOpen(std::int32_t rowCount, std::vector<std::uint64_t>& sides)
+{
+    sides.clear();
+    if (failed || (anyRow && current.sides != 7u)) return false;
+    for (const HalfEdge* he = leftSentinel->right; he != rightSentinel && he != nullptr; he = he->right) {
+        const Edge* e = he->edge;
+        if (e == nullptr || e == removedMarker) return false;
+        if (hasEnd(e, 0) == hasEnd(e, 1)) continue;
+        const std::int32_t p = e->site[0]->number, q = e->site[1]->number;
+        sides.push_back(e->firstForward != 0 ? directedSide(p, q) : directedSide(q, p));
+    }
+    return 2 * matchedEdges + static_cast<std::int64_t>(sides.size()) == 3 * static_cast<std::int64_t>(rowCount);
+}
+
 Verdict certificateVerdict(const HullCycle& hull, std::int32_t rowCount)
 {
     const Verdict proven = notDelaunay.empty() ? Verdict::Delaunay : Verdict::Triangulation;

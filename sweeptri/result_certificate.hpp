@@ -94,5 +94,10 @@ const std::vector<SuspectSide>& sidesNotDelaunay();
 // row, if any, was not seen). Null after a flaw in the sweep's bookkeeping,
 // when the certificate vouches for no side.
 const std::vector<SuspectSide>* unvouchedSides();
+// After the sweep, with the beach line as the sweep left it: the sides of
+// bisectors left with one end, each as its row runs it (from << 32 | to,
+// 0-based site numbers). False after a flaw in the sweep's bookkeeping, or
+// when these and the matched sides are not the rows' three sides each.
+bool sidesLeftOpen(std::int32_t rowCount, std::vector<std::uint64_t>& sides);
 
 }  // namespace sweeptri
