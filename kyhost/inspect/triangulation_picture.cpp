@@ -1,8 +1,5 @@
 #include "triangulation_picture.hpp"
 
-#include <cairo-svg.h>
-#include <cairo.h>
-
 #include <algorithm>
 #include <cstdint>
 #include <cmath>
@@ -10,6 +7,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "cairo_library.hpp"
 #include "edge_index.hpp"
 #include "picture_layout.hpp"
 
@@ -60,7 +58,7 @@ std::uint64_t mixed(std::uint64_t x)
     return x ^ (x >> 31);
 }
 
-void setColour(cairo_t* cr, Colour c, double alpha = 1) { cairo_set_source_rgba(cr, c.r, c.g, c.b, alpha); }
+void setColour(cairo_t* cr, Colour c, double alpha = 1) { cairo().set_source_rgba(cr, c.r, c.g, c.b, alpha); }
 
 enum class Mark { Line, ThickLine, DashedLine, Fill, Dot, Ring, QueryJoin };
 struct LegendEntry {
@@ -70,10 +68,10 @@ struct LegendEntry {
 };
 
 struct SurfaceDeleter {
-    void operator()(cairo_surface_t* s) const { cairo_surface_destroy(s); }
+    void operator()(cairo_surface_t* s) const { cairo().surface_destroy(s); }
 };
 struct ContextDeleter {
-    void operator()(cairo_t* cr) const { cairo_destroy(cr); }
+    void operator()(cairo_t* cr) const { cairo().destroy(cr); }
 };
 
 cairo_status_t appendBytes(void* closure, const unsigned char* data, unsigned int length)
@@ -85,7 +83,7 @@ cairo_status_t appendBytes(void* closure, const unsigned char* data, unsigned in
 void requireGood(cairo_status_t status, const char* what)
 {
     if (status != CAIRO_STATUS_SUCCESS)
-        throw std::runtime_error(std::string(what) + ": " + cairo_status_to_string(status));
+        throw std::runtime_error(std::string(what) + ": " + cairo().status_to_string(status));
 }
 
 // Rows with whole, distinct indices in range: the ones that can be drawn.
@@ -114,11 +112,11 @@ public:
 
     void paint()
     {
-        cairo_set_source_rgb(cr_, 1, 1, 1);
-        cairo_paint(cr_);
-        cairo_save(cr_);
-        cairo_rectangle(cr_, PageLayout::plotLeft, PageLayout::plotTop, PageLayout::plotSide, PageLayout::plotSide);
-        cairo_clip(cr_);
+        cairo().set_source_rgb(cr_, 1, 1, 1);
+        cairo().paint(cr_);
+        cairo().save(cr_);
+        cairo().rectangle(cr_, PageLayout::plotLeft, PageLayout::plotTop, PageLayout::plotSide, PageLayout::plotSide);
+        cairo().clip(cr_);
         const std::vector<IndexedRow> rows = drawableRows(points_, request_.tri);
         faultyRows(rows);
         edges(sampledRows(rows));
@@ -126,7 +124,7 @@ public:
         faultEdges();  // on top, so that problems stay visible in dense sets
         faultPoints();
         queries();
-        cairo_restore(cr_);
+        cairo().restore(cr_);
         axes();
         titles();
         legend();
@@ -147,15 +145,15 @@ private:
     void strokeEvery(std::size_t& pending)
     {
         if (++pending < 20000 && pendingLength_ < 2000) return;
-        cairo_stroke(cr_);
+        cairo().stroke(cr_);
         pending = 0;
         pendingLength_ = 0;
     }
 
     void segment(std::size_t u, std::size_t v)
     {
-        cairo_move_to(cr_, px(u), py(u));
-        cairo_line_to(cr_, px(v), py(v));
+        cairo().move_to(cr_, px(u), py(u));
+        cairo().line_to(cr_, px(v), py(v));
         pendingLength_ += std::abs(px(u) - px(v)) + std::abs(py(u) - py(v));
     }
 
@@ -205,11 +203,11 @@ private:
             if (!faulty[static_cast<std::size_t>(row.row)]) continue;
             if (seen++ % stride != 0) continue;
             const auto [a, b, c] = row.corners;
-            cairo_move_to(cr_, px(a), py(a));
-            cairo_line_to(cr_, px(b), py(b));
-            cairo_line_to(cr_, px(c), py(c));
-            cairo_close_path(cr_);
-            cairo_fill(cr_);
+            cairo().move_to(cr_, px(a), py(a));
+            cairo().line_to(cr_, px(b), py(b));
+            cairo().line_to(cr_, px(c), py(c));
+            cairo().close_path(cr_);
+            cairo().fill(cr_);
             ++marked;
         }
         if (count > 0) addLegend({Mark::Fill, vermillion, markedCount(count, marked, "faulty row", "")});
@@ -220,14 +218,14 @@ private:
     {
         const EdgeIndex index(points_.n, rows);
         setColour(cr_, blue);
-        cairo_set_line_width(cr_, edgeWidth_);
+        cairo().set_line_width(cr_, edgeWidth_);
         std::size_t pending = 0, count = 0;
         index.forEachEdge([&](std::int32_t u, std::int32_t v, auto, auto) {
             segment(static_cast<std::size_t>(u), static_cast<std::size_t>(v));
             strokeEvery(pending);
             ++count;
         });
-        cairo_stroke(cr_);
+        cairo().stroke(cr_);
         std::string text = std::to_string(request_.tri.rows) + " rows";
         if (drawnRows_ < request_.tri.rows) text += ", " + std::to_string(drawnRows_) + " drawn";
         addLegend({Mark::Line, blue, text + " (" + std::to_string(count) + " edges)"});
@@ -238,9 +236,9 @@ private:
     {
         if (list.empty()) return;
         setColour(cr_, colour);
-        cairo_set_line_width(cr_, 2.5);
+        cairo().set_line_width(cr_, 2.5);
         const double dash[] = {6, 4};
-        cairo_set_dash(cr_, dash, dashed ? 2 : 0, 0);
+        cairo().set_dash(cr_, dash, dashed ? 2 : 0, 0);
         std::size_t pending = 0, marked = 0;
         const std::size_t stride = markStride(list.size());
         for (std::size_t k = 0; k < list.size(); k += stride) {
@@ -248,8 +246,8 @@ private:
             strokeEvery(pending);
             ++marked;
         }
-        cairo_stroke(cr_);
-        cairo_set_dash(cr_, nullptr, 0, 0);
+        cairo().stroke(cr_);
+        cairo().set_dash(cr_, nullptr, 0, 0);
         addLegend({dashed ? Mark::DashedLine : Mark::ThickLine, colour, markedCount(list.size(), marked, noun, rest)});
     }
 
@@ -265,11 +263,11 @@ private:
     {
         setColour(cr_, black);
         for (std::size_t i = 0; i < points_.n; ++i) {
-            cairo_new_sub_path(cr_);
-            cairo_arc(cr_, px(i), py(i), dotRadius_, 0, 2 * M_PI);
-            if (i % 20000 == 19999) cairo_fill(cr_);
+            cairo().new_sub_path(cr_);
+            cairo().arc(cr_, px(i), py(i), dotRadius_, 0, 2 * M_PI);
+            if (i % 20000 == 19999) cairo().fill(cr_);
         }
-        cairo_fill(cr_);
+        cairo().fill(cr_);
         addLegend({Mark::Dot, black, std::to_string(points_.n) + " points"});
     }
 
@@ -277,17 +275,17 @@ private:
     {
         if (list.empty()) return;
         setColour(cr_, colour);
-        cairo_set_line_width(cr_, 2);
+        cairo().set_line_width(cr_, 2);
         std::size_t pending = 0, marked = 0;
         const std::size_t stride = markStride(list.size());
         for (std::size_t k = 0; k < list.size(); k += stride) {
             const auto i = static_cast<std::size_t>(list[k]);
-            cairo_new_sub_path(cr_);
-            cairo_arc(cr_, px(i), py(i), 6, 0, 2 * M_PI);
+            cairo().new_sub_path(cr_);
+            cairo().arc(cr_, px(i), py(i), 6, 0, 2 * M_PI);
             strokeEvery(pending);
             ++marked;
         }
-        cairo_stroke(cr_);
+        cairo().stroke(cr_);
         addLegend({Mark::Ring, colour, markedCount(list.size(), marked, noun, rest)});
     }
 
@@ -312,24 +310,24 @@ private:
         }
         drawnQueries_ = joins.size();
         setColour(cr_, orange);
-        cairo_set_line_width(cr_, 1.2);
+        cairo().set_line_width(cr_, 1.2);
         for (const auto& [i, k] : joins) {
             const double x = frame_.pageX(q.x[i]), y = frame_.pageY(q.y[i]);
-            cairo_move_to(cr_, x, y);
-            cairo_line_to(cr_, px(k), py(k));
-            cairo_move_to(cr_, x - 3.5, y - 3.5);
-            cairo_line_to(cr_, x + 3.5, y + 3.5);
-            cairo_move_to(cr_, x - 3.5, y + 3.5);
-            cairo_line_to(cr_, x + 3.5, y - 3.5);
+            cairo().move_to(cr_, x, y);
+            cairo().line_to(cr_, px(k), py(k));
+            cairo().move_to(cr_, x - 3.5, y - 3.5);
+            cairo().line_to(cr_, x + 3.5, y + 3.5);
+            cairo().move_to(cr_, x - 3.5, y + 3.5);
+            cairo().line_to(cr_, x + 3.5, y - 3.5);
         }
-        cairo_stroke(cr_);
+        cairo().stroke(cr_);
         setColour(cr_, bluishGreen);
-        cairo_set_line_width(cr_, 1.6);
+        cairo().set_line_width(cr_, 1.6);
         for (const auto& [i, k] : joins) {
-            cairo_new_sub_path(cr_);
-            cairo_arc(cr_, px(k), py(k), 4, 0, 2 * M_PI);
+            cairo().new_sub_path(cr_);
+            cairo().arc(cr_, px(k), py(k), 4, 0, 2 * M_PI);
         }
-        cairo_stroke(cr_);
+        cairo().stroke(cr_);
         std::string text = std::to_string(drawnQueries_) + " queries";
         if (stride > 1) text += " (every " + std::to_string(stride) + "th of " + std::to_string(q.count) + ")";
         addLegend({Mark::QueryJoin, orange, text + ", joined to"});
@@ -346,34 +344,34 @@ private:
 
     void text(double x, double y, const std::string& s, double size, bool bold = false, double alignX = 0)
     {
-        cairo_select_font_face(cr_, "DejaVu Sans", CAIRO_FONT_SLANT_NORMAL,
+        cairo().select_font_face(cr_, "DejaVu Sans", CAIRO_FONT_SLANT_NORMAL,
                                bold ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
-        cairo_set_font_size(cr_, size);
+        cairo().set_font_size(cr_, size);
         cairo_text_extents_t extents;
-        cairo_text_extents(cr_, s.c_str(), &extents);
-        cairo_move_to(cr_, x - alignX * extents.x_advance, y);
-        cairo_show_text(cr_, s.c_str());
+        cairo().text_extents(cr_, s.c_str(), &extents);
+        cairo().move_to(cr_, x - alignX * extents.x_advance, y);
+        cairo().show_text(cr_, s.c_str());
     }
 
     void axes()
     {
         const double left = PageLayout::plotLeft, top = PageLayout::plotTop, side = PageLayout::plotSide;
         setColour(cr_, black);
-        cairo_set_line_width(cr_, 1);
-        cairo_rectangle(cr_, left, top, side, side);
-        cairo_stroke(cr_);
+        cairo().set_line_width(cr_, 1);
+        cairo().rectangle(cr_, left, top, side, side);
+        cairo().stroke(cr_);
         for (const Tick& t : axisTicks(frame_.lowX(), frame_.highX())) {
             const double x = frame_.pageX(t.value);
-            cairo_move_to(cr_, x, top + side);
-            cairo_line_to(cr_, x, top + side + 6);
-            cairo_stroke(cr_);
+            cairo().move_to(cr_, x, top + side);
+            cairo().line_to(cr_, x, top + side + 6);
+            cairo().stroke(cr_);
             text(x, top + side + 22, t.label, 12, false, 0.5);
         }
         for (const Tick& t : axisTicks(frame_.lowY(), frame_.highY())) {
             const double y = frame_.pageY(t.value);
-            cairo_move_to(cr_, left - 6, y);
-            cairo_line_to(cr_, left, y);
-            cairo_stroke(cr_);
+            cairo().move_to(cr_, left - 6, y);
+            cairo().line_to(cr_, left, y);
+            cairo().stroke(cr_);
             text(left - 9, y + 4, t.label, 12, false, 1);
         }
         text(left + side / 2, top + side + 45, request_.xLabel, 14, true, 0.5);
@@ -396,42 +394,42 @@ private:
         for (const LegendEntry& entry : legend_) {
             y += 26;
             const double mx = x + 14, my = y - 4;
-            cairo_new_path(cr_);
+            cairo().new_path(cr_);
             setColour(cr_, entry.colour, entry.mark == Mark::Fill ? 0.45 : 1);
-            cairo_set_line_width(cr_, entry.mark == Mark::Line ? 1.2 : 2.5);
+            cairo().set_line_width(cr_, entry.mark == Mark::Line ? 1.2 : 2.5);
             const double dash[] = {6, 4};
             switch (entry.mark) {
             case Mark::Line:
             case Mark::ThickLine:
             case Mark::DashedLine:
-                cairo_set_dash(cr_, dash, entry.mark == Mark::DashedLine ? 2 : 0, 0);
-                cairo_move_to(cr_, mx - 12, my);
-                cairo_line_to(cr_, mx + 12, my);
-                cairo_stroke(cr_);
-                cairo_set_dash(cr_, nullptr, 0, 0);
+                cairo().set_dash(cr_, dash, entry.mark == Mark::DashedLine ? 2 : 0, 0);
+                cairo().move_to(cr_, mx - 12, my);
+                cairo().line_to(cr_, mx + 12, my);
+                cairo().stroke(cr_);
+                cairo().set_dash(cr_, nullptr, 0, 0);
                 break;
             case Mark::Fill:
-                cairo_rectangle(cr_, mx - 12, my - 7, 24, 14);
-                cairo_fill(cr_);
+                cairo().rectangle(cr_, mx - 12, my - 7, 24, 14);
+                cairo().fill(cr_);
                 break;
             case Mark::Dot:
-                cairo_arc(cr_, mx, my, 3, 0, 2 * M_PI);
-                cairo_fill(cr_);
+                cairo().arc(cr_, mx, my, 3, 0, 2 * M_PI);
+                cairo().fill(cr_);
                 break;
             case Mark::Ring:
-                cairo_set_line_width(cr_, 2);
-                cairo_arc(cr_, mx, my, 6, 0, 2 * M_PI);
-                cairo_stroke(cr_);
+                cairo().set_line_width(cr_, 2);
+                cairo().arc(cr_, mx, my, 6, 0, 2 * M_PI);
+                cairo().stroke(cr_);
                 break;
             case Mark::QueryJoin:
-                cairo_set_line_width(cr_, 1.2);
-                cairo_move_to(cr_, mx - 16, my - 3.5);
-                cairo_line_to(cr_, mx - 9, my + 3.5);
-                cairo_move_to(cr_, mx - 16, my + 3.5);
-                cairo_line_to(cr_, mx - 9, my - 3.5);
-                cairo_move_to(cr_, mx - 12.5, my);
-                cairo_line_to(cr_, mx + 12, my);
-                cairo_stroke(cr_);
+                cairo().set_line_width(cr_, 1.2);
+                cairo().move_to(cr_, mx - 16, my - 3.5);
+                cairo().line_to(cr_, mx - 9, my + 3.5);
+                cairo().move_to(cr_, mx - 16, my + 3.5);
+                cairo().line_to(cr_, mx - 9, my - 3.5);
+                cairo().move_to(cr_, mx - 12.5, my);
+                cairo().line_to(cr_, mx + 12, my);
+                cairo().stroke(cr_);
                 break;
             }
             setColour(cr_, black);
@@ -479,27 +477,27 @@ Picture renderPicture(const PictureRequest& request)
     picture.height = static_cast<int>(PageLayout::height) * scale;
     std::unique_ptr<cairo_surface_t, SurfaceDeleter> surface(
         request.format == PictureFormat::Svg
-            ? cairo_svg_surface_create_for_stream(appendBytes, &picture.bytes, picture.width, picture.height)
-            : cairo_image_surface_create(CAIRO_FORMAT_RGB24, picture.width, picture.height));
-    requireGood(cairo_surface_status(surface.get()), "cannot create the picture");
-    if (request.format == PictureFormat::Svg) cairo_svg_surface_set_document_unit(surface.get(), CAIRO_SVG_UNIT_PX);
+            ? cairo().svg_surface_create_for_stream(appendBytes, &picture.bytes, picture.width, picture.height)
+            : cairo().image_surface_create(CAIRO_FORMAT_RGB24, picture.width, picture.height));
+    requireGood(cairo().surface_status(surface.get()), "cannot create the picture");
+    if (request.format == PictureFormat::Svg) cairo().svg_surface_set_document_unit(surface.get(), CAIRO_SVG_UNIT_PX);
     {
-        std::unique_ptr<cairo_t, ContextDeleter> cr(cairo_create(surface.get()));
-        cairo_scale(cr.get(), scale, scale);
+        std::unique_ptr<cairo_t, ContextDeleter> cr(cairo().create(surface.get()));
+        cairo().scale(cr.get(), scale, scale);
         Painter painter(cr.get(), request, frame);
         painter.paint();
         picture.drawnQueries = painter.drawnQueries();
         picture.drawnRows = painter.drawnRows();
         picture.legend = painter.legendTexts();
-        requireGood(cairo_status(cr.get()), "cannot draw the picture");
+        requireGood(cairo().status(cr.get()), "cannot draw the picture");
     }
     if (request.format == PictureFormat::Png) {
-        cairo_surface_flush(surface.get());
-        requireGood(cairo_surface_write_to_png_stream(surface.get(), appendBytes, &picture.bytes),
+        cairo().surface_flush(surface.get());
+        requireGood(cairo().surface_write_to_png_stream(surface.get(), appendBytes, &picture.bytes),
                     "cannot encode the PNG picture");
     } else {
-        cairo_surface_finish(surface.get());
-        requireGood(cairo_surface_status(surface.get()), "cannot finish the SVG picture");
+        cairo().surface_finish(surface.get());
+        requireGood(cairo().surface_status(surface.get()), "cannot finish the SVG picture");
     }
     return picture;
 }
