@@ -37,7 +37,6 @@ bool completionCertainToFail(const double* rows, std::int32_t count, const doubl
     const std::int64_t expected = 2 * static_cast<std::int64_t>(n) - 2 - h;
     if (count > expected || count < expected - expected / 4) return true;
     if (count == expected) return false;  // may be a whole triangulation
-    if (static_cast<std::int64_t>(openSides.size()) > h + count / 8 + 64) return true;
 
     for (const std::uint64_t side : openSides)
         if (sideFrom(side) < 0 || sideFrom(side) >= n || sideTo(side) < 0 || sideTo(side) >= n) return false;
@@ -47,6 +46,8 @@ bool completionCertainToFail(const double* rows, std::int32_t count, const doubl
         std::sort(pairs.begin(), pairs.end());
         if (std::adjacent_find(pairs.begin(), pairs.end()) != pairs.end()) return false;
     }
+    // The completion's own limit on open sides, which are these.
+    if (static_cast<std::int64_t>(openSides.size()) > h + count / 8 + 64) return true;
 
     // Points that no row names go into the fill as loose points; the fill
     // needs those, the hull's points and the ends of the open sides, each
