@@ -1,10 +1,6 @@
 #include "delaunay_repair.hpp"
 
 #include <algorithm>
-#include <chrono>
-#include <cstdio>
-#include <cstdlib>
-static double TT(){return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();}
 #include <cmath>
 #include <limits>
 #include <unordered_map>
@@ -210,9 +206,11 @@ Cover Repair::matchSides(const HullCycle& hull)
             if (across(r, k) != unmatched) continue;
             const std::int32_t u = corner(r, (k + 1) % 3), v = corner(r, (k + 2) % 3);
             std::int64_t reverse = -1;  // slot of u in the row that runs v -> u
-            for (std::uint32_t j = start[static_cast<std::size_t>(u)]; j < start[static_cast<std::size_t>(u) + 1]; ++j) {
+            const std::uint32_t end = start[static_cast<std::size_t>(u) + 1];
+            for (std::uint32_t j = start[static_cast<std::size_t>(u)]; j < end; ++j) {
                 const Around& entry = around[j];
-                if (entry.slot / 3 != static_cast<std::uint32_t>(r) && entry.next == v) valid = false;  // u -> v in two rows
+                // u -> v in two rows
+                if (entry.slot / 3 != static_cast<std::uint32_t>(r) && entry.next == v) valid = false;
                 if (entry.previous == v) {
                     if (reverse >= 0) valid = false;  // v -> u in two rows
                     reverse = entry.slot;
@@ -284,7 +282,7 @@ bool Repair::fillUncovered()
     std::vector<std::int32_t> loose;
     for (std::int32_t p = usedPoints_; p < n_; ++p) loose.push_back(p);
     std::vector<std::int32_t> added;
-    if (!fillRegion(outline, loose, xy_.get(), added)) {if(getenv("SWDBG")) fprintf(stderr,"fillRegion false outline %zu loose %zu\n",outline.size(),loose.size()); return false;}
+    if (!fillRegion(outline, loose, xy_.get(), added)) return false;
     const auto total = static_cast<std::int64_t>(count_) + static_cast<std::int64_t>(added.size() / 3);
     if (total != expected_ || total > capacity_) return false;
     const auto newCount = static_cast<std::int32_t>(total);
@@ -431,16 +429,11 @@ std::int32_t completeAndRepair(double* rows, std::int32_t count, std::int32_t ca
                                const std::vector<SuspectSide>* suspects)
 {
     Repair repair(rows, count, capacity, x, y, exponent, n);
-    double t0=TT();
     if (!repair.loadCorners()) return -1;
-    double t1=TT();
-    auto c=repair.matchSides(hull);
-    double t2=TT();
-    if(getenv("SWDBG")) fprintf(stderr,"load %.4f match %.4f\n",t1-t0,t2-t1);
-    switch (c) {
+    switch (repair.matchSides(hull)) {
     case Cover::None: return -1;
     case Cover::Part:
-        if (!repair.fillUncovered()) {if(getenv("SWDBG")) fprintf(stderr,"fill failed %.4f\n",TT()-t2); return -1;}
+        if (!repair.fillUncovered()) return -1;
         repair.writeRows();
         break;
     case Cover::Triangulation: break;

@@ -65,7 +65,8 @@ Outcome judge(const std::vector<Row>& rows, const std::vector<double>& x, const 
     const auto capacity = static_cast<std::size_t>(2 * n);
     std::vector<double> table = tableOf(rows, capacity);
     const auto count = static_cast<std::int32_t>(rows.size());
-    const bool hopeless = completionCertainToFail(table.data(), count, x.data(), y.data(), n, 0, hull, openSidesOf(rows));
+    const bool hopeless =
+        completionCertainToFail(table.data(), count, x.data(), y.data(), n, 0, hull, openSidesOf(rows));
     const bool completed = completeAndRepair(table.data(), count, static_cast<std::int32_t>(capacity), x.data(),
                                              y.data(), n, 0, hull) >= 0;
     return {hopeless, completed};
