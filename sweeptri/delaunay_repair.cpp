@@ -168,7 +168,7 @@ Cover Repair::matchSides(const HullCycle& hull)
     // The rows around each point, as a temporary compressed list; each entry
     // also holds the corners that follow and precede the point in the row,
     // so that matching a side reads only the point's own entries, and the
-    // point's place in the row, so that a match is recorded in both rows.
+    // point's place in the row.
     struct Around {
         std::uint32_t slot;  // 3 * row + the point's corner
         std::int32_t next;
@@ -191,38 +191,34 @@ Cover Repair::matchSides(const HullCycle& hull)
     start[0] = 0;
 
     across_ = HostBlock<std::int32_t>(3 * static_cast<std::size_t>(capacity_));
-    constexpr std::int32_t unmatched = -2;
-    std::fill(across_.get(), across_.get() + sides, unmatched);
     open_.clear();
     // A triangulation leaves h sides open; a larger uncovered part is left
     // to the exact recomputation.
     const std::int64_t openLimit = count_ == expected_ ? h : h + count_ / 8 + 64;
-    // Each side is looked up once, from the first of its two rows: the
-    // scan of u's entries finds every row that runs u -> v and every row
-    // that runs v -> u, so it sees any side run twice either way.
+    // Each side u -> v is matched among u's own entries, which lie
+    // together: its row's entry of u has next == v, and a row that runs
+    // v -> u has an entry of u with previous == v. So every side is looked
+    // at once, from its first point, and two entries of u with the same
+    // next, or the same previous, are a side run twice.
     bool valid = true;
-    for (std::int32_t r = 0; r < count_ && valid; ++r) {
-        for (int k = 0; k < 3 && valid; ++k) {
-            if (across(r, k) != unmatched) continue;
-            const std::int32_t u = corner(r, (k + 1) % 3), v = corner(r, (k + 2) % 3);
-            std::int64_t reverse = -1;  // slot of u in the row that runs v -> u
-            const std::uint32_t end = start[static_cast<std::size_t>(u) + 1];
-            for (std::uint32_t j = start[static_cast<std::size_t>(u)]; j < end; ++j) {
-                const Around& entry = around[j];
-                // u -> v in two rows
-                if (entry.slot / 3 != static_cast<std::uint32_t>(r) && entry.next == v) valid = false;
-                if (entry.previous == v) {
+    for (std::int32_t u = 0; u < n_ && valid; ++u) {
+        const std::uint32_t first = start[static_cast<std::size_t>(u)];
+        const std::uint32_t end = start[static_cast<std::size_t>(u) + 1];
+        for (std::uint32_t i = first; i < end && valid; ++i) {
+            const std::int32_t v = around[i].next;
+            std::int64_t reverse = -1;  // the row that runs v -> u
+            for (std::uint32_t j = first; j < end; ++j) {
+                if (j != i && around[j].next == v) valid = false;  // u -> v in two rows
+                if (around[j].previous == v) {
                     if (reverse >= 0) valid = false;  // v -> u in two rows
-                    reverse = entry.slot;
+                    reverse = around[j].slot / 3;
                 }
             }
-            if (reverse >= 0) {
-                // In row s = [.., v, u, w], v -> u is the side opposite w.
-                const auto s = static_cast<std::int32_t>(reverse / 3);
-                across(r, k) = s;
-                across(s, static_cast<int>((reverse % 3 + 1) % 3)) = r;
-            } else {
-                across(r, k) = -1;
+            // In row r = [.., u, v, w], u -> v is the side opposite w.
+            const auto r = static_cast<std::int32_t>(around[i].slot / 3);
+            const auto k = static_cast<int>((around[i].slot % 3 + 2) % 3);
+            across(r, k) = static_cast<std::int32_t>(reverse);
+            if (reverse < 0) {
                 if (static_cast<std::int64_t>(open_.size()) >= openLimit) valid = false;
                 open_.emplace_back(directedSide(u, v), 3 * static_cast<std::int64_t>(r) + k);
             }
