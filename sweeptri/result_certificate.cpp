@@ -31,6 +31,9 @@ double areaAllowed = 0;
 double rowsArea = 0;  // at most the rows' exact areas summed
 double rowsTop = 0;   // the highest corner of any row so far
 std::vector<SuspectSide> notDelaunay;
+// Hulls with more points than this are matched through a table of the
+// sites, not by sorting.
+constexpr std::int64_t longHull = 4096;
 
 std::uint64_t directedSide(std::int32_t from, std::int32_t to)
 {
@@ -189,7 +192,23 @@ Verdict certificateVerdict(const HullCycle& hull, std::int32_t rowCount)
         return Verdict::Unproven;
 
     // The boundary runs counter-clockwise; the clockwise row inside runs
-    // each boundary edge the other way.
+    // each boundary edge the other way, from each hull point to the one
+    // before it.
+    if (static_cast<std::int64_t>(unmatched.size()) != h) return Verdict::Unproven;
+    if (h > longHull) {
+        // Each hull point's predecessor instead of two sorts of h sides
+        // (every point of a circle is on its hull). Each side uses up its
+        // edge, so h sides that all fit are the h edges.
+        std::vector<std::int32_t> before(static_cast<std::size_t>(siteCount), -1);
+        for (std::size_t i = 0; i < hull.points.size(); ++i)
+            before[static_cast<std::size_t>(hull.points[(i + 1) % hull.points.size()])] = hull.points[i];
+        for (const std::uint64_t side : unmatched) {
+            const auto from = static_cast<std::int32_t>(side >> 32), to = static_cast<std::int32_t>(side & 0xffffffffu);
+            if (from < 0 || from >= siteCount || before[static_cast<std::size_t>(from)] != to) return Verdict::Unproven;
+            before[static_cast<std::size_t>(from)] = -1;
+        }
+        return proven;
+    }
     std::vector<std::uint64_t> boundary;
     boundary.reserve(static_cast<std::size_t>(h));
     for (std::size_t i = 0; i < hull.points.size(); ++i)

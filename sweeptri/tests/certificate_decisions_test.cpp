@@ -42,15 +42,20 @@ class CertificateVerdict : public ::testing::Test {
 protected:
     ky::CallScope call{[](const std::string&) {}};
 
+    // hullRunsBackwards hands the certificate the hull's points in the
+    // wrong order, as a sweep whose rows leave other sides open would.
     bool verdict(const std::vector<std::array<double, 2>>& points, const std::vector<std::array<int, 3>>& rows,
-                 Fault fault)
+                 Fault fault, bool hullRunsBackwards = false)
     {
         const auto n = static_cast<std::int32_t>(points.size());
         std::vector<Site> sites(points.size());
         for (std::int32_t i = 0; i < n; ++i) sites[static_cast<std::size_t>(i)] = Site{points[i][0], points[i][1], i, 0};
         std::vector<Site> ordered = sites;
         std::sort(ordered.begin(), ordered.end(), [](const Site& a, const Site& b) { return compareSites(a, b) < 0; });
-        const HullCycle hull = findHullCycle(ordered.data(), n);
+        HullCycle hull = findHullCycle(ordered.data(), n);
+        std::vector<std::int32_t> backwards(hull.points.data, hull.points.data + hull.points.size());
+        std::reverse(backwards.begin(), backwards.end());
+        if (hullRunsBackwards) hull.points = HostNumbers{backwards.data(), backwards.size()};
 
         siteCount = n;
         minX = maxX = points[0][0];
@@ -144,6 +149,26 @@ TEST_F(CertificateVerdict, RightTriangulationsHold)
     // A point inside a hull edge is a boundary vertex of its own.
     const std::vector<std::array<double, 2>> onEdge = {{0, 0}, {1, 0}, {2, 0}, {1, 1}};
     EXPECT_TRUE(verdict(onEdge, {{0, 3, 1}, {1, 3, 2}}, Fault::None));
+}
+
+TEST_F(CertificateVerdict, LongHullsAreMatchedEdgeForEdge)
+{
+    // 5000 points on a circle, all on the hull, fanned from the first:
+    // long hulls are compared through a table of the sites, not by sorting.
+    std::vector<std::array<double, 2>> circle;
+    for (int i = 0; i < 5000; ++i) {
+        const double angle = 2 * std::numbers::pi * i / 5000;
+        circle.push_back({std::cos(angle), std::sin(angle)});
+    }
+    std::vector<std::array<int, 3>> fan;
+    for (int i = 1; i + 1 < 5000; ++i) fan.push_back({0, i + 1, i});
+    verdict(circle, fan, Fault::None);
+    EXPECT_NE(lastVerdict, Verdict::Unproven);  // the fan's sides may fail the in-circle test
+    verdict(circle, fan, Fault::None, true);
+    EXPECT_EQ(lastVerdict, Verdict::Unproven);
+    // The same on a short hull.
+    verdict(kite, kiteDelaunay, Fault::None, true);
+    EXPECT_EQ(lastVerdict, Verdict::Unproven);
 }
 
 TEST_F(CertificateVerdict, EachFaultFails)
