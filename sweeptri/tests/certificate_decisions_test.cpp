@@ -32,6 +32,8 @@
 namespace sweeptri {
 namespace {
 
+using testing::hullOf;
+
 enum class Fault { None, DroppedSide, EndSetTwice, CounterClockwiseRow };
 
 // Reports the rows (0-based corners, clockwise unless the fault says
@@ -223,14 +225,6 @@ std::vector<double> tableOf(const std::vector<std::array<int, 3>>& rows)
     for (std::size_t r = 0; r < rows.size(); ++r)
         for (int c = 0; c < 3; ++c) values[static_cast<std::size_t>(c) * rows.size() + r] = rows[r][c] + 1.0;
     return values;
-}
-
-HullCycle hullOf(const std::vector<double>& x, const std::vector<double>& y)
-{
-    std::vector<Site> sites;
-    for (std::size_t i = 0; i < x.size(); ++i) sites.push_back(Site{x[i], y[i], static_cast<std::int32_t>(i), 0});
-    std::sort(sites.begin(), sites.end(), [](const Site& a, const Site& b) { return compareSites(a, b) < 0; });
-    return findHullCycle(sites.data(), static_cast<std::int32_t>(sites.size()));
 }
 
 TEST(SweeptriRepair, FlippedPairKeepsItsPositionsWithTheFarCornerFirst)

@@ -14,10 +14,12 @@
 #include "exact_recompute.hpp"
 #include "hull_cycle.hpp"
 #include "pocket_check.hpp"
-#include "site_order.hpp"
+#include "sweep_core_calls.hpp"
 
 namespace sweeptri {
 namespace {
+
+using testing::hullOf;
 
 using Row = std::array<int, 3>;  // 0-based corners, clockwise
 
@@ -43,14 +45,6 @@ std::vector<std::uint64_t> openSidesOf(const std::vector<Row>& rows)
         for (int k = 0; k < 3; ++k)
             if (sides.count(side(row[(k + 1) % 3], row[k])) == 0) open.push_back(side(row[k], row[(k + 1) % 3]));
     return open;
-}
-
-HullCycle hullOf(const std::vector<double>& x, const std::vector<double>& y)
-{
-    std::vector<Site> sites;
-    for (std::size_t i = 0; i < x.size(); ++i) sites.push_back(Site{x[i], y[i], static_cast<std::int32_t>(i), 0});
-    std::sort(sites.begin(), sites.end(), [](const Site& a, const Site& b) { return compareSites(a, b) < 0; });
-    return findHullCycle(sites.data(), static_cast<std::int32_t>(sites.size()));
 }
 
 struct Outcome {

@@ -1,5 +1,7 @@
 #include "sweep_core_calls.hpp"
 
+#include <algorithm>
+
 #include "call_context.hpp"
 #include "certified_sweep.hpp"
 #include "plugin_testing.hpp"
@@ -68,6 +70,14 @@ Triangulation callCore(const std::vector<double>& x, const std::vector<double>& 
                                       static_cast<int>(values[2 * m + i])});
     }
     return result;
+}
+
+HullCycle hullOf(const std::vector<double>& x, const std::vector<double>& y)
+{
+    std::vector<Site> sites;
+    for (std::size_t i = 0; i < x.size(); ++i) sites.push_back(Site{x[i], y[i], static_cast<std::int32_t>(i), 0});
+    std::sort(sites.begin(), sites.end(), [](const Site& a, const Site& b) { return compareSites(a, b) < 0; });
+    return findHullCycle(sites.data(), static_cast<std::int32_t>(sites.size()));
 }
 
 }  // namespace sweeptri::testing

@@ -5,6 +5,7 @@
 
 #include <vector>
 
+#include "hull_cycle.hpp"
 #include "triangulation_checks.hpp"
 
 namespace sweeptri::testing {
@@ -16,5 +17,9 @@ Triangulation sweepInGivenOrder(const std::vector<double>& x, const std::vector<
 // The whole call (checks, order, scaling, sweep) on the core linked into the
 // tests, with the result certificate on, or off for the plain sweep's rows.
 Triangulation callCore(const std::vector<double>& x, const std::vector<double>& y, bool certify);
+
+// The hull of the points as the certified call finds it (inside a host
+// call: its points live in a host block).
+HullCycle hullOf(const std::vector<double>& x, const std::vector<double>& y);
 
 }  // namespace sweeptri::testing
