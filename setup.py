@@ -101,7 +101,7 @@ class CMakeBuild(build_ext):
         prefix = package_dir.parent
         build_dir = pathlib.Path(os.environ.get("KY_CMAKE_BUILD_DIR", HERE / "build" / "python-wheel"))
         configure = ["cmake", "-S", str(HERE), "-B", str(build_dir), "-G", "Ninja",
-                     "-DCMAKE_BUILD_TYPE=Release", f"-DPython_EXECUTABLE={sys.executable}",
+                     "-DCMAKE_BUILD_TYPE=Release", "-DKY_BUILD_TESTS=OFF", f"-DPython_EXECUTABLE={sys.executable}",
                      f"-DPYTHON_EXECUTABLE={sys.executable}"]
         launcher = ""
         if shutil.which("ccache"):

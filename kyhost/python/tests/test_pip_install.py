@@ -75,6 +75,9 @@ def test_wheel_installs_into_a_fresh_venv(tmp_path, environment):
     for stage in ("kyhost build: configuring with CMake", "kyhost build: building the package's targets",
                   "kyhost build: built in"):
         assert stage in built.stdout + built.stderr, built.stderr[-3000:]
+    # The package's build leaves the unit tests (and GoogleTest) out.
+    cache = (pathlib.Path(environment["KY_CMAKE_BUILD_DIR"]) / "CMakeCache.txt").read_text()
+    assert "KY_BUILD_TESTS:BOOL=OFF" in cache
     wheels = list(dist.glob("kyhost-*.whl"))
     assert len(wheels) == 1, wheels
     venv = make_venv(tmp_path / "fresh")
@@ -88,3 +91,17 @@ def test_pip_install_of_the_source_tree(tmp_path, environment):
     done = run([venv / "bin" / "pip", "install", "--no-build-isolation", SOURCE], environment, tmp_path)
     assert done.returncode == 0, done.stdout[-3000:] + done.stderr[-3000:]
     check_installed(venv, environment, tmp_path)
+
+
+def test_package_build_needs_no_test_framework(tmp_path):
+    """Configured as setup.py does, on a machine without GoogleTest: no test
+    program is left among the targets."""
+    build = tmp_path / "build"
+    done = run(["cmake", "-S", SOURCE, "-B", build, "-G", "Ninja", "-DCMAKE_BUILD_TYPE=Release",
+                "-DKY_BUILD_TESTS=OFF", "-DCMAKE_DISABLE_FIND_PACKAGE_GTest=ON"], os.environ, tmp_path)
+    assert done.returncode == 0, done.stdout[-3000:] + done.stderr[-3000:]
+    targets = run(["ninja", "-C", build, "-t", "targets", "all"], os.environ, tmp_path)
+    assert targets.returncode == 0, targets.stderr
+    programs = [line.split(":")[0] for line in targets.stdout.splitlines() if line.startswith("bin/")]
+    assert "bin/kyhost" in programs
+    assert [name for name in programs if name.endswith(("_tests", "_fuzzer"))] == []
