@@ -21,6 +21,7 @@
 #include "point_faults.hpp"
 #include "progress_line.hpp"
 #include "result_output.hpp"
+#include "streamed_npy.hpp"
 #include "usage_error.hpp"
 
 namespace ky {
@@ -127,7 +128,7 @@ int runCommand(int argc, char** argv)
                             "random seed (default " + std::to_string(demo.seed) + ", so that every run draws the same points)");
     demoCommand->add_option("--svg", demo.svgPath, "picture file (default demo.svg)");
     demoCommand->footer("");  // its own options only, not kyhost's footer
-    const inspect::InspectCommands inspectCommands(app, parseArgument);
+    const inspect::InspectCommands inspectCommands(app, parseArgument, openStreamedNpyInputs);
     app.require_subcommand(0, 1);
 
     try {

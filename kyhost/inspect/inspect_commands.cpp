@@ -6,6 +6,8 @@
 #include <stdexcept>
 
 #include "check_report.hpp"
+#include "mapped_input_guard.hpp"
+#include "memory_size.hpp"
 #include "picture_file.hpp"
 #include "triangulation_check.hpp"
 #include "triangulation_picture.hpp"
@@ -22,7 +24,12 @@ const char* const checkHelp =
     "Exact for any finite doubles.\n"
     "Fewer than three distinct points, or points all on one line, have no triangle: TRI must\n"
     "then have no rows. Prints one line per check with the first few offending rows, then\n"
-    "the verdict. Exit status: 0 valid, 1 invalid, 2 for a mistake in the arguments.";
+    "the verdict. Exit status: 0 valid, 1 invalid, 2 for a mistake in the arguments.\n"
+    "With --memory-limit, X, Y and TRI are .npy files (npy:PATH; TRI float64, int64 or int32,\n"
+    "M-by-3, of any length) read in place and TRI in passes, holding at most about that much\n"
+    "memory; the same verdict, from local tests: the edges in one row only must run once\n"
+    "around a convex boundary instead of matching a computed hull, and no area is summed.\n"
+    "It refuses (exit status 2) when the limit cannot hold the points' bits and the boundary.";
 
 const char* const drawHelp =
     "Draws the triangulation TRI of the points X, Y into FILE, with the problems that kyhost\n"
@@ -106,7 +113,8 @@ int finishOutput()
 
 }  // namespace
 
-InspectCommands::InspectCommands(CLI::App& app, ArgumentReader reader) : reader_(std::move(reader))
+InspectCommands::InspectCommands(CLI::App& app, ArgumentReader reader, StreamedOpener opener)
+    : reader_(std::move(reader)), opener_(std::move(opener))
 {
     check_ = app.add_subcommand("check", "check exactly that TRI is a Delaunay triangulation of X, Y");
     check_->footer(checkHelp);
@@ -114,6 +122,10 @@ InspectCommands::InspectCommands(CLI::App& app, ArgumentReader reader) : reader_
         ->required()
         ->expected(3);
     addOrientationOption(check_, orientation_);
+    check_->add_option("--base", base_, "what TRI's indices count from: 1 (the default, as sweeptri) or 0")
+        ->check(CLI::IsMember({0, 1}));
+    check_->add_option("--memory-limit", memoryLimit_,
+                       "check .npy inputs of any size in place, holding at most about SIZE (2G, 512M, ...)");
     draw_ = app.add_subcommand("draw", "draw a triangulation, its problems and queries into an SVG or PNG");
     draw_->footer(drawHelp);
     draw_->add_option("X Y TRI [XI YI K]", drawArgs_, "points, triangles, and optionally queries and answers")
@@ -132,10 +144,12 @@ int InspectCommands::run() const { return check_->parsed() ? runCheck() : runDra
 
 int InspectCommands::runCheck() const
 {
+    if (!memoryLimit_.empty()) return runStreamedCheck();
     const ArrayHandle x = reader_(checkArgs_[0]), y = reader_(checkArgs_[1]), tri = reader_(checkArgs_[2]);
     try {
         const PointSet points = pointSet(x.get(), y.get());
-        const std::optional<TriangleRows> rows = triangleRows(tri.get());
+        std::optional<TriangleRows> rows = triangleRows(tri.get());
+        if (rows) rows->base = base_;
         if (!rows) {
             std::cout << "invalid: TRI is " << shape(tri.get()) << "; a triangulation has one row of 3 indices per triangle\n";
             return finishOutput() != 0 ? 2 : 1;
@@ -148,6 +162,36 @@ int InspectCommands::runCheck() const
         return reportInputError(error);
     } catch (const InputError& error) {
         return reportInputError(error);
+    }
+}
+
+int InspectCommands::runStreamedCheck() const
+{
+    const std::optional<std::uint64_t> limit = parseMemorySize(memoryLimit_);
+    if (!limit) {
+        std::cerr << "kyhost: --memory-limit takes a size such as 2G, 512M or 1000000 (bytes), not '" << memoryLimit_ << "'\n";
+        return 2;
+    }
+    if (!opener_) {
+        std::cerr << "kyhost: --memory-limit is not available here\n";
+        return 2;
+    }
+    const StreamedInputs inputs = opener_(checkArgs_[0], checkArgs_[1], checkArgs_[2], base_);
+    try {
+        StreamedCheck result;
+        // A file truncated while it is read ends the check with InputChanged.
+        runGuarded([&] { result = checkStreamed(inputs.points, *inputs.rows, orientationOption(orientation_), base_, *limit); });
+        writeStreamedReport(std::cout, result);
+        if (finishOutput() != 0) return 2;
+        return result.isDelaunay() ? 0 : 1;
+    } catch (const CheckMemoryTooSmall& error) {
+        std::cerr << "kyhost: " << error.what() << " (--memory-limit " << memorySizeText(*limit) << ")\n";
+        return 2;
+    } catch (const std::invalid_argument& error) {
+        return reportInputError(error);
+    } catch (const InputChanged& error) {
+        std::cerr << "kyhost: " << error.what() << '\n';
+        return 2;
     }
 }
 

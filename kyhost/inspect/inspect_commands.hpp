@@ -11,14 +11,18 @@
 #include <vector>
 
 #include "host_array.hpp"
+#include "streamed_check.hpp"
 
 namespace ky::inspect {
 
 using ArgumentReader = std::function<ArrayHandle(const std::string&)>;
+// Opens X, Y and TRI in place for the streamed check (check --memory-limit):
+// the arguments as given, and the base TRI counts from.
+using StreamedOpener = std::function<StreamedInputs(const std::string&, const std::string&, const std::string&, int)>;
 
 class InspectCommands {
 public:
-    InspectCommands(CLI::App& app, ArgumentReader reader);
+    InspectCommands(CLI::App& app, ArgumentReader reader, StreamedOpener opener = {});
     bool parsed() const { return check_->parsed() || draw_->parsed(); }
     // The exit status: check 0 valid, 1 invalid; draw 0 when the picture is
     // written; 2 for a mistake in the arguments or a failed write. Errors
@@ -27,14 +31,18 @@ public:
 
 private:
     int runCheck() const;
+    int runStreamedCheck() const;
     int runDraw() const;
 
     ArgumentReader reader_;
+    StreamedOpener opener_;
     CLI::App* check_ = nullptr;
     CLI::App* draw_ = nullptr;
     std::vector<std::string> checkArgs_, drawArgs_;
     std::string outPath_, title_, format_, xLabel_, yLabel_;
     std::string orientation_ = "clockwise";
+    std::string memoryLimit_;
+    int base_ = 1;
 };
 
 }  // namespace ky::inspect

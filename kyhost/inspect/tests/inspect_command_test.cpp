@@ -244,3 +244,90 @@ TEST_F(InspectCommand, DemoChecksAndDrawsThroughTheSameCode)
 }
 
 }  // namespace
+
+namespace {
+
+// A .npy file of raw little-endian data: descr, shape text ("(4,)",
+// "(2, 3)") and C order.
+std::string npyBytes(const std::string& descr, const std::string& shape, const std::string& data)
+{
+    std::string header = "{'descr': '" + descr + "', 'fortran_order': False, 'shape': " + shape + ", }";
+    header.append(64 - (10 + header.size() + 1) % 64, ' ');
+    header += '\n';
+    std::string bytes = "\x93NUMPY";
+    bytes += '\x01';
+    bytes += '\x00';
+    bytes += static_cast<char>(header.size() & 0xff);
+    bytes += static_cast<char>(header.size() >> 8);
+    return bytes + header + data;
+}
+
+template <typename T>
+std::string raw(const std::vector<T>& values)
+{
+    return std::string(reinterpret_cast<const char*>(values.data()), values.size() * sizeof(T));
+}
+
+}  // namespace
+
+TEST_F(InspectCommand, CheckWithAMemoryLimitStreamsNpyFilesOfEveryIndexType)
+{
+    // The kite: two clockwise rows, 1-based and 0-based, float64 and integers.
+    const std::string x = "npy:" + file("x.npy", npyBytes("<f8", "(4,)", raw(std::vector<double>{0, 10, 20, 10})));
+    const std::string y = "npy:" + file("y.npy", npyBytes("<f8", "(4,)", raw(std::vector<double>{10, 0, 10, 100})));
+    const std::string f8 = "npy:" + file("t8.npy", npyBytes("<f8", "(2, 3)", raw(std::vector<double>{1, 3, 2, 1, 4, 3})));
+    const std::string i4 = "npy:" + file("t4.npy", npyBytes("<i4", "(2, 3)", raw(std::vector<std::int32_t>{0, 2, 1, 0, 3, 2})));
+    const std::string i8 = "npy:" + file("t64.npy", npyBytes("<i8", "(2, 3)", raw(std::vector<std::int64_t>{0, 2, 1, 0, 3, 2})));
+    ProcessResult r = kyhost({"check", x, y, f8, "--memory-limit", "64M"});
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_EQ(lastLine(r.out), "valid: a Delaunay triangulation of the 4 points (2 rows)");
+    for (const std::string& tri : {i4, i8}) {
+        r = kyhost({"check", x, y, tri, "--memory-limit", "64M", "--base", "0"});
+        EXPECT_EQ(r.status, 0) << r.out << r.err;
+        r = kyhost({"check", x, y, tri, "--memory-limit", "64M"});  // counted from 1, index 0 names no point
+        EXPECT_EQ(r.status, 1);
+        EXPECT_NE(r.out.find("FAIL  rows with an index that is not a whole number from 1 to 4: 2: row 1 (0,2,1)"),
+                  std::string::npos) << r.out;
+    }
+    // The long diagonal: a triangulation, not Delaunay.
+    const std::string wrong = "npy:" + file("long.npy", npyBytes("<i4", "(2, 3)", raw(std::vector<std::int32_t>{1, 0, 3, 1, 3, 2})));
+    r = kyhost({"check", x, y, wrong, "--memory-limit", "64M", "--base", "0"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(lastLine(r.out), "invalid: a triangulation of the 4 points, but not Delaunay (1 edge not locally Delaunay)");
+
+    // Refusals, each with status 2: a limit that is no size or too small,
+    // inputs that are not .npy, a file shorter than its header says.
+    r = kyhost({"check", x, y, f8, "--memory-limit", "lots"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("--memory-limit takes a size"), std::string::npos);
+    r = kyhost({"check", x, y, f8, "--memory-limit", "1K"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("needs a memory limit of at least"), std::string::npos);
+    r = kyhost({"check", "num:0,10,20,10", y, f8, "--memory-limit", "64M"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("must be a .npy file given as npy:PATH"), std::string::npos);
+    const std::string cut = "npy:" + file("cut.npy", npyBytes("<i4", "(2, 3)", raw(std::vector<std::int32_t>{0, 2, 1})));
+    r = kyhost({"check", x, y, cut, "--memory-limit", "64M", "--base", "0"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("not the 24 its header promises"), std::string::npos) << r.err;
+}
+
+TEST_F(InspectCommand, StreamedCheckAgreesWithTheCheckOnSweeptriRows)
+{
+    const auto [x, y] = grid(40);
+    ASSERT_EQ(kyhost({"sweeptri", "csv:" + x, "csv:" + y, "--out", path("tri.npy")}).status, 0);
+    // X and Y as .npy files of the same grid.
+    std::vector<double> gx, gy;
+    for (int j = 0; j < 40; ++j)
+        for (int i = 0; i < 40; ++i) {
+            gx.push_back(i);
+            gy.push_back(j);
+        }
+    const std::string nx = "npy:" + file("gx.npy", npyBytes("<f8", "(1600,)", raw(gx)));
+    const std::string ny = "npy:" + file("gy.npy", npyBytes("<f8", "(1600,)", raw(gy)));
+    const ProcessResult whole = kyhost({"check", nx, ny, "npy:" + path("tri.npy")});
+    const ProcessResult streamed = kyhost({"check", nx, ny, "npy:" + path("tri.npy"), "--memory-limit", "20M"});
+    EXPECT_EQ(whole.status, 0);
+    EXPECT_EQ(streamed.status, 0) << streamed.out << streamed.err;
+    EXPECT_EQ(lastLine(streamed.out), lastLine(whole.out));
+}

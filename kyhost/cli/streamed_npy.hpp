@@ -1,0 +1,20 @@
+// .npy files of any size read in place for the check that streams: the
+// coordinates as float64 vectors and the rows as an M-by-3 matrix of
+// float64, int32 or int64 entries, in C or Fortran order. Nothing is read
+// in ahead: pages come in as the check touches them, and the mappings are
+// guarded, so a file truncated during the check ends it with an error
+// instead of SIGBUS.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "streamed_check.hpp"
+
+namespace ky {
+
+// X, Y and TRI from "npy:PATH" arguments (base: what TRI's entries count
+// from). Throws UsageError saying what is wrong with a file.
+inspect::StreamedInputs openStreamedNpyInputs(const std::string& x, const std::string& y, const std::string& tri, int base);
+
+}  // namespace ky
