@@ -22,7 +22,8 @@
 // the floating-point right-of test is monotone along the part of the beach
 // line searched (as it is in exact arithmetic), the search returns what a
 // walk would; elsewhere it returns a half-edge that meets the walk's end
-// condition all the same, and the result certificate judges the rows.
+// condition all the same, and the beach line's search looks for the walk's
+// own answer in the stretch behind it (walk_window.hpp).
 #pragma once
 
 #include <cstdint>

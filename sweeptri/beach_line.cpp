@@ -7,6 +7,7 @@
 #include "slot_occupancy.hpp"
 #include "sweep_blocks.hpp"
 #include "sweep_geometry.hpp"
+#include "walk_window.hpp"
 
 namespace sweeptri {
 
@@ -16,6 +17,9 @@ HalfEdge** slots = nullptr;
 std::int32_t slotCount = 0;
 Site* bottomSite = nullptr;
 BeachSearchStats beachSearchStats{};
+#ifdef SWEEPTRI_VERIFY_SEARCH
+bool searchReturnsWalk = false;
+#endif
 
 namespace {
 
@@ -114,17 +118,24 @@ HalfEdge* walkToEnd(HalfEdge* h, const Site* p, bool rightward)
 // `right` (or it is the left sentinel) and not right of `notRight` (or it is
 // the right sentinel). The index bisects what lies between.
 HalfEdge* searchIndex(HalfEdge* right, HalfEdge* notRight, const Site* p, std::int32_t& tests, std::int32_t limit,
-                      [[maybe_unused]] bool rightward)
+                      bool rightward)
 {
     if (!beachIndexActive) buildBeachIndex();
     indexUsed();
     ++beachSearchStats.indexSearches;
     HalfEdge* found = indexSearch(right, notRight, p, tests);
-    const std::int32_t excess = tests - limit - 2 * ceilLog2(beachLength);
+    // Once the sweep has treated a crossing of nearly parallel bisectors as
+    // none, arcs may stand out of order and the test's answers need not be
+    // monotone: the walk may have stopped at an earlier change of them than
+    // the bisection (see walk_window.hpp).
+    if (collinearWarned)
+        found = rightward ? walkAnswerMovingRight(right, found, p, tests) : walkAnswerMovingLeft(notRight, found, p, tests);
+    const std::int32_t excess = tests - limit - windowBudget - 2 * ceilLog2(beachLength);
     if (excess > beachSearchStats.worstExcess) beachSearchStats.worstExcess = excess;
 #ifdef SWEEPTRI_VERIFY_SEARCH
     HalfEdge* walked = rightward ? walkToEnd(right, p, true) : walkToEnd(notRight, p, false);
     if (walked != found) ++beachSearchStats.disagreements;
+    if (searchReturnsWalk) return walked;
 #endif
     return found;
 }

@@ -27,14 +27,21 @@ struct BeachSearchStats {
     std::int64_t indexSearches;  // searches that went on in the index
     std::int64_t tests;          // right-of tests of all searches
     // Largest excess of one search's tests over its walk's limit
-    // + 2 ceil(log2 L), L the beach line's length then (at most 0 when every
-    // search kept it).
+    // + windowBudget + 2 ceil(log2 L), L the beach line's length then (at
+    // most 0 when every search kept it).
     std::int32_t worstExcess;
     // Verification builds only: index searches whose half-edge differs from
     // the one the walk, carried on to its end, would return.
     std::int64_t disagreements;
 };
 extern BeachSearchStats beachSearchStats;
+
+#ifdef SWEEPTRI_VERIFY_SEARCH
+// Verification builds only: when set, a search that went on in the index
+// returns the walk's own answer instead (so that tests can compare the rows
+// of the two).
+extern bool searchReturnsWalk;
+#endif
 
 void initBeachLine();
 HalfEdge* newHalfEdge(Edge* edge, int side);
