@@ -10,14 +10,33 @@ import os
 import sys
 
 
+def _is_launcher(path: str) -> bool:
+    """Whether path is a Python script (the launcher pip installs, whose
+    place in a venv, <venv>/bin, is also where an installed prefix keeps the
+    program) or the script running now: running it would run this again."""
+    try:
+        with open(path, "rb") as file:
+            first = file.readline(4096)
+    except OSError:
+        return True
+    if first.startswith(b"#!") and b"python" in first:
+        return True
+    script = sys.argv[0] if sys.argv and sys.argv[0] else ""
+    try:
+        return bool(script) and os.path.samefile(path, script)
+    except OSError:
+        return False
+
+
 def program() -> "str | None":
     """The kyhost program that belongs to this package: in a wheel beside
     the package's host libraries (bin/kyhost), in the build tree or an
-    installed prefix where CMake put it."""
+    installed prefix where CMake put it. Never a launcher script (see
+    _is_launcher)."""
     package = os.path.dirname(os.path.abspath(__file__))
     for relative in ("bin", "../../bin", "../../../../bin"):
         path = os.path.normpath(os.path.join(package, relative, "kyhost"))
-        if os.path.isfile(path) and os.access(path, os.X_OK):
+        if os.path.isfile(path) and os.access(path, os.X_OK) and not _is_launcher(path):
             return path
     return None
 

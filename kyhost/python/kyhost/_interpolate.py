@@ -9,6 +9,7 @@ from typing import Optional, Tuple
 import numpy as np
 
 from . import _kyhost
+from ._rescale import Rescaling
 from ._shapes import coordinate_pair, query_pair
 from ._triangulation import Triangulation
 
@@ -33,12 +34,20 @@ def _checked_method(method, offered=METHODS) -> str:
     raise ValueError(f"unknown interpolation method {method!r}: use {names}")
 
 
+def _require_points(count: int) -> None:
+    """Every interpolator and griddata method refuses zero points alike
+    (scipy's refuse them too, each with its own error)."""
+    if count == 0:
+        raise ValueError("no points to interpolate from: give at least one point (got 0)")
+
+
 class _Values:
     """Values at the points as the plug-in takes them: an (n, k) float64
     Fortran array (complex values as their real and imaginary parts side by
     side), and the trailing shape to give the answers."""
 
     def __init__(self, values, npoints: int, kept: Optional[np.ndarray] = None):
+        _require_points(npoints)
         array = np.asarray(values)
         if array.ndim == 0 or array.shape[0] != npoints:
             raise ValueError(f"values must have one entry per point, shape ({npoints}, ...); got shape {array.shape}")
@@ -183,14 +192,16 @@ class _TriangulationInterpolator:
             if rescale:
                 raise ValueError("rescale=True cannot be used with a ready Triangulation as points")
             self.tri = points
-            self.offset = self.scale = None
+            self.offset = self.scale = self._rescaling = None
         else:
             x, y = _points_pair(points)
+            _require_points(x.size)
             if keep:
                 x, y = _own(x, points), _own(y, points)
-            self.offset = self.scale = None
+            self.offset = self.scale = self._rescaling = None
             if rescale:
-                x, y, self.offset, self.scale = _rescaled(x, y)
+                x, y, self._rescaling = _rescaled(x, y)
+                self.offset, self.scale = self._rescaling.offset, self._rescaling.scale
             self.tri = _triangulate(x, y)
         self.fill_value = fill_value
         self._values = _Values(values, self.tri.npoints, self.tri._kept)
@@ -208,9 +219,8 @@ class _TriangulationInterpolator:
 
     def __call__(self, *arguments):
         qx, qy, shape = _query_points(arguments)
-        if self.scale is not None:
-            qx = (qx - self.offset[0]) / self.scale[0]
-            qy = (qy - self.offset[1]) / self.scale[1]
+        if self._rescaling is not None:
+            qx, qy = self._rescaling.apply(qx, qy)
         return _evaluate(self._answer, self._values, self._columns, qx, qy, shape, self.fill_value)
 
     def _answer(self, qx: np.ndarray, qy: np.ndarray):
@@ -240,8 +250,11 @@ class _TriangulationInterpolator:
         return state
 
     def __setstate__(self, state):
-        # Objects pickled before the kept mesh lack its two attributes.
+        # Objects pickled before the kept mesh lack its two attributes, and
+        # those pickled before the power-of-two rescaling its object.
         self.__dict__.update({"_keep": True, **state, "_prepared": None})
+        if "_rescaling" not in state:
+            self._rescaling = None if state.get("scale") is None else Rescaling.of(state["offset"], state["scale"])
 
     @property
     def nbytes(self) -> int:
@@ -289,32 +302,17 @@ class NaturalNeighborInterpolator(_TriangulationInterpolator):
 
 def _rescaled(x: np.ndarray, y: np.ndarray):
     """The points moved and scaled as scipy's rescale does: centred on their
-    mean, each axis divided by its range (1 where the range is 0)."""
-    offset = np.array([x.mean(), y.mean()]) if x.size else np.zeros(2)
-    scale = np.array([np.ptp(x), np.ptp(y)]) if x.size else np.ones(2)
-    scale[~(scale > 0)] = 1.0
-    return (x - offset[0]) / scale[0], (y - offset[1]) / scale[1], offset, scale
+    mean, each axis divided by its range (1 where the range is 0), without
+    overflow (see _rescale.py); returns them and the Rescaling."""
+    rescaling = Rescaling(x, y)
+    x, y = rescaling.apply(x, y)
+    return x, y, rescaling
 
 
 def _nearest(points, values, xi, rescale: bool):
-    x, y = _points_pair(points)
-    array = np.asarray(values)
-    if array.ndim == 0 or array.shape[0] != x.size:
-        raise ValueError(f"values must have one entry per point, shape ({x.size}, ...); got shape {array.shape}")
-    offset = scale = None
-    if rescale:
-        x, y, offset, scale = _rescaled(x, y)
-    qx, qy, shape = _query_points((xi,))
-    if scale is not None:
-        qx, qy = (qx - offset[0]) / scale[0], (qy - offset[1]) / scale[1]
-    index = _triangulate(x, y).nearest(qx, qy)
-    if (index >= 0).all():
-        return array[index].reshape(shape + array.shape[1:])
-    dtype = np.result_type(array.dtype, np.float64)
-    answers = np.full((qx.size,) + array.shape[1:], np.nan, dtype=dtype)
-    found = index >= 0  # a query that is not finite has no nearest point
-    answers[found] = array[index[found]]
-    return answers.reshape(shape + array.shape[1:])
+    # Without a triangulation (see _nearest_interpolate.py).
+    from ._nearest_interpolate import nearest_griddata
+    return nearest_griddata(points, values, xi, rescale)
 
 
 def griddata(points, values, xi, method: str = "linear", fill_value=np.nan, rescale: bool = False):
@@ -325,9 +323,12 @@ def griddata(points, values, xi, method: str = "linear", fill_value=np.nan, resc
     (n, ...), ``xi`` of shape (..., 2) or a tuple (xi, yi) of arrays that
     broadcast (a meshgrid, say). ``method`` is "linear" (LinearNDInterpolator),
     "natural" (natural-neighbour, Sibson's coordinates) or "nearest" (the
-    nearest point's value, by Triangulation.nearest; a query that is not
-    finite gets NaN). "cubic" is not offered. Queries outside the hull get
-    ``fill_value`` (not for "nearest").
+    nearest point's value, as NearestNDInterpolator gives it, without a
+    triangulation; a query that is not finite gets NaN). "cubic" is not
+    offered. Queries outside the hull get ``fill_value`` (not for
+    "nearest"). Zero points are refused with a ValueError for every method
+    (as by every interpolator). With ``rescale=True``, points whose range
+    overflows (near +-1.7e308) are rescaled without overflow.
     """
     method = _checked_method(method, ("linear", "natural", "nearest"))
     if method == "nearest":

@@ -86,6 +86,24 @@ def _workers(workers) -> int:
     return int(workers)
 
 
+# sweeptri warns of collinear points when its sweep met a degenerate case
+# ("possible incorrect triangulation"); its rows are certified Delaunay
+# whatever the sweep met, so for the object the warning is false.
+_COLLINEAR_WARNING = "Degenerate case: collinear points."
+
+
+def _sweeptri_certified(x: np.ndarray, y: np.ndarray) -> np.ndarray:
+    """sweeptri's rows, passing on every warning but the collinear one."""
+    with warnings.catch_warnings(record=True) as caught:
+        warnings.simplefilter("always")
+        tri = _kyhost.sweeptri(x, y)
+    for warning in caught:
+        if not (issubclass(warning.category, _kyhost.KyWarning) and
+                str(warning.message).startswith(_COLLINEAR_WARNING)):
+            warnings.warn(warning.message, warning.category, stacklevel=3)
+    return tri
+
+
 class Triangulation:
     """Triangulation(points) or Triangulation(x, y, *, merge_duplicates=False)
 
@@ -109,7 +127,9 @@ class Triangulation:
     ``npoints``, ``nsimplex``. Every array is built once and read-only:
     copy it to change it (``np.sort(t.simplices, axis=1)``). Fewer than
     three points, or points all on one line, give no simplices; ``nearest``
-    and ``query`` still answer for them.
+    and ``query`` still answer for them. sweeptri's warning of collinear
+    points ("possible incorrect triangulation") is not passed on: the rows
+    it returns are certified Delaunay, whatever its sweep met.
 
     Objects pickle (they carry their arrays; the plug-ins are looked up
     again wherever the object is unpickled). Pickles carry a version, and
@@ -130,7 +150,7 @@ class Triangulation:
                 self._representative = _read_only(representative)
         xs, ys = self._used_coordinates()
         try:
-            tri = _kyhost.sweeptri(xs, ys)
+            tri = _sweeptri_certified(xs, ys)
         except _kyhost.CallError as error:
             # sweeptri finds repeats as it sorts; only then are they looked for here.
             text = _first_repeat_text(px, py) if str(error) == "x-y data must be unique" else None
@@ -450,11 +470,15 @@ class Triangulation:
         else:
             xi, yi = da.broadcast_arrays(da.asarray(xi), da.asarray(yi))
             blocks, last, chunks = (xi, yi.rechunk(xi.chunks)), [], xi.chunks
+        # meta given, so that dask does not call the block function on the
+        # graph's placeholder of the object (a Delayed) to learn the type.
+        ndim = len(chunks)
         if not return_distance:
             return da.map_blocks(_nearest_index_block, *blocks, shared=shared, keep_order=keep_order,
-                                 drop_axis=last, dtype=np.intp, chunks=chunks)
+                                 drop_axis=last, dtype=np.intp, chunks=chunks, meta=np.empty((0,) * ndim, np.intp))
         both = da.map_blocks(_nearest_pair_block, *blocks, shared=shared, keep_order=keep_order, drop_axis=last,
-                             new_axis=0, chunks=((2,),) + chunks, dtype=np.float64)
+                             new_axis=0, chunks=((2,),) + chunks, dtype=np.float64,
+                             meta=np.empty((0,) * (ndim + 1), np.float64))
         return both[0].astype(np.intp), both[1]
 
     def query(self, x, k=1, *, distance_upper_bound: float = np.inf, workers: int = 1):
@@ -502,19 +526,26 @@ class Triangulation:
                      return_barycentric: bool = False):
         """The simplex that holds each query point, -1 outside the hull (and for
         a NaN or infinite coordinate). A point on an edge gets one of the two
-        simplices. Tests are exact at any magnitude. A point just outside the
-        hull counts as inside the hull simplex it is nearest to leaving if its
-        barycentric weights there are all at least ``-tol`` (default 100
-        machine epsilons). Each query is located from coarser triangulations
-        of samples of the points down (O(log n) steps whatever their shape);
-        ``bruteforce=True`` tests every simplex instead and gives the first
+        simplices. Tests are exact at any magnitude, and by default the rule
+        is that of the interpolators (griddata, LinearNDInterpolator,
+        ``interpolate``): a point is inside exactly when it lies in the
+        closed hull, however close outside it is (scipy's default instead
+        admits points whose weights are above -100 machine epsilons). Given
+        ``tol``, a point just outside the hull counts as inside the hull
+        simplex it is nearest to leaving if its barycentric weights there
+        are all at least ``-tol``, as scipy's ``tol``. Queries that come in
+        order (a grid, a path) are first walked a few steps from the answer
+        before, which settles those strictly inside a simplex; the others
+        are located from coarser triangulations of samples of the points
+        down (O(log n) steps whatever their shape). Answers do not depend on
+        the queries' order. ``bruteforce=True`` tests every simplex instead and gives the first
         that holds the point (or has all weights at least ``-tol``). With
         ``return_barycentric=True`` returns (simplex, barycentric), the
         latter of shape (..., 3): the weights of the simplex's vertices in
         the order of ``simplices`` (NaN outside).
         """
         qx, qy, shape = query_pair(xi, yi)
-        tolerance = _EPS if tol is None else float(tol)
+        tolerance = 0.0 if tol is None else float(tol)
         if np.isnan(tolerance):
             raise ValueError("tol must not be NaN")
         if self.nsimplex > 0:

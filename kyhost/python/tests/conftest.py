@@ -1,7 +1,9 @@
 """Shared helpers: the kyhost program of the same build, and random points."""
+import contextlib
 import os
 import pathlib
 import subprocess
+import warnings
 
 import numpy as np
 import pytest
@@ -38,3 +40,12 @@ def random_points(n, seed):
     x = (grid % 2**20) / 2.0**20 + rng.random(n) * 2.0**-21
     y = (grid // 2**20) / 2.0**20 + rng.random(n) * 2.0**-21
     return x, y
+
+
+@contextlib.contextmanager
+def no_ky_warning():
+    """Fails on any warning a plug-in issues within the block (the objects
+    do not pass on sweeptri's collinear warning: their rows are certified)."""
+    with warnings.catch_warnings():
+        warnings.simplefilter("error", kyhost.KyWarning)
+        yield

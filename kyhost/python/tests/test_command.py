@@ -37,3 +37,23 @@ def test_a_missing_program_is_an_error_not_a_silent_success(monkeypatch, capsys)
     monkeypatch.setattr(_command, "program", lambda: None)
     assert _command.main(["--version"]) == 2
     assert "kyhost program is missing" in capsys.readouterr().err
+
+
+def test_the_launcher_never_runs_itself_when_the_program_is_missing(tmp_path):
+    """A venv whose package lost bin/kyhost: <venv>/bin/kyhost, where an
+    installed prefix keeps the program, is the launcher itself. It must say
+    to reinstall and fail, not run itself again and again."""
+    import shutil
+    site = tmp_path / "venv" / "lib" / "python3" / "site-packages"
+    (site / "kyhost").mkdir(parents=True)
+    (site / "kyhost" / "__init__.py").write_text("")
+    shutil.copy(pathlib.Path(_command.__file__), site / "kyhost" / "_command.py")
+    launcher = tmp_path / "venv" / "bin" / "kyhost"
+    launcher.parent.mkdir()
+    launcher.write_text(f"#!{sys.executable}\n" + LAUNCHER.read_text().split("\n", 1)[1])
+    launcher.chmod(0o755)
+    env = dict(os.environ, PYTHONPATH=str(site))
+    for command in ([launcher, "--version"], [sys.executable, launcher, "--version"]):
+        done = subprocess.run([str(part) for part in command], capture_output=True, text=True, env=env, timeout=60)
+        assert done.returncode == 2, (command, done.stdout, done.stderr)
+        assert "missing" in done.stderr and "reinstall" in done.stderr

@@ -9,7 +9,7 @@ import pytest
 import scipy.interpolate
 
 import kyhost
-from conftest import random_points
+from conftest import no_ky_warning, random_points
 
 NOT_DELAUNAY = "TRI is not a Delaunay triangulation: the natural-neighbor weights follow its rows and may not be Sibson's."
 
@@ -103,7 +103,7 @@ def test_natural_reproduces_linear_functions_and_data_values():
 def test_triangulation_interpolate_uses_the_values_of_the_points_it_kept():
     x = np.array([0.0, 1, 0, 1, 1, 0.5])
     y = np.array([0.0, 0, 1, 1, 1, 0.5])  # point 4 repeats point 3
-    with pytest.warns(kyhost.KyWarning, match="collinear"):  # the square's corners and centre
+    with no_ky_warning():  # the square's corners and centre: the sweep meets collinear points
         t = kyhost.Triangulation(x, y, merge_duplicates=True)
     values = np.array([0.0, 1, 2, 3, 99, 1.5])
     for method in ("linear", "natural"):
@@ -115,7 +115,7 @@ def test_triangulation_interpolate_uses_the_values_of_the_points_it_kept():
     assert z.shape == (1, 2, 2)
     assert np.allclose(z[0, 0], [0.75, -0.75]) and np.array_equal(z[0, 1], [5.0, 5.0])
     # No simplices: nothing is inside.
-    with pytest.warns(kyhost.KyWarning, match="collinear"):
+    with no_ky_warning():
         line = kyhost.Triangulation([0, 1, 2], [0, 0, 0])
     assert np.isnan(line.interpolate([1.0, 2, 3], [1], [0])).all()
     assert line.interpolate([1.0, 2, 3], [1], [0], fill_value=0.0).tolist() == [0.0]
