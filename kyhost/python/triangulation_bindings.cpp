@@ -5,6 +5,7 @@
 
 #include <climits>
 #include <cmath>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <string>
@@ -177,11 +178,13 @@ public:
         return py::make_tuple(index, distance, ties ? py::object(tied) : py::none());
     }
 
-    py::tuple query(const Doubles& qx, const Doubles& qy, int k, double bound, int workers) const
+    py::tuple query(const Doubles& qx, const Doubles& qy, int k, double bound, int workers, double p) const
     {
         const std::int64_t count = queryCount(qx, qy);
         if (k < 1) throw py::value_error("k must be at least 1");
         if (std::isnan(bound)) throw py::value_error("distance_upper_bound must not be NaN");
+        if (p != 1 && p != 2 && p != std::numeric_limits<double>::infinity())
+            throw py::value_error("p must be 1, 2 or inf");
         const int threads = threadsOf(workers);
         py::array_t<double> distance({static_cast<py::ssize_t>(count), static_cast<py::ssize_t>(k)});
         py::array_t<std::int64_t> index({static_cast<py::ssize_t>(count), static_cast<py::ssize_t>(k)});
@@ -189,7 +192,7 @@ public:
         std::int64_t* indexOut = index.mutable_data();
         {
             py::gil_scoped_release released;
-            index_->search().kNearest(qx.data(), qy.data(), count, k, bound, threads, distanceOut, indexOut);
+            index_->search().kNearestInNorm(qx.data(), qy.data(), count, k, p, bound, threads, distanceOut, indexOut);
         }
         return py::make_tuple(distance, index);
     }
@@ -335,9 +338,9 @@ void bindTriangulation(py::module_& module)
              "nearest(qx, qy, workers=1, ties=False)\n--\n\n(index, distance, tied or None): the nearest point as given of "
              "each query (-1 and inf where a coordinate is not finite); tied: another point is exactly as near.")
         .def("query", &IndexHandle::query, py::arg("qx"), py::arg("qy"), py::arg("k"), py::arg("bound"),
-             py::arg("workers") = 1,
-             "query(qx, qy, k, bound, workers=1)\n--\n\n(distance, index), each (q, k): the k nearest points closer "
-             "than bound, ascending; missing ones inf and given_count.")
+             py::arg("workers") = 1, py::arg("p") = 2.0,
+             "query(qx, qy, k, bound, workers=1, p=2)\n--\n\n(distance, index), each (q, k): the k nearest points "
+             "closer than bound in the norm p (1, 2 or inf), ascending; missing ones inf and given_count.")
         .def("distances", &IndexHandle::distances, py::arg("points"), py::arg("qx"), py::arg("qy"),
              "distances(points, qx, qy)\n--\n\nThe distance from each query to a point (its number among the used "
              "points), as nearest reports it.")

@@ -80,6 +80,20 @@ def _counts(k) -> Tuple[int, Optional[list]]:
     return int(ranks.max()), [int(r) - 1 for r in ranks]
 
 
+def _norm(p, eps) -> float:
+    """The Minkowski norm p of a query (1, 2 or inf), checking eps >= 0,
+    which the exact answers always satisfy."""
+    try:
+        eps, p = float(eps), float(p)
+    except (TypeError, ValueError):
+        raise ValueError(f"p must be 1, 2 or inf and eps a non-negative number; got p={p!r}, eps={eps!r}") from None
+    if not eps >= 0:
+        raise ValueError(f"eps must be a non-negative number; got {eps!r}")
+    if p not in (1.0, 2.0, np.inf):
+        raise ValueError(f"p must be 1, 2 or inf; got {p!r}")
+    return p
+
+
 def _workers(workers) -> int:
     if not isinstance(workers, numbers.Integral) or isinstance(workers, bool) or workers == 0 or workers < -1:
         raise ValueError(f"workers must be a positive number of threads, or -1 for all processors; got {workers!r}")
@@ -392,9 +406,12 @@ class Triangulation:
         short. The queries are walked in a spatial order (a Hilbert curve
         over their ranks) and answered in the caller's; the answer is the
         point of smallest distance, the lowest-numbered where several tie.
-        (Where rounding leaves more than 64 points within reach of the
-        smallest computed distance, as for a query far outside the points,
-        the distances are compared exactly instead.)
+        The distance reported is computed as cKDTree computes it (the
+        square root of dx*dx + dy*dy on the coordinates as given; ``hypot``
+        where that overflows). (A query more than 2**30 times the points'
+        extent outside them, where rounding spans a large part of the
+        points, is answered by exact distances instead and starts its walk
+        from the hull vertex farthest out toward it.)
         ``keep_order=True`` gives exactly the answers of nearwalk walking the
         queries in the caller's order, each from the answer before it: only
         queries with tied points depend on that, and only they are walked so.
@@ -481,7 +498,7 @@ class Triangulation:
                              meta=np.empty((0,) * (ndim + 1), np.float64))
         return both[0].astype(np.intp), both[1]
 
-    def query(self, x, k=1, *, distance_upper_bound: float = np.inf, workers: int = 1):
+    def query(self, x, k=1, eps: float = 0, p: float = 2, distance_upper_bound: float = np.inf, workers: int = 1):
         """The k nearest points of each query point, as
         scipy.spatial.cKDTree.query gives them: x has shape (..., 2); returns
         (d, i), distances ascending and indices of the points as given, of
@@ -491,12 +508,26 @@ class Triangulation:
         (fewer points than k, or none closer than distance_upper_bound) get
         distance inf and index n, as do queries that are not finite.
 
-        Distances are those of ``nearest`` (the square root of the squared
-        distance computed as cKDTree computes it); where several points are
-        at the same distance the lower-numbered comes first, so answers may
-        differ from cKDTree's and from ``nearest(keep_order=True)`` only
-        between points at the same computed distance. ``workers`` threads
+        Distances are those of ``nearest``, computed as cKDTree computes
+        them: the square root of dx*dx + dy*dy on the coordinates as given
+        (``hypot`` where that overflows), whichever comparison chose the
+        points; where several points are at the same distance the
+        lower-numbered comes first, so answers may differ from cKDTree's and
+        from ``nearest(keep_order=True)`` only between points at the same
+        computed distance. That holds in the crowded case too, where
+        rounding puts many points within reach of the k-th distance (points
+        on a circle queried at its centre): the search goes through all of
+        them. Queries outside the frame of exact computation, or more than
+        2**30 times the points' extent outside them, are chosen by exact
+        distances instead (see docs/query-notes.md). ``workers`` threads
         share the queries (-1: every processor this process may use).
+
+        ``p`` is the Minkowski norm, 1, 2 or inf, its distances computed as
+        cKDTree computes them (``|dx| + |dy|``, ``max(|dx|, |dy|)``), lower
+        number first among equal ones. ``eps`` >= 0 allows cKDTree's
+        approximate answers (the k-th no farther than (1 + eps) times the
+        true k-th); the answers given are exact for every eps, which
+        satisfies that bound.
 
         The search starts at a nearest point and expands over Delaunay
         neighbours, best first: every one of the k nearest points is a
@@ -510,8 +541,9 @@ class Triangulation:
         bound = float(distance_upper_bound)
         if np.isnan(bound):
             raise ValueError("distance_upper_bound must not be NaN")
+        norm = _norm(p, eps)
         qx, qy, shape = point_vectors(x)
-        distance, index = self._index().query(qx, qy, count, bound, _workers(workers))
+        distance, index = self._index().query(qx, qy, count, bound, _workers(workers), norm)
         index = index.astype(np.intp, copy=False)
         if ranks is not None:
             distance, index = distance[:, ranks], index[:, ranks]

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <numbers>
+#include <stdexcept>
 #include <tuple>
 #include <type_traits>
 
@@ -23,16 +25,11 @@ constexpr std::int64_t queriesPerThread = 4096;
 struct Found {
     std::int32_t point;
     bool tied;
-    // The band held so many points that the computed distances cannot tell
-    // them apart (a query very far from the points, where rounding spans
-    // the whole set): the query is answered by exact distances instead.
+    // Computed distances do not serve this query (it lies outside the frame,
+    // or so far outside the points that rounding spans a large part of
+    // them): it is answered by exact distances instead.
     bool crowded = false;
 };
-
-// The most points a band search of computed distances goes through, and the
-// most points a k-nearest search takes beyond twice k, before the query is
-// answered by exact distances instead.
-constexpr std::size_t crowdedBand = 64;
 
 // Which points a k-nearest search keeps: those closer than the bound (in
 // the metric's own terms), and how far it must search for them.
@@ -137,9 +134,6 @@ struct NearestSearch::Walker {
                 const Key candidate = metric.key(k);
                 if (!metric.inBand(candidate, limit)) continue;
                 scratch.queue.push_back(k);
-                if constexpr (std::is_same_v<Metric, ComputedDistance>) {
-                    if (scratch.queue.size() > crowdedBand) return {best, true, true};
-                }
                 if (metric.less(candidate, key)) {
                     key = candidate;
                     best = k;
@@ -170,11 +164,13 @@ struct NearestSearch::Walker {
     // is joined to a nearer one (or is the first), and the search meets them
     // in turn. Rounding can put a point's computed distance above that of a
     // point it leads to; the search therefore goes on through the band of
-    // the k-th distance (distance_order.hpp) and sorts what it kept. Returns
-    // the number kept, or -1 when the band is crowded (see Found).
+    // the k-th distance (distance_order.hpp) and sorts what it kept, however
+    // many points that band holds (many points on a circle about the query
+    // all lie in it): so no point is left out whose distance is below the
+    // k-th. Returns the number kept, with the point each came from.
     template <class Bound>
     std::int64_t kNearest(std::int32_t first, const Key& firstKey, int k, const Bound& bound, Key* keys,
-                          std::int64_t* given) const
+                          std::int64_t* given, std::int32_t* from) const
     {
         struct Candidate {
             Key key;
@@ -183,6 +179,7 @@ struct NearestSearch::Walker {
         struct Kept {
             Key key;
             std::int64_t given;
+            std::int32_t point;
         };
         const auto farther = [this](const Candidate& a, const Candidate& b) { return metric.less(b.key, a.key); };
         const auto better = [this](const Kept& a, const Kept& b) {
@@ -195,11 +192,7 @@ struct NearestSearch::Walker {
         scratch.visited.clear();
         scratch.visited.insert(first);
         const SearchPoints& points = search.points_;
-        std::size_t taken = 0;
         while (!candidates.empty()) {
-            if constexpr (std::is_same_v<Metric, ComputedDistance>) {
-                if (++taken > 2 * static_cast<std::size_t>(k) + crowdedBand) return -1;
-            }
             std::pop_heap(candidates.begin(), candidates.end(), farther);
             const Candidate next = candidates.back();
             candidates.pop_back();
@@ -207,7 +200,7 @@ struct NearestSearch::Walker {
             if (!bound.reaches(metric, next.key)) break;
             if (bound.below(metric, next.key)) {
                 const auto keep = [&](std::int64_t g) {
-                    kept.push_back({next.key, g});
+                    kept.push_back({next.key, g, next.point});
                     std::push_heap(kept.begin(), kept.end(), better);
                     if (static_cast<int>(kept.size()) > k) {
                         std::pop_heap(kept.begin(), kept.end(), better);
@@ -232,6 +225,86 @@ struct NearestSearch::Walker {
         for (std::size_t i = 0; i < kept.size(); ++i) {
             keys[i] = kept[i].key;
             given[i] = kept[i].given;
+            from[i] = kept[i].point;
+        }
+        return static_cast<std::int64_t>(kept.size());
+    }
+
+    // The k nearest points in the norm p = 1 or inf, by that norm computed
+    // as cKDTree computes it, lowest number first among equal norms; from
+    // `first`, the exactly nearest point (Euclidean). The search goes best
+    // first over neighbours in exact Euclidean order, so it meets the
+    // points of any disk about the query before any point outside it (the
+    // points inside a disk are joined by edges inside it, see kNearest);
+    // and a point's Euclidean distance is at most its norm (p = 1) or
+    // sqrt(2) times it (p = inf). So once the next point is farther than
+    // that from the query than the k-th norm kept, no point with a smaller
+    // norm is left. The margin of 2^-40 covers the rounding of the norms
+    // and of hypot (a few units in the last place).
+    std::int64_t kNearestInNorm(std::int32_t first, int k, double p, double bound, double* norms,
+                                std::int64_t* given) const
+        requires std::is_same_v<Metric, ExactDistance>
+    {
+        struct Candidate {
+            Key key;
+            std::int32_t point;
+        };
+        struct Kept {
+            double norm;
+            std::int64_t given;
+        };
+        const auto farther = [this](const Candidate& a, const Candidate& b) { return metric.less(b.key, a.key); };
+        const auto better = [](const Kept& a, const Kept& b) {
+            return a.norm < b.norm || (a.norm == b.norm && a.given < b.given);
+        };
+        const double reach = (p == 1 ? 1.0 : std::numbers::sqrt2) * (1 + 0x1p-40);
+        const SearchPoints& points = search.points_;
+        const auto normOf = [&](std::int32_t j) {
+            const double dx = std::fabs(points.x[j] - metric.queryX());
+            const double dy = std::fabs(points.y[j] - metric.queryY());
+            return p == 1 ? dx + dy : std::fmax(dx, dy);
+        };
+        thread_local std::vector<Candidate> candidates;
+        thread_local std::vector<Kept> kept;
+        candidates.assign(1, {metric.key(first), first});
+        kept.clear();
+        scratch.visited.clear();
+        scratch.visited.insert(first);
+        while (!candidates.empty()) {
+            std::pop_heap(candidates.begin(), candidates.end(), farther);
+            const std::int32_t next = candidates.back().point;
+            candidates.pop_back();
+            const double euclidean = metric.distance(next);
+            if (euclidean > reach * bound) break;
+            if (static_cast<int>(kept.size()) == k && euclidean > reach * kept.front().norm) break;
+            const double norm = normOf(next);
+            if (norm < bound) {
+                const auto keep = [&](std::int64_t g) {
+                    kept.push_back({norm, g});
+                    std::push_heap(kept.begin(), kept.end(), better);
+                    if (static_cast<int>(kept.size()) > k) {
+                        std::pop_heap(kept.begin(), kept.end(), better);
+                        kept.pop_back();
+                    }
+                };
+                if (points.groupStart == nullptr) {
+                    keep(search.givenNumber(next));
+                } else {
+                    for (std::int64_t g = points.groupStart[next]; g < points.groupStart[next + 1]; ++g)
+                        keep(points.members[g]);
+                }
+            }
+            for (std::int64_t e = search.graph_.start[next]; e < search.graph_.start[next + 1]; ++e) {
+                const std::int32_t j = search.graph_.points[e];
+                if (!scratch.visited.insert(j)) continue;
+                candidates.push_back({metric.key(j), j});
+                std::push_heap(candidates.begin(), candidates.end(), farther);
+            }
+        }
+        std::sort_heap(kept.begin(), kept.end(), better);
+        for (std::size_t i = 0; i < kept.size(); ++i) {
+            norms[i] = kept[i].norm;
+            given[i] = kept[i].given;
         }
         return static_cast<std::int64_t>(kept.size());
     }
@@ -242,6 +315,13 @@ NearestSearch::NearestSearch(const SearchPoints& points, const NeighbourGraph& g
     : points_(points), graph_(graph), lineOrder_(std::move(lineOrder)),
       frame_(ExactFrame::ofData(points.x, points.y, points.n))
 {
+    if (points.n > 0) {
+        const auto [lowX, highX] = std::minmax_element(points.x, points.x + points.n);
+        const auto [lowY, highY] = std::minmax_element(points.y, points.y + points.n);
+        minX_ = *lowX, maxX_ = *highX, minY_ = *lowY, maxY_ = *highY;
+        extent_ = std::fmax(maxX_ - minX_, maxY_ - minY_);
+        farExtent_ = extent_ * 0x1p30;
+    }
     if (!frame_.holdsData()) return;  // every query is answered exactly
     frameXY_.resize(2 * static_cast<std::size_t>(points.n));
     for (std::int32_t p = 0; p < points.n; ++p) {
@@ -267,9 +347,31 @@ double NearestSearch::squareInFrame(double bound) const
 
 double NearestSearch::distanceTo(std::int32_t p, double qx, double qy) const
 {
-    if (frame_.holds(qx, qy))
-        return frame_.unscaled(std::sqrt(ComputedDistance(frameXY_.data(), frame_.scaled(qx), frame_.scaled(qy)).key(p)));
-    return std::hypot(points_.x[p] - qx, points_.y[p] - qy);
+    const double dx = points_.x[p] - qx, dy = points_.y[p] - qy;
+    const double computed = std::sqrt(dx * dx + dy * dy);
+    return computed <= std::numeric_limits<double>::max() ? computed : std::hypot(dx, dy);
+}
+
+double NearestSearch::gapOutside(double qx, double qy) const
+{
+    return std::fmax(std::fmax(minX_ - qx, qx - maxX_), std::fmax(minY_ - qy, qy - maxY_));
+}
+
+std::int32_t NearestSearch::startFor(double qx, double qy, std::int32_t hint) const
+{
+    if (!(gapOutside(qx, qy) > extent_) || !lineOrder_.empty()) return hint;  // a line has its bisection
+    std::call_once(hullMade_, [this] { hull_ = std::make_unique<HullDirections>(points_.x, points_.y, points_.n); });
+    // Toward the query from the box's centre, halved against overflow.
+    const double cx = minX_ * 0.5 + maxX_ * 0.5, cy = minY_ * 0.5 + maxY_ * 0.5;
+    return hull_->extremeVertex(qx * 0.5 - cx * 0.5, qy * 0.5 - cy * 0.5);
+}
+
+std::int64_t queriesPerBlock(std::size_t width, std::int64_t queries)
+{
+    constexpr std::int64_t most = 2048;
+    constexpr std::size_t answersPerBlock = 65536;  // 16 bytes each: 1 MB
+    const auto fit = static_cast<std::int64_t>(answersPerBlock / std::max<std::size_t>(width, 1));
+    return std::clamp<std::int64_t>(std::min(most, fit), 1, std::max<std::int64_t>(queries, 1));
 }
 
 namespace {
@@ -300,7 +402,7 @@ void NearestSearch::answerInWalkOrder(const double* qx, const double* qy, std::i
                    // their own rather than between the walks' dependent loads.
                    // Each coordinate is read once: the caller's arrays are not
                    // locked while the search runs.
-                   constexpr std::int64_t block = 2048;
+                   const std::int64_t block = queriesPerBlock(width, end - begin);
                    std::vector<double> bx(block), by(block), bd(block * width);
                    std::vector<std::int64_t> bi(block * width);
                    std::vector<std::uint8_t> bt(block);
@@ -338,18 +440,17 @@ void NearestSearch::nearest(const double* qx, const double* qy, std::int64_t cou
                           double* at, std::uint8_t& tie) {
                           tie = 0;
                           if (!std::isfinite(px) || !std::isfinite(py)) return;
-                          Found answer{hint, false, !frame_.holds(px, py)};
+                          const bool inFrame = frame_.holds(px, py);
+                          Found answer{startFor(px, py, hint), false, !inFrame || farOutside(px, py)};
                           if (!answer.crowded) {
                               const ComputedDistance metric(frameXY_.data(), frame_.scaled(px), frame_.scaled(py));
                               double key = 0;
-                              answer = Walker<ComputedDistance>{*this, metric, scratch}.nearest(hint, key);
-                          }
-                          if (answer.crowded) {
+                              answer = Walker<ComputedDistance>{*this, metric, scratch}.nearest(answer.point, key);
+                          } else {
                               const ExactDistance metric(points_.x, points_.y, px, py, answer.point);
                               ExactDistance::Key key{};
-                              const bool inFrame = frame_.holds(px, py);
                               answer = Walker<ExactDistance>{*this, metric, scratch}.nearest(answer.point, key);
-                              // Where computed distances could not tell the points
+                              // Where computed distances cannot tell the points
                               // apart, which of them a walk reaches depends on the walk.
                               answer.tied = answer.tied || inFrame;
                           }
@@ -359,6 +460,22 @@ void NearestSearch::nearest(const double* qx, const double* qy, std::int64_t cou
                           hint = answer.point;
                       });
 }
+
+namespace {
+
+// Puts a row's answers in ascending order of the distances reported, which
+// are computed in the coordinates as given and so may order two points a
+// rounding apart otherwise than the search's own comparison did.
+void sortByReported(std::int64_t found, double* rowDistance, std::int64_t* rowIndex)
+{
+    thread_local std::vector<std::pair<double, std::int64_t>> rows;
+    rows.clear();
+    for (std::int64_t j = 0; j < found; ++j) rows.emplace_back(rowDistance[j], rowIndex[j]);
+    std::stable_sort(rows.begin(), rows.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (std::int64_t j = 0; j < found; ++j) std::tie(rowDistance[j], rowIndex[j]) = rows[j];
+}
+
+}  // namespace
 
 void NearestSearch::kNearest(const double* qx, const double* qy, std::int64_t count, int k, double bound, int threads,
                              double* distance, std::int64_t* index) const
@@ -372,54 +489,73 @@ void NearestSearch::kNearest(const double* qx, const double* qy, std::int64_t co
         [&](Scratch& scratch, std::int32_t& hint, double px, double py, std::int64_t* rowIndex, double* rowDistance,
             std::uint8_t&) {
             if (!std::isfinite(px) || !std::isfinite(py)) return;
-            thread_local std::vector<double> computedKeys;
-            thread_local std::vector<ExactDistance::Key> exactKeys;
-            if (frame_.holds(px, py)) {
-                computedKeys.resize(width);
+            thread_local std::vector<std::int32_t> from;
+            from.resize(width);
+            std::int64_t found = 0;
+            const std::int32_t start = startFor(px, py, hint);
+            if (frame_.holds(px, py) && !farOutside(px, py)) {
+                thread_local std::vector<double> keys;
+                keys.resize(width);
                 const ComputedDistance metric(frameXY_.data(), frame_.scaled(px), frame_.scaled(py));
                 const Walker<ComputedDistance> walker{*this, metric, scratch};
                 double key = 0;
-                const Found first = walker.nearest(hint, key);
+                const Found first = walker.nearest(start, key);
                 hint = first.point;
                 const ComputedBound limit{squareInFrame(bound)};
-                std::int64_t found = -1;
-                if (first.crowded) {
-                    found = -1;
-                } else if (k == 1) {  // the nearest point is the lowest-numbered at its distance
+                if (k == 1) {  // the nearest point is the lowest-numbered at its distance
                     found = limit.below(metric, key) ? 1 : 0;
-                    computedKeys[0] = key;
+                    from[0] = first.point;
                     if (found) rowIndex[0] = givenNumber(first.point);
                 } else {
-                    found = walker.kNearest(first.point, key, k, limit, computedKeys.data(), rowIndex);
+                    found = walker.kNearest(first.point, key, k, limit, keys.data(), rowIndex, from.data());
                 }
-                if (found >= 0) {
-                    for (std::int64_t j = 0; j < found; ++j) rowDistance[j] = frame_.unscaled(std::sqrt(computedKeys[j]));
-                    return;
-                }
-                std::fill_n(rowIndex, width, points_.givenCount);  // crowded: exactly, below
-            }
-            exactKeys.resize(width);
-            const ExactDistance metric(points_.x, points_.y, px, py, hint);
-            const Walker<ExactDistance> walker{*this, metric, scratch};
-            ExactDistance::Key key{};
-            const std::int32_t first = walker.nearest(hint, key).point;
-            hint = first;
-            std::int64_t found = 0;
-            if (k == 1) {
-                found = ExactBound{bound}.below(metric, key) ? 1 : 0;
-                exactKeys[0] = key;
-                if (found) rowIndex[0] = givenNumber(first);
             } else {
-                found = walker.kNearest(first, key, k, ExactBound{bound}, exactKeys.data(), rowIndex);
+                // Exact distances choose the points; the distances reported
+                // are computed as for every other query.
+                thread_local std::vector<ExactDistance::Key> keys;
+                keys.resize(width);
+                const ExactDistance metric(points_.x, points_.y, px, py, start);
+                const Walker<ExactDistance> walker{*this, metric, scratch};
+                ExactDistance::Key key{};
+                const std::int32_t first = walker.nearest(start, key).point;
+                hint = first;
+                if (k == 1) {
+                    found = ExactBound{bound}.below(metric, key) ? 1 : 0;
+                    from[0] = first;
+                    if (found) rowIndex[0] = givenNumber(first);
+                } else {
+                    found = walker.kNearest(first, key, k, ExactBound{bound}, keys.data(), rowIndex, from.data());
+                }
             }
-            // In exact order; the distances reported are computed as elsewhere,
-            // so they are put in ascending order (rounding may swap neighbours).
-            thread_local std::vector<std::pair<double, std::int64_t>> rows;
-            rows.clear();
-            for (std::int64_t j = 0; j < found; ++j) rows.emplace_back(distanceTo(exactKeys[j].point, px, py), rowIndex[j]);
-            std::stable_sort(rows.begin(), rows.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-            for (std::int64_t j = 0; j < found; ++j) std::tie(rowDistance[j], rowIndex[j]) = rows[j];
+            for (std::int64_t j = 0; j < found; ++j) rowDistance[j] = distanceTo(from[j], px, py);
+            sortByReported(found, rowDistance, rowIndex);
         });
+}
+
+void NearestSearch::kNearestInNorm(const double* qx, const double* qy, std::int64_t count, int k, double p,
+                                   double bound, int threads, double* distance, std::int64_t* index) const
+{
+    if (p == 2) {
+        kNearest(qx, qy, count, k, bound, threads, distance, index);
+        return;
+    }
+    if (p != 1 && p != infinity) throw std::invalid_argument("p must be 1, 2 or inf");
+    const auto width = static_cast<std::size_t>(k);
+    std::fill(distance, distance + count * k, infinity);
+    std::fill(index, index + count * k, points_.givenCount);
+    if (points_.n == 0) return;
+    answerInWalkOrder(qx, qy, count, threads, width, points_.givenCount, index, distance, nullptr,
+                      [&](Scratch& scratch, std::int32_t& hint, double px, double py, std::int64_t* rowIndex,
+                          double* rowDistance, std::uint8_t&) {
+                          if (!std::isfinite(px) || !std::isfinite(py)) return;
+                          const std::int32_t start = startFor(px, py, hint);
+                          const ExactDistance metric(points_.x, points_.y, px, py, start);
+                          const Walker<ExactDistance> walker{*this, metric, scratch};
+                          ExactDistance::Key key{};
+                          const std::int32_t first = walker.nearest(start, key).point;
+                          hint = first;
+                          walker.kNearestInNorm(first, k, p, bound, rowDistance, rowIndex);
+                      });
 }
 
 }  // namespace kyhost_spatial

@@ -19,9 +19,12 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <mutex>
 #include <vector>
 
 #include "exact_frame.hpp"
+#include "hull_directions.hpp"
 #include "mesh_adjacency.hpp"
 
 namespace kyhost_spatial {
@@ -41,6 +44,13 @@ struct SearchPoints {
     const std::int64_t* members = nullptr;
     std::int64_t givenCount = 0;  // points as given: the index of "no point"
 };
+
+// How many queries one thread answers together, gathered in walk order:
+// at most 2048, and no more than `queries` (those of its part) nor than
+// keep the block's answers (16 bytes each, `width` per query) within about
+// a megabyte, so that memory follows the queries in flight, not k times a
+// fixed block.
+std::int64_t queriesPerBlock(std::size_t width, std::int64_t queries);
 
 class NearestSearch {
 public:
@@ -62,7 +72,15 @@ public:
     void kNearest(const double* qx, const double* qy, std::int64_t count, int k, double bound, int threads,
                   double* distance, std::int64_t* index) const;
 
-    // The distance from a query to point p as the searches report it.
+    // The same in the Minkowski norm p = 1 or inf (2 is kNearest): the norm
+    // of the differences computed as cKDTree computes it, the points met in
+    // exact order of Euclidean distance until none nearer can follow.
+    void kNearestInNorm(const double* qx, const double* qy, std::int64_t count, int k, double p, double bound,
+                        int threads, double* distance, std::int64_t* index) const;
+
+    // The distance from a query to point p as the searches report it: as
+    // cKDTree computes it, the square root of dx*dx + dy*dy on the
+    // coordinates as given, and hypot where that overflows.
     double distanceTo(std::int32_t p, double qx, double qy) const;
 
     const ExactFrame& frame() const { return frame_; }
@@ -81,6 +99,16 @@ private:
                            std::int64_t missing, std::int64_t* index, double* distance, std::uint8_t* tied,
                            const AnswerOne& answerOne) const;
     double squareInFrame(double bound) const;
+    // How far the query lies outside the points' bounding box (0 inside).
+    double gapOutside(double qx, double qy) const;
+    // Where the walks of a query start: the hull vertex farthest out toward
+    // it when it lies outside the bounding box by more than the box's size,
+    // otherwise the hint (the answer before it).
+    std::int32_t startFor(double qx, double qy, std::int32_t hint) const;
+    // A query more than 2^30 box sizes outside: rounding of squared
+    // distances there spans so many points that they are told apart by
+    // exact distances (computed ones would need a search through them all).
+    bool farOutside(double qx, double qy) const { return gapOutside(qx, qy) > farExtent_; }
     template <class Metric>
     struct Walker;
 
@@ -89,6 +117,10 @@ private:
     std::vector<std::int32_t> lineOrder_;
     ExactFrame frame_;
     std::vector<double> frameXY_;  // the points scaled into the frame, interleaved
+    double minX_ = 0, maxX_ = 0, minY_ = 0, maxY_ = 0;
+    double extent_ = 0, farExtent_ = 0;  // the bounding box's larger side, and 2^30 times it
+    mutable std::once_flag hullMade_;  // the hull is made for the first query far outside
+    mutable std::unique_ptr<HullDirections> hull_;
 };
 
 }  // namespace kyhost_spatial
