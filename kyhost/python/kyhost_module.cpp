@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "call_lock.hpp"
+#include "cubic_bindings.hpp"
 #include "inspect_bindings.hpp"
 #include "point_faults.hpp"
 #include "triangle_adjacency.hpp"
@@ -263,4 +264,5 @@ PYBIND11_MODULE(_kyhost, module)
     bindTriangleAdjacency(module);
     bindTriangulation(module);
     bindPreparedInterpolation(module);
+    bindCloughTocher(module);
 }
