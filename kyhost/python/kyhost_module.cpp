@@ -9,6 +9,7 @@
 
 #include "call_lock.hpp"
 #include "grid_nearest_bindings.hpp"
+#include "cubic_bindings.hpp"
 #include "inspect_bindings.hpp"
 #include "point_faults.hpp"
 #include "triangle_adjacency.hpp"
@@ -265,4 +266,5 @@ PYBIND11_MODULE(_kyhost, module)
     bindTriangulation(module);
     bindPreparedInterpolation(module);
     bindGridNearest(module);
+    bindCloughTocher(module);
 }

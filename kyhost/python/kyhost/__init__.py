@@ -33,6 +33,7 @@ from ._inspect import CheckResult, check, draw  # noqa: F401
 from ._triangulation import Triangulation  # noqa: F401
 from ._interpolate import LinearNDInterpolator, NaturalNeighborInterpolator, griddata, trinterp  # noqa: F401
 from ._nearest_interpolate import NearestNDInterpolator  # noqa: F401
+from ._cubic_interpolate import CloughTocher2DInterpolator, GradientEstimationWarning  # noqa: F401
 
 CallError.__module__ = "kyhost"
 
@@ -40,6 +41,7 @@ __all__ = [
     "Triangulation", "CheckResult", "check", "draw",
     "griddata", "LinearNDInterpolator", "NaturalNeighborInterpolator", "trinterp",
     "NearestNDInterpolator",
+    "CloughTocher2DInterpolator", "GradientEstimationWarning",
     "call", "sweeptri", "nearwalk", "byteappend", "sparse", "plugin_directory",
     "CallError", "KyWarning", "__version__",
 ]

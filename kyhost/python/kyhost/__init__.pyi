@@ -79,3 +79,18 @@ class NearestNDInterpolator:
     scale: Optional[np.ndarray]
     def __init__(self, x: Any, y: ArrayLike, rescale: bool = False, tree_options: Optional[dict] = None) -> None: ...
     def __call__(self, *args: Any) -> np.ndarray: ...
+
+class GradientEstimationWarning(Warning): ...
+
+class CloughTocher2DInterpolator:
+    tri: Triangulation
+    fill_value: Any
+    tol: float
+    maxiter: int
+    points: np.ndarray
+    values: np.ndarray
+    grad: np.ndarray
+    nbytes: int
+    def __init__(self, points: Any, values: ArrayLike, fill_value: Any = ..., tol: float = 1e-6, maxiter: int = 400,
+                 rescale: bool = False, *, workers: int = -1) -> None: ...
+    def __call__(self, *args: Any) -> np.ndarray: ...

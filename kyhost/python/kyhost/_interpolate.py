@@ -30,7 +30,7 @@ def _checked_method(method, offered=METHODS) -> str:
         return method
     names = ", ".join(repr(m) for m in offered[:-1]) + f" or {offered[-1]!r}"
     if method == "cubic":
-        raise ValueError(f"method 'cubic' (scipy's Clough-Tocher) is not offered by kyhost: use {names}")
+        raise ValueError(f"method 'cubic' is offered by griddata and kyhost.CloughTocher2DInterpolator; here use {names}")
     raise ValueError(f"unknown interpolation method {method!r}: use {names}")
 
 
@@ -324,13 +324,17 @@ def griddata(points, values, xi, method: str = "linear", fill_value=np.nan, resc
     broadcast (a meshgrid, say). ``method`` is "linear" (LinearNDInterpolator),
     "natural" (natural-neighbour, Sibson's coordinates) or "nearest" (the
     nearest point's value, as NearestNDInterpolator gives it, without a
-    triangulation; a query that is not finite gets NaN). "cubic" is not
-    offered. Queries outside the hull get ``fill_value`` (not for
-    "nearest"). Zero points are refused with a ValueError for every method
-    (as by every interpolator). With ``rescale=True``, points whose range
-    overflows (near +-1.7e308) are rescaled without overflow.
+    triangulation; a query that is not finite gets NaN) or "cubic"
+    (CloughTocher2DInterpolator). Queries outside the hull get
+    ``fill_value`` (not for "nearest"). Zero points are refused with a
+    ValueError for every method (as by every interpolator). With
+    ``rescale=True``, points whose range overflows (near +-1.7e308) are
+    rescaled without overflow.
     """
-    method = _checked_method(method, ("linear", "natural", "nearest"))
+    method = _checked_method(method, ("linear", "natural", "nearest", "cubic"))
+    if method == "cubic":
+        from ._cubic_interpolate import CloughTocher2DInterpolator
+        return CloughTocher2DInterpolator(points, values, fill_value=fill_value, rescale=rescale)(xi)
     if method == "nearest":
         return _nearest(points, values, xi, rescale)
     kind = LinearNDInterpolator if method == "linear" else NaturalNeighborInterpolator
