@@ -12,6 +12,7 @@
 #include "point_faults.hpp"
 #include "triangle_adjacency.hpp"
 #include "triangulation_bindings.hpp"
+#include "voronoi_bindings.hpp"
 #include "kyhost_embed.hpp"
 #include "linked_calls.hpp"
 #include "prepared_interpolation.hpp"
@@ -263,4 +264,5 @@ PYBIND11_MODULE(_kyhost, module)
     bindTriangleAdjacency(module);
     bindTriangulation(module);
     bindPreparedInterpolation(module);
+    bindVoronoi(module);
 }

@@ -31,11 +31,13 @@ from ._kyhost import (  # noqa: F401
 )
 from ._inspect import CheckResult, check, draw  # noqa: F401
 from ._triangulation import Triangulation  # noqa: F401
+from ._voronoi import Voronoi  # noqa: F401
 from ._interpolate import LinearNDInterpolator, NaturalNeighborInterpolator, griddata, trinterp  # noqa: F401
 
 CallError.__module__ = "kyhost"
 
 __all__ = [
+    "Voronoi",
     "Triangulation", "CheckResult", "check", "draw",
     "griddata", "LinearNDInterpolator", "NaturalNeighborInterpolator", "trinterp",
     "call", "sweeptri", "nearwalk", "byteappend", "sparse", "plugin_directory",
