@@ -82,6 +82,28 @@ bool surelyInside(const Polygon& clip, double vx, double vy)
     return true;
 }
 
+// True when every vertex of the region, rounded and so exact, lies strictly
+// right of one clip edge: the (convex) cell misses the clip.
+bool surelyOutside(const Polygon& clip, const std::int32_t* region, std::int64_t count, const double* vertices)
+{
+    const std::size_t k = clip.x.size();
+    for (std::size_t i = 0; i < k; ++i) {
+        const std::size_t j = (i + 1) % k;
+        const double dx = clip.x[j] - clip.x[i], dy = clip.y[j] - clip.y[i];
+        bool all = true;
+        for (std::int64_t r = 0; r < count && all; ++r) {
+            const double vx = vertices[2 * region[r]], vy = vertices[2 * region[r] + 1];
+            if (!std::isfinite(vx) || !std::isfinite(vy)) return false;
+            const double scale = (std::fabs(dx) + std::fabs(dy)) *
+                                 (std::fabs(vx) + std::fabs(vy) + std::fabs(clip.x[i]) + std::fabs(clip.y[i]));
+            all = scale > 1e-250 && std::isfinite(scale) &&
+                  dx * (vy - clip.y[i]) - dy * (vx - clip.x[i]) < -1e-14 * scale;
+        }
+        if (all) return true;
+    }
+    return false;
+}
+
 // Cuts the polygon to a * X + b * Y <= c (Sutherland-Hodgman, exact).
 void cut(std::vector<Corner>& polygon, const mpq_class& a, const mpq_class& b, const mpq_class& c,
          std::vector<Corner>& out, std::vector<int>& side)
@@ -162,7 +184,9 @@ void clipRange(const CellInputs& in, const Polygon& clip, std::int32_t begin, st
         bool inside = false;
         if (in.regionStart != nullptr) {
             const std::int64_t first = in.regionStart[p], last = in.regionStart[p + 1];
-            inside = last - first >= 3;
+            const bool bounded = last - first >= 3 && in.regionVertices[first] >= 0;
+            if (bounded && surelyOutside(clip, in.regionVertices + first, last - first, in.vertices)) continue;
+            inside = bounded;
             for (std::int64_t i = first; inside && i < last; ++i) {
                 const std::int32_t v = in.regionVertices[i];
                 inside = v >= 0 && surelyInside(clip, in.vertices[2 * v], in.vertices[2 * v + 1]);

@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "exact_rounding.hpp"
+#include "expansion_arithmetic.hpp"
 
 namespace kyhost_voronoi {
 
@@ -24,6 +25,67 @@ void splitDouble(double v, double& mantissa, long& exponent)
     }
     mantissa = f;
     exponent = e;
+}
+
+// Coordinates zero or of magnitude 2^-100 .. 2^100: no product of four of
+// their differences' components over- or underflows.
+bool safeForExpansions(double v)
+{
+    const double a = std::fabs(v);
+    return a == 0.0 || (a >= 0x1p-100 && a <= 0x1p100);
+}
+
+// The correctly rounded value of num / den (den non-zero), found among the
+// doubles next to an estimate by exact comparisons with the midpoints
+// between them; false when it is not decided (a tie, or a centre too large
+// or too small for the comparisons to stay exact).
+template <std::size_t A, std::size_t B>
+bool roundedByExpansions(const expansion::Expansion<A>& numerator, const expansion::Expansion<B>& denominator,
+                         double& out)
+{
+    using namespace expansion;
+    // Make the denominator positive; compare 2 num with (r + neighbour) den.
+    const bool flip = denominator.sign() < 0;
+    const Expansion<B> den = compress(flip ? negate(denominator) : denominator);
+    Expansion<A> twice = compress(flip ? negate(numerator) : numerator);
+    for (std::size_t i = 0; i < twice.size; ++i) twice.c[i] *= 2.0;
+    double r = numerator.estimate() / denominator.estimate();
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        if (!std::isfinite(r) || r == 0.0 || std::fabs(r) > 0x1p200 || std::fabs(r) < 0x1p-300) return false;
+        const double down = std::nextafter(r, -INFINITY), up = std::nextafter(r, INFINITY);
+        Expansion<2> low, high;
+        double s, e;
+        twoSum(r, down, s, e);
+        low = add(single(e), single(s));
+        twoSum(r, up, s, e);
+        high = add(single(e), single(s));
+        const int above = add(twice, negate(multiply(low, den))).sign();   // num/den vs lower midpoint
+        const int below = add(twice, negate(multiply(high, den))).sign();  // num/den vs upper midpoint
+        if (above > 0 && below < 0) {
+            out = r;
+            return true;
+        }
+        if (above == 0 || below == 0) return false;  // a tie: left to the integers
+        r = above < 0 ? down : up;
+    }
+    return false;
+}
+
+bool centreByExpansions(const double* v, RoundedPoint& out)
+{
+    using namespace expansion;
+    for (int i = 0; i < 6; ++i)
+        if (!safeForExpansions(v[i])) return false;
+    const Expansion<2> bx = difference(v[2], v[0]), by = difference(v[3], v[1]);
+    const Expansion<2> cx = difference(v[4], v[0]), cy = difference(v[5], v[1]);
+    Expansion<16> den = add(multiply(bx, cy), negate(multiply(by, cx)));
+    if (den.sign() == 0) return false;
+    for (std::size_t i = 0; i < den.size; ++i) den.c[i] *= 2.0;
+    const Expansion<16> b2 = add(multiply(bx, bx), multiply(by, by));
+    const Expansion<16> c2 = add(multiply(cx, cx), multiply(cy, cy));
+    const auto numX = add(scale(den, v[0]), add(multiply(cy, b2), negate(multiply(by, c2))));
+    const auto numY = add(scale(den, v[1]), add(multiply(bx, c2), negate(multiply(cx, b2))));
+    return roundedByExpansions(numX, den, out.x) && roundedByExpansions(numY, den, out.y);
 }
 
 }  // namespace
@@ -83,6 +145,8 @@ bool CircumcentreWork::compute(const double* v)
 RoundedPoint CircumcentreWork::rounded(double ax, double ay, double bx, double by, double cx, double cy)
 {
     const double v[6] = {ax, ay, bx, by, cx, cy};
+    RoundedPoint fast;
+    if (centreByExpansions(v, fast)) return fast;
     if (!compute(v)) return {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::quiet_NaN()};
     return {roundQuotient(numX_, den_, exponent_), roundQuotient(numY_, den_, exponent_)};
 }

@@ -91,6 +91,30 @@ TEST(ExactCircumcentre, RoundsTheRationalCentreOnceAtAnyMagnitude)
             }
         }
     }
+    // Nearly collinear triangles (centres far out, long quotients) and small
+    // integers (centres on or halfway between doubles, ties of the midpoint
+    // comparisons) against the rationals.
+    for (int i = 0; i < 3000; ++i) {
+        double v[6];
+        if (i % 2) {
+            const double t = unit(random), s = unit(random);
+            v[0] = 0.1, v[1] = 0.3, v[2] = 0.1 + t, v[3] = 0.3 + 2 * t, v[4] = 0.1 + s;
+            v[5] = std::nextafter(0.3 + 2 * s, (i % 4 == 1) ? 1.0 : -1.0);
+        } else {
+            for (double& c : v) c = static_cast<double>(static_cast<int>(random() % 9)) - 4.0;
+        }
+        const ExactPoint exact = [&] {
+            try {
+                return exactCircumcentre(v[0], v[1], v[2], v[3], v[4], v[5]);
+            } catch (const std::domain_error&) {
+                return ExactPoint{};
+            }
+        }();
+        const RoundedPoint got = work.rounded(v[0], v[1], v[2], v[3], v[4], v[5]);
+        if (exact.x.get_den() == 1 && exact.x == 0 && exact.y == 0 && std::isnan(got.x)) continue;  // collinear
+        EXPECT_EQ(got.x, mpfrQuotient(exact.x.get_num(), exact.x.get_den(), 0));
+        EXPECT_EQ(got.y, mpfrQuotient(exact.y.get_num(), exact.y.get_den(), 0));
+    }
     // Mixed magnitudes in one triangle.
     const RoundedPoint mixed = work.rounded(1e-300, 0.0, 1e300, 0.0, 0.0, 1e300);
     const ExactPoint exact = exactCircumcentre(1e-300, 0.0, 1e300, 0.0, 0.0, 1e300);
