@@ -8,6 +8,7 @@
 
 #include "convex_cells.hpp"
 #include "mesh_adjacency.hpp"
+#include "polygon_triangles.hpp"
 #include "voronoi_diagram.hpp"
 
 namespace py = pybind11;
@@ -112,6 +113,21 @@ py::tuple cells(const Doubles& x, const Doubles& y, const Int64s& neighbourStart
                           arrayOf(c.area, {static_cast<py::ssize_t>(c.area.size())}));
 }
 
+py::array_t<std::int64_t> polygonTriangles(const Doubles& x, const Doubles& y, const Int64s& ringStart)
+{
+    const std::int32_t n = pointCount(x, y);
+    if (ringStart.ndim() != 1 || ringStart.shape(0) < 2) throw py::value_error("ring offsets must have rings + 1 entries");
+    const std::int64_t rings = ringStart.shape(0) - 1;
+    checkOffsets(ringStart, rings, n, "ring offsets");
+    std::vector<std::int64_t> triangles;
+    try {
+        triangles = kyhost_voronoi::polygonTriangles(x.data(), y.data(), ringStart.data(), rings);
+    } catch (const std::invalid_argument& error) {
+        throw py::value_error(error.what());
+    }
+    return arrayOf(triangles, {static_cast<py::ssize_t>(triangles.size() / 3), 3});
+}
+
 }  // namespace
 
 void bindVoronoi(py::module_& module)
@@ -124,6 +140,9 @@ void bindVoronoi(py::module_& module)
                py::arg("active"), py::arg("clip_x"), py::arg("clip_y"), py::arg("threads") = 1,
                "_voronoi_cells(...)\n--\n\n(cell_start, corners, areas): each point's cell clipped to a convex "
                "counter-clockwise polygon, exactly.");
+    module.def("_polygon_triangles", &polygonTriangles, py::arg("x"), py::arg("y"), py::arg("ring_start"),
+               "_polygon_triangles(x, y, ring_start)\n--\n\nTriangles (t, 3) of corner indices, counter-clockwise, "
+               "that tile a valid polygon with holes.");
 }
 
 }  // namespace kyhost_python

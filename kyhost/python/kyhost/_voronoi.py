@@ -161,9 +161,9 @@ class Voronoi:
             (int(p), int(q)): v for (p, q), v in zip(self._ridge_points.tolist(), self.ridge_vertices)})
 
     # -- bounded cells ---------------------------------------------------------
-    def _clip_corners(self, clip) -> Optional[np.ndarray]:
-        """The clip as a convex counter-clockwise polygon (k, 2), or None for
-        a hull of no area."""
+    def _clip_corners(self, clip):
+        """The clip as a convex counter-clockwise polygon (k, 2); None for a
+        hull of no area; or (exterior, holes) for any other polygon."""
         if isinstance(clip, str):
             if clip != "hull":
                 raise ValueError(f"clip must be a box (xmin, ymin, xmax, ymax), 'hull' or a polygon; got {clip!r}")
@@ -176,13 +176,10 @@ class Voronoi:
                 raise ValueError(f"the clip box is empty: need xmin < xmax and ymin < ymax; got {clip!r}")
             return np.array([[xmin, ymin], [xmax, ymin], [xmax, ymax], [xmin, ymax]])
         exterior, holes = _polygon_parts(clip)
-        if holes:
-            raise NotImplementedError("clip polygons with holes are not supported yet; clip to the exterior and "
-                                      "subtract the holes (for example with to_shapely)")
-        x, y = exterior[:, 0], exterior[:, 1]
-        if float(np.dot(x, np.roll(y, -1)) - np.dot(y, np.roll(x, -1))) < 0:
-            exterior = exterior[::-1]  # either orientation is taken
-        return exterior
+        exterior = _oriented(exterior, 1)
+        if not holes and _is_convex(exterior):
+            return exterior
+        return exterior, [_oriented(h, -1) for h in holes]
 
     def _hull_ring(self) -> Optional[np.ndarray]:
         t = self._t
@@ -210,23 +207,91 @@ class Voronoi:
             return start, np.ascontiguousarray(both[:, 1], dtype=np.int32)
         return Triangulation._cached(self, "_neighbour_graph", compute)
 
-    def _clipped(self, clip):
-        """(start, corners, areas) over the used points."""
-        t = self._t
-        ux, uy = t._used_coordinates()
-        corners = self._clip_corners(clip)
-        if corners is None:
-            return np.zeros(ux.size + 1, np.int64), np.zeros((0, 2)), np.zeros(ux.size)
+    def _convex_cells(self, corners: np.ndarray, active: Optional[np.ndarray] = None):
+        """(start, corners, areas) of the used points' cells in a convex
+        counter-clockwise polygon."""
+        ux, uy = self._t._used_coordinates()
         start, points = self._neighbours()
-        active = np.ones(ux.size, np.uint8)
+        if active is None:
+            active = np.ones(ux.size, np.uint8)
         return _kyhost._voronoi_cells(ux, uy, start, points, self._region_start, self._region_vertices,
                                       self._vertices, active, np.ascontiguousarray(corners[:, 0]),
                                       np.ascontiguousarray(corners[:, 1]), _threads())
 
+    def _clipped(self, clip) -> Tuple[list, np.ndarray]:
+        """Each used point's polygons and its cell's area."""
+        n = self._t._used_coordinates()[0].size
+        corners = self._clip_corners(clip)
+        if corners is None:
+            return [[] for _ in range(n)], np.zeros(n)
+        if isinstance(corners, tuple):
+            return self._polygon_cells(*corners)
+        start, xy, areas = self._convex_cells(corners)
+        cells = [[(_read_only(xy[start[i]:start[i + 1]]), [])] if start[i + 1] > start[i] else [] for i in range(n)]
+        return cells, areas
+
+    def _polygon_cells(self, exterior: np.ndarray, holes: List[np.ndarray]) -> Tuple[list, np.ndarray]:
+        """Cells in a polygon with holes (or not convex): clipped exactly to
+        each triangle of a constrained triangulation of the polygon (whose
+        corners are the polygon's own), the pieces of a cell then joined by
+        GEOS (they meet along whole edges with identical corners, so the
+        join adds no corner)."""
+        from shapely.geometry import Polygon as ShapelyPolygon
+        from shapely.geometry.polygon import orient
+        from shapely.ops import unary_union
+        from shapely.validation import explain_validity
+        shape = ShapelyPolygon(exterior, holes)
+        if not shape.is_valid:
+            raise ValueError(f"the clip polygon is not valid (it must not cross itself): {explain_validity(shape)}")
+        if not shape.area > 0:
+            raise ValueError("the clip polygon is empty (no area)")
+        rings = [exterior] + holes
+        xy = np.concatenate(rings)
+        ring_start = np.concatenate(([0], np.cumsum([len(r) for r in rings]))).astype(np.int64)
+        triangles = _kyhost._polygon_triangles(np.ascontiguousarray(xy[:, 0]), np.ascontiguousarray(xy[:, 1]),
+                                               ring_start)
+        n = self._t._used_coordinates()[0].size
+        low, high = xy.min(axis=0), xy.max(axis=0)
+        start, corners, _ = self._convex_cells(np.array([low, [high[0], low[1]], high, [low[0], high[1]]]))
+        some = np.diff(start) > 0
+        cell_low = np.full((n, 2), np.inf)
+        cell_high = np.full((n, 2), -np.inf)
+        if corners.shape[0]:
+            at = start[:-1][some]
+            cell_low[some] = np.minimum.reduceat(corners, at)
+            cell_high[some] = np.maximum.reduceat(corners, at)
+        pieces: List[list] = [[] for _ in range(n)]
+        areas = np.zeros(n)
+        for triangle in xy[triangles]:
+            t_low, t_high = triangle.min(axis=0), triangle.max(axis=0)
+            active = (some & (cell_low <= t_high).all(axis=1) & (cell_high >= t_low).all(axis=1)).astype(np.uint8)
+            if not active.any():
+                continue
+            s, c, a = self._convex_cells(triangle, active)
+            for p in np.flatnonzero(np.diff(s) > 0).tolist():
+                pieces[p].append(c[s[p]:s[p + 1]])
+                areas[p] += a[p]
+        cells: list = []
+        for rings_of_cell in pieces:
+            if len(rings_of_cell) <= 1:
+                cells.append([(_read_only(r), []) for r in rings_of_cell])
+                continue
+            union = unary_union([ShapelyPolygon(r) for r in rings_of_cell])
+            parts = [union] if union.geom_type == "Polygon" else list(union.geoms)
+            cell = []
+            for part in parts:
+                part = orient(part, 1.0)
+                cell.append((_read_only(np.asarray(part.exterior.coords)[:-1]),
+                             [_read_only(np.asarray(h.coords)[:-1]) for h in part.interiors]))
+            cells.append(cell)
+        return cells, areas
+
     def cells(self, clip="hull") -> List[List[Polygon]]:
         """Each point's cell clipped to ``clip``: a box ``(xmin, ymin, xmax,
-        ymax)``, ``"hull"`` (the points' convex hull) or a convex polygon
-        (an (k, 2) array of corners, or ``(exterior, [])``).
+        ymax)``, ``"hull"`` (the points' convex hull), or a polygon: an
+        (k, 2) array of corners, or ``(exterior, [hole, ...])``, rings in
+        either orientation, closed or not; it must be valid (no ring crosses
+        itself or another, as shapely's is_valid decides).
 
         One entry per point as given: a list of polygons, each
         ``(exterior, holes)`` with the exterior an (k, 2) array
@@ -237,17 +302,18 @@ class Voronoi:
         pair of doubles in both (every corner is its exact value rounded
         once, and the clipping is decided exactly), and each cell holds its
         point wherever the clip holds it. A hull of no area (points on one
-        line) leaves every cell empty.
+        line) leaves every cell empty. Other polygons are cut into triangles
+        on their own corners; each cell is clipped exactly to each triangle
+        and its pieces joined by shapely (GEOS), which only removes the
+        edges between them.
         """
-        start, corners, _ = self._clipped(clip)
-        local = [[(_read_only(corners[start[i]:start[i + 1]]), [])] if start[i + 1] > start[i] else []
-                 for i in range(start.size - 1)]
+        local, _ = self._clipped(clip)
         return self._as_given(local, [])
 
     def areas(self, clip="hull") -> np.ndarray:
         """The area of each point's cell clipped as ``cells`` clips it
         (0 for an empty cell)."""
-        _, _, areas = self._clipped(clip)
+        _, areas = self._clipped(clip)
         return _read_only(np.asarray(self._as_given(list(areas), 0.0), dtype=np.float64))
 
     def _as_given(self, local: list, empty):
@@ -321,6 +387,26 @@ def _refuse_qhull_options(furthest_site, incremental, qhull_options) -> None:
     if qhull_options is not None:
         raise ValueError("qhull_options is not supported: kyhost.Voronoi does not use qhull (its vertices are "
                          "exact; repeated points: merge_duplicates=True)")
+
+
+def _oriented(ring: np.ndarray, sign: int) -> np.ndarray:
+    """The ring counter-clockwise (sign 1) or clockwise (sign -1)."""
+    x, y = ring[:, 0] - ring[0, 0], ring[:, 1] - ring[0, 1]
+    twice = float(np.dot(x, np.roll(y, -1)) - np.dot(y, np.roll(x, -1)))
+    return np.ascontiguousarray(ring[::-1]) if twice * sign < 0 else ring
+
+
+def _is_convex(ring: np.ndarray) -> bool:
+    """Whether the counter-clockwise ring turns left (or goes straight) at
+    every corner and winds once. Decided in floating point: a ring taken as
+    convex is checked exactly again before it is used, and one taken as not
+    convex is clipped as any polygon."""
+    d = np.roll(ring, -1, axis=0) - ring
+    turns = d[:, 0] * np.roll(d[:, 1], -1) - d[:, 1] * np.roll(d[:, 0], -1)
+    if (turns <= 0).any():
+        return False
+    angles = np.arctan2(d[:, 1], d[:, 0])
+    return bool(np.sum(np.mod(np.diff(np.concatenate((angles, angles[:1]))), 2 * np.pi)) < 2 * np.pi + 1e-6)
 
 
 def _ring(values, name: str) -> np.ndarray:

@@ -189,10 +189,12 @@ def test_refused_options_duplicates_and_bad_clips():
     v = kyhost.Voronoi(points)
     with pytest.raises(ValueError, match="empty"):
         v.cells(clip=(0, 0, 0, 1))
-    with pytest.raises(ValueError, match="convex"):
-        v.cells(clip=np.array([[0, 0], [2, 0], [1, 0.2], [2, 2], [0, 2]]))  # not convex
-    with pytest.raises(ValueError, match="convex"):
+    with pytest.raises(ValueError, match="not valid"):
         v.cells(clip=np.array([[0, 0], [1, 1], [1, 0], [0, 1]]))  # self-intersecting
+    with pytest.raises(ValueError, match="not valid"):
+        v.cells(clip=(np.array([[0, 0], [2, 0], [2, 2], [0, 2]]), [np.array([[1, 1], [3, 1], [3, 1.5]])]))
+    with pytest.raises(ValueError, match="at least 3"):
+        v.cells(clip=np.array([[0, 0], [1, 1]]))
     with pytest.raises(ValueError, match="finite"):
         v.cells(clip=(0, 0, np.nan, 1))
     with pytest.raises(ValueError):
@@ -277,3 +279,38 @@ def test_convex_polygon_clip_and_shapely():
     assert len(shapes) == 400 and all(s.is_valid for s in shapes)
     assert math.isclose(unary_union(shapes).area, 1.0, rel_tol=1e-12)
     assert math.isclose(math.fsum(s.area for s in shapes), 1.0, rel_tol=1e-12)
+
+
+def test_polygon_with_holes_and_concave_clips_are_covered():
+    from shapely.geometry import Point
+    from shapely.geometry import Polygon as ShapelyPolygon
+    from shapely.ops import unary_union
+    rng = np.random.default_rng(7)
+    points = rng.random((600, 2)) * 4
+    v = kyhost.Voronoi(points)
+    outer = np.array([[0.2, 0.2], [3.8, 0.2], [3.8, 3.8], [2.0, 2.1], [0.2, 3.8]])  # concave
+    hole = np.array([[1.0, 1.0], [1.0, 1.6], [2.6, 1.6], [2.6, 1.0]])
+    for clip in (outer, (outer, [hole]), (outer[::-1], [hole[::-1]])):
+        shape = ShapelyPolygon(*clip) if isinstance(clip, tuple) else ShapelyPolygon(clip)
+        cells, areas = v.cells(clip=clip), v.areas(clip=clip)
+        assert math.isclose(math.fsum(areas), shape.area, rel_tol=1e-12)
+        pieces = [ShapelyPolygon(e, h) for cell in cells for e, h in cell]
+        assert all(p.is_valid for p in pieces)
+        assert math.isclose(unary_union(pieces).area, shape.area, rel_tol=1e-12)
+        for p, cell in enumerate(cells):
+            for exterior, holes in cell:
+                assert ShapelyPolygon(exterior).exterior.is_ccw and all(not ShapelyPolygon(h).exterior.is_ccw
+                                                                        for h in holes)
+            if shape.contains(Point(points[p])):
+                assert any(ShapelyPolygon(e, h).buffer(1e-12).contains(Point(points[p])) for e, h in cell)
+    # A hole that cuts one cell in two gives it two pieces.
+    two = kyhost.Voronoi(np.array([[0.0, 0.0], [10.0, 0.0]]))
+    box_with_bar = (np.array([[-1, -1], [4, -1], [4, 1], [-1, 1]]), [np.array([[0.5, -1.0], [0.5, 1.0], [1.0, 0.0]])])
+    with pytest.raises(ValueError, match="not valid"):
+        two.cells(clip=box_with_bar)  # a hole touching the exterior along an edge
+    u_shape = np.array([[-1, -1], [4, -1], [4, 1], [3, 1], [3, -0.5], [0, -0.5], [0, 1], [-1, 1]], dtype=float)
+    band = kyhost.Voronoi(np.array([[1.5, 5.0], [1.5, -4.0]]))  # the bisector y = 0.5 crosses both arms
+    cells = band.cells(clip=u_shape)
+    assert math.isclose(math.fsum(band.areas(clip=u_shape)), ShapelyPolygon(u_shape).area, rel_tol=1e-12)
+    assert [len(c) for c in cells] == [2, 1]
+    assert math.isclose(band.areas(clip=u_shape)[0], 2 * 0.5, rel_tol=1e-15)
