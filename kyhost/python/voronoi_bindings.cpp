@@ -8,6 +8,7 @@
 
 #include "convex_cells.hpp"
 #include "mesh_adjacency.hpp"
+#include "polygon_cells.hpp"
 #include "polygon_triangles.hpp"
 #include "voronoi_diagram.hpp"
 
@@ -77,9 +78,9 @@ py::tuple diagram(const Doubles& x, const Doubles& y, const Int32s& rows, int th
                           arrayOf(d.regionVertices, {static_cast<py::ssize_t>(d.regionVertices.size())}));
 }
 
-py::tuple cells(const Doubles& x, const Doubles& y, const Int64s& neighbourStart, const Int32s& neighbourPoints,
-                const Int64s& regionStart, const Int32s& regionVertices, const Doubles& vertices, const Bytes& active,
-                const Doubles& clipX, const Doubles& clipY, int threads)
+kyhost_voronoi::CellInputs cellInputs(const Doubles& x, const Doubles& y, const Int64s& neighbourStart,
+                                      const Int32s& neighbourPoints, const Int64s& regionStart,
+                                      const Int32s& regionVertices, const Doubles& vertices)
 {
     const std::int32_t n = pointCount(x, y);
     checkOffsets(neighbourStart, n, neighbourPoints.size(), "neighbour offsets");
@@ -94,6 +95,15 @@ py::tuple cells(const Doubles& x, const Doubles& y, const Int64s& neighbourStart
         in.regionVertices = regionVertices.data();
         in.vertices = vertices.data();
     }
+    return in;
+}
+
+py::tuple cells(const Doubles& x, const Doubles& y, const Int64s& neighbourStart, const Int32s& neighbourPoints,
+                const Int64s& regionStart, const Int32s& regionVertices, const Doubles& vertices, const Bytes& active,
+                const Doubles& clipX, const Doubles& clipY, int threads)
+{
+    kyhost_voronoi::CellInputs in = cellInputs(x, y, neighbourStart, neighbourPoints, regionStart, regionVertices, vertices);
+    const std::int32_t n = in.n;
     if (active.size() != n) throw py::value_error("active must have one entry per point");
     in.active = active.data();
     if (clipX.ndim() != 1 || clipY.ndim() != 1 || clipX.shape(0) != clipY.shape(0))
@@ -128,6 +138,33 @@ py::array_t<std::int64_t> polygonTriangles(const Doubles& x, const Doubles& y, c
     return arrayOf(triangles, {static_cast<py::ssize_t>(triangles.size() / 3), 3});
 }
 
+py::tuple polygonCells(const Doubles& x, const Doubles& y, const Int64s& neighbourStart, const Int32s& neighbourPoints,
+                       const Int64s& regionStart, const Int32s& regionVertices, const Doubles& vertices,
+                       const Doubles& ringX, const Doubles& ringY, const Int64s& ringStart, int threads)
+{
+    const kyhost_voronoi::CellInputs in =
+        cellInputs(x, y, neighbourStart, neighbourPoints, regionStart, regionVertices, vertices);
+    const std::int32_t corners = pointCount(ringX, ringY);
+    if (ringStart.ndim() != 1 || ringStart.shape(0) < 2) throw py::value_error("ring offsets must have rings + 1 entries");
+    checkOffsets(ringStart, ringStart.shape(0) - 1, corners, "ring offsets");
+    kyhost_voronoi::PolygonCells c;
+    {
+        py::gil_scoped_release released;
+        try {
+            c = kyhost_voronoi::clipCellsToPolygon(in, ringX.data(), ringY.data(), ringStart.data(),
+                                                   ringStart.shape(0) - 1, threads);
+        } catch (const std::invalid_argument& error) {
+            py::gil_scoped_acquire held;
+            throw py::value_error(error.what());
+        }
+    }
+    return py::make_tuple(arrayOf(c.cellStart, {static_cast<py::ssize_t>(c.cellStart.size())}),
+                          arrayOf(c.polygonStart, {static_cast<py::ssize_t>(c.polygonStart.size())}),
+                          arrayOf(c.ringStart, {static_cast<py::ssize_t>(c.ringStart.size())}),
+                          arrayOf(c.xy, {static_cast<py::ssize_t>(c.xy.size() / 2), 2}),
+                          arrayOf(c.area, {static_cast<py::ssize_t>(c.area.size())}));
+}
+
 }  // namespace
 
 void bindVoronoi(py::module_& module)
@@ -140,6 +177,11 @@ void bindVoronoi(py::module_& module)
                py::arg("active"), py::arg("clip_x"), py::arg("clip_y"), py::arg("threads") = 1,
                "_voronoi_cells(...)\n--\n\n(cell_start, corners, areas): each point's cell clipped to a convex "
                "counter-clockwise polygon, exactly.");
+    module.def("_voronoi_polygon_cells", &polygonCells, py::arg("x"), py::arg("y"), py::arg("neighbour_start"),
+               py::arg("neighbour_points"), py::arg("region_start"), py::arg("region_vertices"), py::arg("vertices"),
+               py::arg("ring_x"), py::arg("ring_y"), py::arg("ring_start"), py::arg("threads") = 1,
+               "_voronoi_polygon_cells(...)\n--\n\n(cell_start, polygon_start, ring_start, corners, areas): each "
+               "point's cell clipped to a valid polygon with holes.");
     module.def("_polygon_triangles", &polygonTriangles, py::arg("x"), py::arg("y"), py::arg("ring_start"),
                "_polygon_triangles(x, y, ring_start)\n--\n\nTriangles (t, 3) of corner indices, counter-clockwise, "
                "that tile a valid polygon with holes.");

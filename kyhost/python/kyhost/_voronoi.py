@@ -232,13 +232,10 @@ class Voronoi:
 
     def _polygon_cells(self, exterior: np.ndarray, holes: List[np.ndarray]) -> Tuple[list, np.ndarray]:
         """Cells in a polygon with holes (or not convex): clipped exactly to
-        each triangle of a constrained triangulation of the polygon (whose
-        corners are the polygon's own), the pieces of a cell then joined by
-        GEOS (they meet along whole edges with identical corners, so the
-        join adds no corner)."""
+        each triangle of a constrained triangulation of the polygon on its
+        own corners, a cell's pieces then joined by removing the edges they
+        share (whole, with identical corners), so no corner is made."""
         from shapely.geometry import Polygon as ShapelyPolygon
-        from shapely.geometry.polygon import orient
-        from shapely.ops import unary_union
         from shapely.validation import explain_validity
         shape = ShapelyPolygon(exterior, holes)
         if not shape.is_valid:
@@ -248,43 +245,12 @@ class Voronoi:
         rings = [exterior] + holes
         xy = np.concatenate(rings)
         ring_start = np.concatenate(([0], np.cumsum([len(r) for r in rings]))).astype(np.int64)
-        triangles = _kyhost._polygon_triangles(np.ascontiguousarray(xy[:, 0]), np.ascontiguousarray(xy[:, 1]),
-                                               ring_start)
-        n = self._t._used_coordinates()[0].size
-        low, high = xy.min(axis=0), xy.max(axis=0)
-        start, corners, _ = self._convex_cells(np.array([low, [high[0], low[1]], high, [low[0], high[1]]]))
-        some = np.diff(start) > 0
-        cell_low = np.full((n, 2), np.inf)
-        cell_high = np.full((n, 2), -np.inf)
-        if corners.shape[0]:
-            at = start[:-1][some]
-            cell_low[some] = np.minimum.reduceat(corners, at)
-            cell_high[some] = np.maximum.reduceat(corners, at)
-        pieces: List[list] = [[] for _ in range(n)]
-        areas = np.zeros(n)
-        for triangle in xy[triangles]:
-            t_low, t_high = triangle.min(axis=0), triangle.max(axis=0)
-            active = (some & (cell_low <= t_high).all(axis=1) & (cell_high >= t_low).all(axis=1)).astype(np.uint8)
-            if not active.any():
-                continue
-            s, c, a = self._convex_cells(triangle, active)
-            for p in np.flatnonzero(np.diff(s) > 0).tolist():
-                pieces[p].append(c[s[p]:s[p + 1]])
-                areas[p] += a[p]
-        cells: list = []
-        for rings_of_cell in pieces:
-            if len(rings_of_cell) <= 1:
-                cells.append([(_read_only(r), []) for r in rings_of_cell])
-                continue
-            union = unary_union([ShapelyPolygon(r) for r in rings_of_cell])
-            parts = [union] if union.geom_type == "Polygon" else list(union.geoms)
-            cell = []
-            for part in parts:
-                part = orient(part, 1.0)
-                cell.append((_read_only(np.asarray(part.exterior.coords)[:-1]),
-                             [_read_only(np.asarray(h.coords)[:-1]) for h in part.interiors]))
-            cells.append(cell)
-        return cells, areas
+        ux, uy = self._t._used_coordinates()
+        start, points = self._neighbours()
+        cell_start, polygon_start, ring_at, corners, areas = _kyhost._voronoi_polygon_cells(
+            ux, uy, start, points, self._region_start, self._region_vertices, self._vertices,
+            np.ascontiguousarray(xy[:, 0]), np.ascontiguousarray(xy[:, 1]), ring_start, _threads())
+        return _unflatten(cell_start, polygon_start, ring_at, corners), areas
 
     def cells(self, clip="hull") -> List[List[Polygon]]:
         """Each point's cell clipped to ``clip``: a box ``(xmin, ymin, xmax,
@@ -304,8 +270,9 @@ class Voronoi:
         point wherever the clip holds it. A hull of no area (points on one
         line) leaves every cell empty. Other polygons are cut into triangles
         on their own corners; each cell is clipped exactly to each triangle
-        and its pieces joined by shapely (GEOS), which only removes the
-        edges between them.
+        and its pieces joined by removing the edges they share (so a cell
+        may keep a corner where its boundary goes straight on: its
+        neighbour has the same corner).
         """
         local, _ = self._clipped(clip)
         return self._as_given(local, [])
@@ -387,6 +354,19 @@ def _refuse_qhull_options(furthest_site, incremental, qhull_options) -> None:
     if qhull_options is not None:
         raise ValueError("qhull_options is not supported: kyhost.Voronoi does not use qhull (its vertices are "
                          "exact; repeated points: merge_duplicates=True)")
+
+
+def _unflatten(cell_start, polygon_start, ring_start, corners) -> list:
+    """Cells as lists of (exterior, holes) from the flat layout."""
+    cells = []
+    cs, ps, rs = cell_start.tolist(), polygon_start.tolist(), ring_start.tolist()
+    for c in range(len(cs) - 1):
+        cell = []
+        for q in range(cs[c], cs[c + 1]):
+            rings = [_read_only(corners[rs[r]:rs[r + 1]]) for r in range(ps[q], ps[q + 1])]
+            cell.append((rings[0], rings[1:]))
+        cells.append(cell)
+    return cells
 
 
 def _oriented(ring: np.ndarray, sign: int) -> np.ndarray:

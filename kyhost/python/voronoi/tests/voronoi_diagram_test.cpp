@@ -17,6 +17,7 @@
 #include "convex_cells.hpp"
 #include "exact_circumcentre.hpp"
 #include "mesh_adjacency.hpp"
+#include "polygon_cells.hpp"
 #include "voronoi_diagram.hpp"
 
 using namespace kyhost_voronoi;
@@ -245,4 +246,61 @@ TEST(ConvexCells, RefusesClipsThatAreNotConvexCounterClockwisePolygons)
     EXPECT_THROW(clipCellsConvex(in, starX, starY, 5), std::invalid_argument);
     const double nanX[3] = {0, 1, NAN}, nanY[3] = {0, 0, 1};
     EXPECT_THROW(clipCellsConvex(in, nanX, nanY, 3), std::invalid_argument);
+}
+
+TEST(PolygonCells, AGridInASquareWithASquareHoleGivesUnitCellsAndRingsAroundTheHole)
+{
+    // Points at the centres of unit squares of [0, 10]^2; the clip is the
+    // square [0, 10]^2 with the hole [3, 7] x [4, 6] given clockwise, plus a
+    // concave notch: every cell is its unit square minus the hole's part.
+    std::vector<double> x, y;
+    for (int j = 0; j < 10; ++j)
+        for (int i = 0; i < 10; ++i) {
+            x.push_back(i + 0.5);
+            y.push_back(j + 0.5);
+        }
+    const Set s = triangulated(x, y);
+    const Diagram d = diagramOf(s);
+    const auto graph = kyhost_spatial::pointAdjacency(s.rows.data(), static_cast<std::int64_t>(s.rows.size() / 3), 100);
+    CellInputs in{s.x.data(), s.y.data(), 100, graph.start.data(), graph.points.data(), d.regionStart.data(),
+                  d.regionVertices.data(), d.vertices.data(), nullptr};
+    const double rx[] = {0, 10, 10, 5, 0, /* hole */ 3, 3, 7, 7};
+    const double ry[] = {0, 0, 10, 8.5, 10, 4, 6, 6, 4};
+    const std::int64_t ringStart[] = {0, 5, 9};
+    const PolygonCells c = clipCellsToPolygon(in, rx, ry, ringStart, 2, 2);
+    double total = 0;
+    for (int p = 0; p < 100; ++p) total += c.area[p];
+    EXPECT_NEAR(total, 100.0 - 8.0 - 2 * 5 * 1.5 / 2, 1e-12);
+    // Each cell is one polygon without holes (the hole's sides run along
+    // cell boundaries); cells inside the hole are empty. (The notch cuts
+    // the top rows.)
+    for (int p = 0; p < 100; ++p) {
+        const int i = p % 10, j = p / 10;
+        const bool inHole = i >= 3 && i <= 6 && j >= 4 && j <= 5;
+        if (j < 8) {
+            ASSERT_EQ(c.cellStart[p + 1] - c.cellStart[p], inHole ? 0 : 1) << p;
+        }
+        if (!inHole && j < 8) {
+            EXPECT_NEAR(c.area[p], 1.0, 1e-15);
+        }
+    }
+}
+
+TEST(PolygonCells, ACellAroundAHoleKeepsTheHoleAndCellsSplitByItHaveTwoPieces)
+{
+    // Four points far apart: the clip [-1, 1]^2 with the hole [-0.5, 0.5]^2
+    // lies inside one cell, which keeps the hole; a bar across splits two.
+    const Set s = triangulated({0.0, 100.0, 0.0, -100.0}, {0.0, 0.0, 100.0, -50.0});
+    const Diagram d = diagramOf(s);
+    const auto graph = kyhost_spatial::pointAdjacency(s.rows.data(), static_cast<std::int64_t>(s.rows.size() / 3), 4);
+    CellInputs in{s.x.data(), s.y.data(), 4, graph.start.data(), graph.points.data(), d.regionStart.data(),
+                  d.regionVertices.data(), d.vertices.data(), nullptr};
+    const double rx[] = {-1, 1, 1, -1, -0.5, -0.5, 0.5, 0.5};
+    const double ry[] = {-1, -1, 1, 1, -0.5, 0.5, 0.5, -0.5};
+    const std::int64_t ringStart[] = {0, 4, 8};
+    const PolygonCells c = clipCellsToPolygon(in, rx, ry, ringStart, 2);
+    ASSERT_EQ(c.cellStart[1] - c.cellStart[0], 1);
+    EXPECT_EQ(c.polygonStart[1] - c.polygonStart[0], 2);  // the exterior and the hole
+    EXPECT_EQ(c.area[0], 3.0);
+    for (int p = 1; p < 4; ++p) EXPECT_EQ(c.cellStart[p + 1] - c.cellStart[p], 0);
 }
