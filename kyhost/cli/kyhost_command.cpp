@@ -22,6 +22,7 @@
 #include "progress_line.hpp"
 #include "result_output.hpp"
 #include "usage_error.hpp"
+#include "voronoi_command.hpp"
 
 namespace ky {
 
@@ -128,6 +129,7 @@ int runCommand(int argc, char** argv)
     demoCommand->add_option("--svg", demo.svgPath, "picture file (default demo.svg)");
     demoCommand->footer("");  // its own options only, not kyhost's footer
     const inspect::InspectCommands inspectCommands(app, parseArgument);
+    const VoronoiCommand voronoiCommand(app, parseArgument);
     app.require_subcommand(0, 1);
 
     try {
@@ -149,6 +151,7 @@ int runCommand(int argc, char** argv)
             return runDemo(demo);
         }
         if (inspectCommands.parsed()) return inspectCommands.run();
+        if (voronoiCommand.parsed()) return voronoiCommand.run();
         if (function.empty()) throw UsageError("no FUNCTION given (run kyhost --help for usage)");
         if (showStrings) return printStrings(function);
         return callFunction(function, argumentTexts, outputCount, outPath, showTime, quiet);

@@ -314,3 +314,89 @@ def test_polygon_with_holes_and_concave_clips_are_covered():
     assert math.isclose(math.fsum(band.areas(clip=u_shape)), ShapelyPolygon(u_shape).area, rel_tol=1e-12)
     assert [len(c) for c in cells] == [2, 1]
     assert math.isclose(band.areas(clip=u_shape)[0], 2 * 0.5, rel_tol=1e-15)
+
+
+# -- kyhost voronoi on the command line -----------------------------------------
+def _cells_of_feature(geometry):
+    if geometry is None:
+        return []
+    polygons = [geometry["coordinates"]] if geometry["type"] == "Polygon" else geometry["coordinates"]
+    for polygon in polygons:
+        for ring in polygon:
+            assert ring[0] == ring[-1]  # closed
+    return [(np.array(p[0][:-1]), [np.array(h[:-1]) for h in p[1:]]) for p in polygons]
+
+
+def _same_ring(a, b):
+    """The same corners in the same cyclic order (the first may differ)."""
+    if a.shape != b.shape:
+        return False
+    start = np.flatnonzero((b == a[0]).all(axis=1))
+    return start.size == 1 and np.array_equal(np.roll(b, -int(start[0]), axis=0), a)
+
+
+def test_command_line_writes_the_same_cells_as_geojson_and_csv(run_kyhost, tmp_path):
+    import json
+    rng = np.random.default_rng(8)
+    points = rng.random((300, 2)) * 2
+    np.save(tmp_path / "x.npy", points[:, 0])
+    np.save(tmp_path / "y.npy", points[:, 1])
+    (tmp_path / "poly.csv").write_text("x,y\n0.1,0.1\n1.9,0.1\n1.9,1.9\n1.0,1.2\n0.1,1.9\n0.1,0.1\n\n"
+                                       "0.5,0.5\n0.5,0.8\n0.9,0.8\n0.9,0.5\n")
+    v = kyhost.Voronoi(points)
+    hole = np.array([[0.5, 0.5], [0.5, 0.8], [0.9, 0.8], [0.9, 0.5]])
+    polygon = (np.array([[0.1, 0.1], [1.9, 0.1], [1.9, 1.9], [1.0, 1.2], [0.1, 1.9]]), [hole])
+    for option, clip in (("box:0.25,0.5,1.5,1.75", (0.25, 0.5, 1.5, 1.75)), ("hull", "hull"),
+                         ("csv:" + str(tmp_path / "poly.csv"), polygon)):
+        out = tmp_path / "cells.geojson"
+        status, _, err = run_kyhost("voronoi", f"npy:{tmp_path / 'x.npy'}", f"npy:{tmp_path / 'y.npy'}",
+                                    "--clip", option, "--out", str(out))
+        assert status == 0, err
+        features = json.loads(out.read_text())["features"]
+        assert [f["properties"] for f in features] == [{"index": i + 1, "base": 1} for i in range(300)]
+        expected = v.cells(clip=clip)
+        for feature, cell in zip(features, expected):
+            got = _cells_of_feature(feature["geometry"])
+            assert len(got) == len(cell)
+            for (e1, h1), (e2, h2) in zip(got, cell):
+                assert _same_ring(e1, e2) and len(h1) == len(h2)  # the same doubles, read back
+        status, _, err = run_kyhost("voronoi", f"npy:{tmp_path / 'x.npy'}", f"npy:{tmp_path / 'y.npy'}",
+                                    "--clip", option, "--out", str(tmp_path / "cells.csv"))
+        assert status == 0, err
+        rows = np.loadtxt(tmp_path / "cells.csv", delimiter=",", skiprows=1, ndmin=2)
+        exterior_corners = sum(len(e) for cell in expected for e, _ in cell)
+        assert (rows[:, 2] == 0).sum() == exterior_corners
+        first = rows[(rows[:, 0] == rows[0, 0]) & (rows[:, 1] == 0) & (rows[:, 2] == 0)]
+        assert _same_ring(first[:, 4:], expected[int(rows[0, 0]) - 1][0][0])
+
+
+def test_command_line_refuses_bad_input_and_keeps_the_old_file(run_kyhost, tmp_path):
+    np.save(tmp_path / "x.npy", np.array([0.0, 1.0, 0.0, 1.0]))
+    np.save(tmp_path / "y.npy", np.array([0.0, 0.0, 1.0, 0.0]))
+    np.save(tmp_path / "bad.npy", np.array([0.0, 1.0, np.nan, 2.0]))
+    (tmp_path / "cross.csv").write_text("0,0\n1,1\n1,0\n0,1\n")
+    out = tmp_path / "cells.geojson"
+    out.write_text("old")
+    x, y = f"npy:{tmp_path / 'x.npy'}", f"npy:{tmp_path / 'y.npy'}"
+    status, _, err = run_kyhost("voronoi", x, y, "--out", str(out))
+    assert status == 2 and "points 2 and 4 are both at (1, 0)" in err
+    status, _, err = run_kyhost("voronoi", f"npy:{tmp_path / 'bad.npy'}", y, "--out", str(out))
+    assert status == 2 and "point 3 is not finite" in err
+    np.save(tmp_path / "y.npy", np.array([0.0, 0.0, 1.0, 1.0]))
+    status, _, err = run_kyhost("voronoi", x, y, "--clip", f"csv:{tmp_path / 'cross.csv'}", "--out", str(out))
+    assert status == 2 and "not valid" in err
+    status, _, err = run_kyhost("voronoi", x, y, "--clip", "box:0,0,0,1", "--out", str(out))
+    assert status == 2 and "empty" in err
+    status, _, err = run_kyhost("voronoi", x, y, "--out", str(tmp_path / "cells.txt"))
+    assert status == 2 and ".geojson" in err
+    assert out.read_text() == "old" and sorted(p.name for p in tmp_path.iterdir() if ".part" in p.name) == []
+    # Points on one line: a hull of no area gives null cells; a box gives strips.
+    np.save(tmp_path / "y.npy", np.array([0.0, 1.0, 0.0, 1.0]) * 0)
+    np.save(tmp_path / "x.npy", np.array([0.0, 1.0, 2.0, 3.0]))
+    status, _, err = run_kyhost("voronoi", x, y, "--out", str(out))
+    import json
+    assert status == 0, err
+    assert [f["geometry"] for f in json.loads(out.read_text())["features"]] == [None] * 4
+    status, _, err = run_kyhost("voronoi", x, y, "--clip", "box:-1,-1,4,1", "--out", str(out))
+    assert status == 0, err
+    assert [f["geometry"]["coordinates"][0][0] for f in json.loads(out.read_text())["features"]][0] == [-1, -1]
