@@ -157,8 +157,8 @@ class Voronoi:
     @property
     def ridge_dict(self) -> dict:
         """{(p, q): [v1, v2]} for every ridge, as scipy gives it."""
-        return Triangulation._cached(self, "_ridge_dict", lambda: {
-            (int(p), int(q)): v for (p, q), v in zip(self._ridge_points.tolist(), self.ridge_vertices)})
+        return Triangulation._cached(self, "_ridge_dict", lambda: dict(zip(map(tuple, self._ridge_points.tolist()),
+                                                                            self.ridge_vertices)))
 
     # -- bounded cells ---------------------------------------------------------
     def _clip_corners(self, clip):

@@ -400,3 +400,18 @@ def test_command_line_refuses_bad_input_and_keeps_the_old_file(run_kyhost, tmp_p
     status, _, err = run_kyhost("voronoi", x, y, "--clip", "box:-1,-1,4,1", "--out", str(out))
     assert status == 0, err
     assert [f["geometry"]["coordinates"][0][0] for f in json.loads(out.read_text())["features"]][0] == [-1, -1]
+
+
+def test_plot_draws_finite_ridges_solid_and_rays_dashed():
+    import matplotlib
+    matplotlib.use("Agg")
+    import matplotlib.pyplot as plt
+    points = np.array([(a, b) for a in range(-5, 6) for b in range(-5, 6) if a * a + b * b == 25] + [(0, 0)],
+                      dtype=float)
+    v = kyhost.Voronoi(points)
+    figure, ax = plt.subplots()
+    assert v.plot(ax) is ax
+    solid, dashed = ax.collections[-2], ax.collections[-1]
+    finite = sum(1 for a, _ in v.ridge_vertices if a >= 0)
+    assert len(solid.get_segments()) == finite and len(dashed.get_segments()) == len(v.ridge_vertices) - finite
+    plt.close(figure)

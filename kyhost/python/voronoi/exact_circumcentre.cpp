@@ -78,11 +78,12 @@ bool centreByExpansions(const double* v, RoundedPoint& out)
         if (!safeForExpansions(v[i])) return false;
     const Expansion<2> bx = difference(v[2], v[0]), by = difference(v[3], v[1]);
     const Expansion<2> cx = difference(v[4], v[0]), cy = difference(v[5], v[1]);
-    Expansion<16> den = add(multiply(bx, cy), negate(multiply(by, cx)));
+    // Compressed as they are made, so that the products after them stay short.
+    Expansion<16> den = compress(add(multiply(bx, cy), negate(multiply(by, cx))));
     if (den.sign() == 0) return false;
     for (std::size_t i = 0; i < den.size; ++i) den.c[i] *= 2.0;
-    const Expansion<16> b2 = add(multiply(bx, bx), multiply(by, by));
-    const Expansion<16> c2 = add(multiply(cx, cx), multiply(cy, cy));
+    const Expansion<16> b2 = compress(add(multiply(bx, bx), multiply(by, by)));
+    const Expansion<16> c2 = compress(add(multiply(cx, cx), multiply(cy, cy)));
     const auto numX = add(scale(den, v[0]), add(multiply(cy, b2), negate(multiply(by, c2))));
     const auto numY = add(scale(den, v[1]), add(multiply(bx, c2), negate(multiply(cx, b2))));
     return roundedByExpansions(numX, den, out.x) && roundedByExpansions(numY, den, out.y);
