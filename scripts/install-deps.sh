@@ -11,7 +11,7 @@ packages=(
   time python3-numpy
   g++-mingw-w64-x86-64 wine wine64
   python3 pybind11-dev python3-dev python3-numpy python3-scipy python3-pytest
-  python3-matplotlib python3-venv python3-pip python3-wheel python3-setuptools python3-dask python3-distributed ccache
+  python3-matplotlib python3-venv python3-pip python3-wheel python3-setuptools python3-dask python3-distributed python3-shapely ccache
   clang-14 libclang-rt-14-dev
 )
 

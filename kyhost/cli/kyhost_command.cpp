@@ -23,6 +23,7 @@
 #include "result_output.hpp"
 #include "streamed_npy.hpp"
 #include "usage_error.hpp"
+#include "voronoi_command.hpp"
 
 namespace ky {
 
@@ -129,6 +130,7 @@ int runCommand(int argc, char** argv)
     demoCommand->add_option("--svg", demo.svgPath, "picture file (default demo.svg)");
     demoCommand->footer("");  // its own options only, not kyhost's footer
     const inspect::InspectCommands inspectCommands(app, parseArgument, openStreamedNpyInputs);
+    const VoronoiCommand voronoiCommand(app, parseArgument);
     app.require_subcommand(0, 1);
 
     try {
@@ -150,6 +152,7 @@ int runCommand(int argc, char** argv)
             return runDemo(demo);
         }
         if (inspectCommands.parsed()) return inspectCommands.run();
+        if (voronoiCommand.parsed()) return voronoiCommand.run();
         if (function.empty()) throw UsageError("no FUNCTION given (run kyhost --help for usage)");
         if (showStrings) return printStrings(function);
         return callFunction(function, argumentTexts, outputCount, outPath, showTime, quiet);

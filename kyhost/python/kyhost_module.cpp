@@ -14,6 +14,7 @@
 #include "point_faults.hpp"
 #include "triangle_adjacency.hpp"
 #include "triangulation_bindings.hpp"
+#include "voronoi_bindings.hpp"
 #include "kyhost_embed.hpp"
 #include "linked_calls.hpp"
 #include "prepared_interpolation.hpp"
@@ -267,4 +268,5 @@ PYBIND11_MODULE(_kyhost, module)
     bindPreparedInterpolation(module);
     bindGridNearest(module);
     bindCloughTocher(module);
+    bindVoronoi(module);
 }

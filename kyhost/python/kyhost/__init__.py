@@ -31,6 +31,7 @@ from ._kyhost import (  # noqa: F401
 )
 from ._inspect import CheckResult, check, draw  # noqa: F401
 from ._triangulation import Triangulation  # noqa: F401
+from ._voronoi import Voronoi  # noqa: F401
 from ._interpolate import LinearNDInterpolator, NaturalNeighborInterpolator, griddata, trinterp  # noqa: F401
 from ._nearest_interpolate import NearestNDInterpolator  # noqa: F401
 from ._cubic_interpolate import CloughTocher2DInterpolator, GradientEstimationWarning  # noqa: F401
@@ -38,6 +39,7 @@ from ._cubic_interpolate import CloughTocher2DInterpolator, GradientEstimationWa
 CallError.__module__ = "kyhost"
 
 __all__ = [
+    "Voronoi",
     "Triangulation", "CheckResult", "check", "draw",
     "griddata", "LinearNDInterpolator", "NaturalNeighborInterpolator", "trinterp",
     "NearestNDInterpolator",

@@ -606,6 +606,12 @@ class Triangulation:
         from ._interpolate import interpolate
         return interpolate(self, values, xi, yi, method=method, fill_value=fill_value)
 
+    def voronoi(self):
+        """The Voronoi diagram of the points (kyhost.Voronoi), from this
+        triangulation."""
+        from ._voronoi import Voronoi
+        return Voronoi._from_triangulation(self)
+
     # -- check and pictures ---------------------------------------------------
     def check(self) -> CheckResult:
         """The exact check of this triangulation (see kyhost.check), with
