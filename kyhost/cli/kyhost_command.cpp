@@ -129,7 +129,7 @@ int runCommand(int argc, char** argv)
                             "random seed (default " + std::to_string(demo.seed) + ", so that every run draws the same points)");
     demoCommand->add_option("--svg", demo.svgPath, "picture file (default demo.svg)");
     demoCommand->footer("");  // its own options only, not kyhost's footer
-    const inspect::InspectCommands inspectCommands(app, parseArgument, openStreamedNpyInputs);
+    const inspect::InspectCommands inspectCommands(app, parseArgument, openStreamedNpyInputs, hullCellOutlines);
     const VoronoiCommand voronoiCommand(app, parseArgument);
     app.require_subcommand(0, 1);
 

@@ -369,39 +369,12 @@ void writeCsv(OutputFile& out, const kyhost_voronoi::PolygonCells& c)
                 }
 }
 
-}  // namespace
-
-VoronoiCommand::VoronoiCommand(CLI::App& app, ArgumentReader reader) : reader_(std::move(reader))
+// The cells of the points clipped to `clip`, from sweeptri's rows (0-based,
+// clockwise; none when the points lie on one line).
+kyhost_voronoi::PolygonCells clippedCells(const Points& points, const std::vector<std::int32_t>& rows, Clip clip)
 {
-    command_ = app.add_subcommand("voronoi", "write the Voronoi cells of X, Y clipped to a box, the hull or a polygon");
-    command_->add_option("X Y", arguments_, "the points' coordinates, KIND:VALUE (npy:X.npy, csv:...)")
-        ->expected(2)
-        ->required();
-    command_->add_option("--clip", clip_, "box:XMIN,YMIN,XMAX,YMAX, hull (default) or csv:POLY.csv");
-    command_->add_option("--out", outPath_, "FILE.geojson, FILE.json or FILE.csv")->required();
-    command_->footer(voronoiHelp);
-}
-
-int VoronoiCommand::run() const
-{
-    const std::string extension = std::filesystem::path(outPath_).extension().string();
-    const bool csv = extension == ".csv";
-    if (!csv && extension != ".geojson" && extension != ".json")
-        throw UsageError("--out must end in .geojson, .json or .csv; got '" + outPath_ + "'");
-    Clip clip = readClip(clip_);
-    if (clip.kind == Clip::Kind::Polygon) checkPolygon(clip);
-    const ArrayHandle xArray = reader_(arguments_[0]);
-    const ArrayHandle yArray = reader_(arguments_[1]);
-    const Points points = readPoints(xArray.get(), yArray.get());
-    refuseRepeats(points);
-    const auto n = static_cast<std::int32_t>(points.x.size());
-    std::string error;
-    const std::vector<std::int32_t> rows = triangulate(xArray.get(), yArray.get(), points.x.size(), error);
-    if (!error.empty()) {
-        std::cerr << "error: sweeptri: " << error << '\n';
-        return 1;
-    }
     const auto m = static_cast<std::int64_t>(rows.size() / 3);
+    const auto n = static_cast<std::int32_t>(points.x.size());
 
     kyhost_voronoi::Diagram diagram;
     kyhost_spatial::NeighbourGraph graph;
@@ -438,6 +411,73 @@ int VoronoiCommand::run() const
     } catch (const std::invalid_argument& problem) {
         throw UsageError(std::string("--clip: ") + problem.what());
     }
+    return cells;
+}
+
+}  // namespace
+
+inspect::CellOutlines hullCellOutlines(const inspect::PointSet& given, const inspect::TriangleRows& tri)
+{
+    Points points;
+    points.x.assign(given.x, given.x + given.n);
+    points.y.assign(given.y, given.y + given.n);
+    // The diagram takes clockwise rows; a Delaunay triangulation's rows may
+    // run either way (draw --orientation), so each is turned as needed.
+    std::vector<std::int32_t> rows(3 * tri.rows);
+    for (std::size_t r = 0; r < tri.rows; ++r) {
+        std::int32_t c[3];
+        for (int k = 0; k < 3; ++k) c[k] = tri.corner(r, k, given.n);
+        const Kernel::Point_2 a(points.x[c[0]], points.y[c[0]]), b(points.x[c[1]], points.y[c[1]]),
+            d(points.x[c[2]], points.y[c[2]]);
+        if (CGAL::orientation(a, b, d) == CGAL::LEFT_TURN) std::swap(c[1], c[2]);
+        std::copy(c, c + 3, rows.begin() + static_cast<std::ptrdiff_t>(3 * r));
+    }
+    const kyhost_voronoi::PolygonCells cells = clippedCells(points, rows, Clip{});
+    inspect::CellOutlines outlines;
+    for (std::size_t cell = 0; cell + 1 < cells.cellStart.size(); ++cell) {
+        if (cells.cellStart[cell + 1] > cells.cellStart[cell]) ++outlines.cells;
+        for (auto polygon = cells.cellStart[cell]; polygon < cells.cellStart[cell + 1]; ++polygon)
+            for (auto ring = cells.polygonStart[polygon]; ring < cells.polygonStart[polygon + 1]; ++ring) {
+                for (auto corner = cells.ringStart[ring]; corner < cells.ringStart[ring + 1]; ++corner) {
+                    outlines.x.push_back(cells.xy[2 * corner]);
+                    outlines.y.push_back(cells.xy[2 * corner + 1]);
+                }
+                outlines.ringStart.push_back(outlines.x.size());
+            }
+    }
+    return outlines;
+}
+
+VoronoiCommand::VoronoiCommand(CLI::App& app, ArgumentReader reader) : reader_(std::move(reader))
+{
+    command_ = app.add_subcommand("voronoi", "write the Voronoi cells of X, Y clipped to a box, the hull or a polygon");
+    command_->add_option("X Y", arguments_, "the points' coordinates, KIND:VALUE (npy:X.npy, csv:...)")
+        ->expected(2)
+        ->required();
+    command_->add_option("--clip", clip_, "box:XMIN,YMIN,XMAX,YMAX, hull (default) or csv:POLY.csv");
+    command_->add_option("--out", outPath_, "FILE.geojson, FILE.json or FILE.csv")->required();
+    command_->footer(voronoiHelp);
+}
+
+int VoronoiCommand::run() const
+{
+    const std::string extension = std::filesystem::path(outPath_).extension().string();
+    const bool csv = extension == ".csv";
+    if (!csv && extension != ".geojson" && extension != ".json")
+        throw UsageError("--out must end in .geojson, .json or .csv; got '" + outPath_ + "'");
+    Clip clip = readClip(clip_);
+    if (clip.kind == Clip::Kind::Polygon) checkPolygon(clip);
+    const ArrayHandle xArray = reader_(arguments_[0]);
+    const ArrayHandle yArray = reader_(arguments_[1]);
+    const Points points = readPoints(xArray.get(), yArray.get());
+    refuseRepeats(points);
+    std::string error;
+    const std::vector<std::int32_t> rows = triangulate(xArray.get(), yArray.get(), points.x.size(), error);
+    if (!error.empty()) {
+        std::cerr << "error: sweeptri: " << error << '\n';
+        return 1;
+    }
+    const kyhost_voronoi::PolygonCells cells = clippedCells(points, rows, clip);
 
     // Written beside FILE and renamed over it once complete.
     const std::string temporary = outPath_ + ".part-" + std::to_string(::getpid());

@@ -10,8 +10,13 @@
 #include <vector>
 
 #include "host_array.hpp"
+#include "triangulation_picture.hpp"
 
 namespace ky {
+
+// The cells of the points clipped to their hull from the rows of a Delaunay
+// triangulation of them, as outlines for kyhost draw --voronoi.
+inspect::CellOutlines hullCellOutlines(const inspect::PointSet& points, const inspect::TriangleRows& tri);
 
 class VoronoiCommand {
 public:

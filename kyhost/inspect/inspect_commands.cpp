@@ -34,7 +34,9 @@ const char* const checkHelp =
 const char* const drawHelp =
     "Draws the triangulation TRI of the points X, Y into FILE, with the problems that kyhost\n"
     "check finds marked, and with queries XI, YI joined to their answers K (as nearwalk\n"
-    "returns them) when given. FILE ending in .svg gives an SVG (best up to some 20,000\n"
+    "returns them) when given. With --voronoi the points' Voronoi cells, clipped to their\n"
+    "hull, are drawn over it (exit status 2 when TRI is not a Delaunay triangulation).\n"
+    "FILE ending in .svg gives an SVG (best up to some 20,000\n"
     "points), .png a PNG (for large sets); any other name needs --format svg or png.\n"
     "Exit status: 0 when the picture is written (whatever the check found), 2 for a\n"
     "mistake in the arguments or a picture that cannot be written.";
@@ -113,8 +115,8 @@ int finishOutput()
 
 }  // namespace
 
-InspectCommands::InspectCommands(CLI::App& app, ArgumentReader reader, StreamedOpener opener)
-    : reader_(std::move(reader)), opener_(std::move(opener))
+InspectCommands::InspectCommands(CLI::App& app, ArgumentReader reader, StreamedOpener opener, CellOutliner outliner)
+    : reader_(std::move(reader)), opener_(std::move(opener)), outliner_(std::move(outliner))
 {
     check_ = app.add_subcommand("check", "check exactly that TRI is a Delaunay triangulation of X, Y");
     check_->footer(checkHelp);
@@ -138,6 +140,8 @@ InspectCommands::InspectCommands(CLI::App& app, ArgumentReader reader, StreamedO
     draw_->add_option("--format", format_, "svg or png, whatever FILE's name (for names without .svg or .png)")
         ->check(CLI::IsMember({"svg", "png"}));
     addOrientationOption(draw_, orientation_);
+    draw_->add_flag("--voronoi", voronoi_,
+                    "also draw the points' Voronoi cells, clipped to their hull (TRI must be a Delaunay triangulation)");
 }
 
 int InspectCommands::run() const { return check_->parsed() ? runCheck() : runDraw(); }
@@ -225,6 +229,22 @@ int InspectCommands::runDraw() const
         }
         const CheckReport report = checkTriangulation(request.points, request.tri, orientationOption(orientation_));
         request.report = &report;
+        CellOutlines cells;
+        if (voronoi_) {
+            if (!outliner_) {
+                std::cerr << "kyhost: --voronoi is not available here\n";
+                return 2;
+            }
+            // The cells come from the rows' circumcentres, which make a
+            // Voronoi diagram only when the rows are a Delaunay triangulation.
+            if (!report.isDelaunay()) {
+                std::cerr << "kyhost: --voronoi needs a Delaunay triangulation of X, Y, and TRI is not one ("
+                          << verdictLine(report) << "); nothing was drawn\n";
+                return 2;
+            }
+            cells = outliner_(request.points, request.tri);
+            request.cells = &cells;
+        }
         request.title = title_.empty() ? "Triangulation of " + std::to_string(report.points) + " points, " +
                                              std::to_string(report.rows) + " rows"
                                        : title_;

@@ -12,6 +12,8 @@
 
 #include "host_array.hpp"
 #include "streamed_check.hpp"
+#include "triangulation_check.hpp"
+#include "triangulation_picture.hpp"
 
 namespace ky::inspect {
 
@@ -20,9 +22,13 @@ using ArgumentReader = std::function<ArrayHandle(const std::string&)>;
 // the arguments as given, and the base TRI counts from.
 using StreamedOpener = std::function<StreamedInputs(const std::string&, const std::string&, const std::string&, int)>;
 
+// The Voronoi cells of the points clipped to their hull, from the rows of a
+// Delaunay triangulation of them (draw --voronoi).
+using CellOutliner = std::function<CellOutlines(const PointSet&, const TriangleRows&)>;
+
 class InspectCommands {
 public:
-    InspectCommands(CLI::App& app, ArgumentReader reader, StreamedOpener opener = {});
+    InspectCommands(CLI::App& app, ArgumentReader reader, StreamedOpener opener = {}, CellOutliner outliner = {});
     bool parsed() const { return check_->parsed() || draw_->parsed(); }
     // The exit status: check 0 valid, 1 invalid; draw 0 when the picture is
     // written; 2 for a mistake in the arguments or a failed write. Errors
@@ -36,6 +42,7 @@ private:
 
     ArgumentReader reader_;
     StreamedOpener opener_;
+    CellOutliner outliner_;
     CLI::App* check_ = nullptr;
     CLI::App* draw_ = nullptr;
     std::vector<std::string> checkArgs_, drawArgs_;
@@ -43,6 +50,7 @@ private:
     std::string orientation_ = "clockwise";
     std::string memoryLimit_;
     int base_ = 1;
+    bool voronoi_ = false;
 };
 
 }  // namespace ky::inspect

@@ -120,6 +120,7 @@ public:
         const std::vector<IndexedRow> rows = drawableRows(points_, request_.tri);
         faultyRows(rows);
         edges(sampledRows(rows));
+        cellOutlines();
         dots();
         faultEdges();  // on top, so that problems stay visible in dense sets
         faultPoints();
@@ -229,6 +230,31 @@ private:
         std::string text = std::to_string(request_.tri.rows) + " rows";
         if (drawnRows_ < request_.tri.rows) text += ", " + std::to_string(drawnRows_) + " drawn";
         addLegend({Mark::Line, blue, text + " (" + std::to_string(count) + " edges)"});
+    }
+
+    // The cells' rings, thinner than the edges and in another colour, so
+    // that both stay readable where they cross.
+    void cellOutlines()
+    {
+        if (request_.cells == nullptr) return;
+        const CellOutlines& cells = *request_.cells;
+        setColour(cr_, reddishPurple);
+        cairo().set_line_width(cr_, std::max(0.1, 0.8 * edgeWidth_));
+        std::size_t pending = 0;
+        for (std::size_t r = 0; r + 1 < cells.ringStart.size(); ++r) {
+            const std::size_t first = cells.ringStart[r], end = cells.ringStart[r + 1];
+            if (end - first < 2) continue;
+            cairo().move_to(cr_, frame_.pageX(cells.x[first]), frame_.pageY(cells.y[first]));
+            for (std::size_t k = first + 1; k < end; ++k) {
+                cairo().line_to(cr_, frame_.pageX(cells.x[k]), frame_.pageY(cells.y[k]));
+                pendingLength_ += std::abs(frame_.pageX(cells.x[k]) - frame_.pageX(cells.x[k - 1])) +
+                                  std::abs(frame_.pageY(cells.y[k]) - frame_.pageY(cells.y[k - 1]));
+            }
+            cairo().close_path(cr_);
+            strokeEvery(pending);
+        }
+        cairo().stroke(cr_);
+        addLegend({Mark::Line, reddishPurple, counted(cells.cells, "Voronoi cell", ", clipped to the " + cells.region)});
     }
 
     void edgeList(const std::vector<EdgeFault>& list, Colour colour, bool dashed, const std::string& noun,

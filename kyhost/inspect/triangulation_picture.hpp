@@ -26,11 +26,22 @@ struct QueryAnswers {
     std::size_t count = 0;
 };
 
+// Closed rings drawn as outlines over the triangulation (the Voronoi cells
+// of `kyhost draw --voronoi`): ring r has the corners ringStart[r] ..
+// ringStart[r + 1] - 1 of x and y, the first not repeated.
+struct CellOutlines {
+    std::vector<double> x, y;
+    std::vector<std::size_t> ringStart{0};
+    std::size_t cells = 0;        // cells that have at least one ring
+    std::string region = "hull";  // what the cells are clipped to, for the legend
+};
+
 struct PictureRequest {
     PointSet points;
     TriangleRows tri;
     const CheckReport* report = nullptr;  // the check of points and tri
     std::optional<QueryAnswers> queries;
+    const CellOutlines* cells = nullptr;  // drawn when set
     std::string title;
     std::string subtitle;
     std::string xLabel = "X", yLabel = "Y";  // the axes' titles
