@@ -130,6 +130,10 @@ TEST_F(NpyPoints, EverySubcommandTakesColumnsAndTheStreamedCheckReadsThemInPlace
         EXPECT_NE(streamed.out.find("valid: a Delaunay triangulation of the 5 points"), std::string::npos)
             << streamed.out;
         EXPECT_EQ(kyhost({"nearwalk", x, y, "npy:" + tri, "num:0.9", "num:0.1"}).out, "2\n");
+        const ProcessResult drawn = kyhost({"draw", x, y, "npy:" + tri, "--out", (dir / "p.svg").string()});
+        EXPECT_EQ(drawn.status, 0) << drawn.err;
+        const ProcessResult cells = kyhost({"voronoi", x, y, "--out", (dir / "cells.csv").string()});
+        EXPECT_EQ(cells.status, 0) << cells.err;
     }
     // The streamed check refuses what it cannot read in place, clearly.
     const ProcessResult outside =
