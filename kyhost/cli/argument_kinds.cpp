@@ -15,6 +15,7 @@ const char* const argumentKindsHelp =
     "  csv:PATH     real matrix from a CSV file (csv:- reads standard input)\n"
     "  npy:PATH     array from a NumPy .npy file: float64, or float32, float16 and\n"
     "               integers as float64 (exactly, so at most 2^53), or uint8 as bytes\n"
+    "               (npy:PATH#2: the second column of a 2-D array, as below)\n"
     "  num:V,V,...  real 1-by-k row vector\n"
     "  zeros:MxN    real M-by-N zeros\n"
     "  text:STRING  1-by-len character array\n"
@@ -31,8 +32,18 @@ const char* const argumentKindsHelp =
     "  csv:points.txt#sep=tab   the separator: sep=comma, sep=semicolon, sep=tab, or\n"
     "                           sep=space (any run of spaces and tabs separates)\n"
     "  csv:points.txt#x,sep=semicolon   both\n"
+    "  csv:europe.csv#decimal=comma     numbers written 1,5 (csv: only): ',' is then\n"
+    "                           the decimal mark, never a separator, so fields are\n"
+    "                           separated by ';' (or a tab found on the first line,\n"
+    "                           or sep=tab, sep=space); numbers holding '.' are\n"
+    "                           refused\n"
+    "  csv:gaps.csv#empty=nan   empty cells read as NaN (csv: only; without it an\n"
+    "                           empty cell is an error)\n"
+    "  npy:xy.npy#1             the first column of a 2-D .npy array, as an M-by-1\n"
+    "                           matrix (columns by number only): an (n, 2) array of\n"
+    "                           points is npy:xy.npy#1 npy:xy.npy#2\n"
     "The text after the last '#' is the selector, so a path that holds '#' is\n"
-    "written with a '#' at its end: csv:run#3.csv#\n";
+    "written with a '#' at its end: csv:run#3.csv#, npy:run#3.npy#\n";
 
 namespace {
 

@@ -8,7 +8,7 @@
 namespace ky {
 
 // csv:PATH, npy:PATH, num:V,V,..., zeros:MxN, text:STRING, u8:PATH,
-// u8csv:PATH, sparse:PATH (the CSV kinds with an optional #SELECTOR). Throws UsageError for an unknown kind or bad
+// u8csv:PATH, sparse:PATH (the CSV kinds and npy: with an optional #SELECTOR). Throws UsageError for an unknown kind or bad
 // value.
 ArrayHandle parseArgument(const std::string& argument);
 

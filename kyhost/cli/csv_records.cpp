@@ -18,14 +18,14 @@ std::string separatorName(char separator)
     return separator == '\t' ? std::string("tab") : "'" + std::string(1, separator) + "'";
 }
 
-CsvRecords::CsvRecords(std::string text, std::string name, char separator)
+CsvRecords::CsvRecords(std::string text, std::string name, char separator, bool commaIsDecimal)
     : text_(std::move(text)), name_(std::move(name)), separator_(separator)
 {
     if (std::string_view(text_).starts_with(byteOrderMark)) pos_ = byteOrderMark.size();
-    if (separator_ == 0) findSeparator();
+    if (separator_ == 0) findSeparator(commaIsDecimal);
 }
 
-void CsvRecords::findSeparator()
+void CsvRecords::findSeparator(bool commaIsDecimal)
 {
     bool comma = false, semicolon = false, tab = false, inQuotes = false;
     for (std::size_t i = pos_; i < text_.size(); ++i) {
@@ -33,15 +33,16 @@ void CsvRecords::findSeparator()
         if (c == '"') inQuotes = !inQuotes;
         if (inQuotes) continue;
         if (isLineEnd(c)) break;
-        comma |= c == ',';
+        comma |= c == ',' && !commaIsDecimal;
         semicolon |= c == ';';
         tab |= c == '\t';
     }
     if (comma && semicolon)
         failAt(1, 0,
                "cannot tell the separator: the first line holds both ',' and ';' (choose one by ending the "
-               "argument in #sep=comma, #sep=semicolon or #sep=tab)");
-    separator_ = comma ? ',' : semicolon ? ';' : tab ? '\t' : ',';
+               "argument in #sep=comma, #sep=semicolon or #sep=tab, or for numbers with a decimal comma, as "
+               "in 1,5, in #decimal=comma)");
+    separator_ = comma ? ',' : semicolon ? ';' : tab ? '\t' : commaIsDecimal ? ';' : ',';
     separatorFound_ = comma || semicolon || tab;
 }
 

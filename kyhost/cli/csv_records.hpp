@@ -18,9 +18,10 @@ class CsvRecords {
 public:
     // separator 0: the first line decides (outside quotes): ',' and ';'
     // together are ambiguous and an error; otherwise ',' if present, else
-    // ';' if present, else a tab if present, else ','. name is the file's
-    // name in messages.
-    CsvRecords(std::string text, std::string name, char separator);
+    // ';' if present, else a tab if present, else ','. With commaIsDecimal
+    // (numbers such as 1,5) ',' separates nothing: ';' if present, else a
+    // tab if present, else ';'. name is the file's name in messages.
+    CsvRecords(std::string text, std::string name, char separator, bool commaIsDecimal = false);
 
     // Moves to the next record; false when there is none. Blank lines at
     // the end are dropped; a blank line with data after it is an error.
@@ -40,7 +41,7 @@ public:
     [[noreturn]] void failAt(std::size_t line, std::size_t column, const std::string& what) const;
 
 private:
-    void findSeparator();
+    void findSeparator(bool commaIsDecimal);
     bool isBlank(char c) const { return c == ' ' || (c == '\t' && separator_ != '\t'); }
     // With the separator ' ', any blank (space or tab) separates.
     bool isSeparator(char c) const { return c == separator_ || (separator_ == ' ' && c == '\t'); }

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <limits>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -55,8 +56,19 @@ std::string readSource(const TableSource& source)
     }
 }
 
-// A field that a header may hold: text that is not a number.
-bool isName(std::string_view field) { return !field.empty() && !parseDouble(field); }
+// A field that a header may hold: text that is not a number (in either
+// decimal mark, so that "1.5" in a file of decimal commas is refused as a
+// number instead of making its line a header).
+bool isName(std::string_view field, bool decimalComma)
+{
+    if (field.empty() || parseDouble(field) || parseReal(field, decimalComma)) return false;
+    // With decimal commas, "1.234,5" (thousands grouped) is a number that
+    // is refused, not a name.
+    if (decimalComma && field.find_first_of("0123456789") != std::string_view::npos &&
+        field.find_first_not_of("0123456789.,+-eE") == std::string_view::npos)
+        return false;
+    return true;
+}
 
 // True when the fields, split at blanks, are all numbers: a line such as
 // "0 1 0 1" that the default separators leave as one field that is not a
@@ -134,9 +146,9 @@ std::size_t selectColumn(const CsvRecords& records, const TableSource& source,
 
 // Rows of numbers, each field converted by convert(field) -> optional<double>.
 template <typename Convert>
-Table readTable(const TableSource& source, const Convert& convert, const char* expected)
+Table readTable(const TableSource& source, TableKind kind, const Convert& convert, const char* expected)
 {
-    CsvRecords records(readSource(source), displayName(source.path), source.separator);
+    CsvRecords records(readSource(source), displayName(source.path), source.separator, source.decimalComma);
     Table table;
     if (!records.next()) {
         if (!source.column.empty()) throw UsageError(records.name() + ": no column " + inQuotes(source.column) +
@@ -148,7 +160,7 @@ Table readTable(const TableSource& source, const Convert& convert, const char* e
     bool hasName = false, onlyNamesOrEmpty = true;
     for (std::size_t j = 0; j < width; ++j) {
         const std::string_view field = records.fields()[j];
-        if (isName(field))
+        if (isName(field, source.decimalComma))
             hasName = true;
         else if (!field.empty())
             onlyNamesOrEmpty = false;
@@ -183,10 +195,23 @@ Table readTable(const TableSource& source, const Convert& convert, const char* e
             records.fail(0, what);
         }
         for (std::size_t j = whole ? 0 : selected; j < (whole ? width : selected + 1); ++j) {
+            if (fields[j].empty() && source.emptyIsNan) {
+                table.rowMajor.push_back(std::numeric_limits<double>::quiet_NaN());
+                continue;
+            }
             const std::optional<double> value = convert(fields[j]);
             if (!value) {
-                if (fields[j].empty()) records.fail(j + 1, "empty value; expected " + std::string(expected));
+                if (fields[j].empty())
+                    records.fail(j + 1, "empty value; expected " + std::string(expected) +
+                                            (source.separator == ' ' || kind != TableKind::Real
+                                                 ? ""
+                                                 : " (to read empty cells as NaN, end the argument in #empty=nan)"));
                 std::string what = inQuotes(fields[j]) + " is not " + expected;
+                if (source.decimalComma && fields[j].find('.') != std::string_view::npos && parseDouble(fields[j]))
+                    what += " with #decimal=comma: the decimal mark is ',' (1,5), and a '.' (which such files "
+                            "write only to group thousands) is not read";
+                else if (!source.decimalComma && kind == TableKind::Real && parseReal(fields[j], true))
+                    what += " (for a decimal comma, as in 1,5, end the argument in #decimal=comma)";
                 if (rows == 0 && !headed && hasName)
                     what += " (a header line must hold only names; a name that reads as a number, such as 1 "
                             "or nan, makes the line data)";
@@ -204,13 +229,23 @@ Table readTable(const TableSource& source, const Convert& convert, const char* e
 
 }  // namespace
 
-TableSource parseTableSource(const std::string& value, bool allowColumn)
+std::optional<double> parseReal(std::string_view field, bool decimalComma)
+{
+    if (!decimalComma) return parseDouble(field);
+    if (field.find('.') != std::string_view::npos) return std::nullopt;
+    std::string text(field);
+    std::replace(text.begin(), text.end(), ',', '.');
+    return parseDouble(text);
+}
+
+TableSource parseTableSource(const std::string& value, TableKind kind)
 {
     TableSource source;
     source.value = value;
     const std::size_t hash = value.rfind('#');
     source.path = value.substr(0, hash);
     if (hash == std::string::npos) return source;
+    bool decimalGiven = false;
     std::string_view selector = std::string_view(value).substr(hash + 1);
     while (!selector.empty()) {
         const std::size_t comma = selector.find(',');
@@ -231,11 +266,28 @@ TableSource parseTableSource(const std::string& value, bool allowColumn)
                 throw UsageError(inQuotes(value) + ": choose one separator only, not " +
                                  separatorName(source.separator) + " and " + separatorName(separator));
             source.separator = separator;
-        } else if (!allowColumn) {
+        } else if (kind == TableKind::Real && item.starts_with("decimal=")) {
+            const std::string_view mark = item.substr(8);
+            if (mark != "comma" && mark != "point")
+                throw UsageError(inQuotes(value) + ": unknown decimal mark " + inQuotes(mark) +
+                                 " (decimal=comma or decimal=point)");
+            if (decimalGiven) throw UsageError(inQuotes(value) + ": give decimal= once");
+            decimalGiven = true;
+            source.decimalComma = mark == "comma";
+        } else if (kind == TableKind::Real && item.starts_with("empty=")) {
+            if (item.substr(6) != "nan")
+                throw UsageError(inQuotes(value) + ": " + inQuotes(item) +
+                                 " is not empty=nan, the one reading of empty cells there is (without it, an "
+                                 "empty cell is an error)");
+            source.emptyIsNan = true;
+        } else if (kind == TableKind::Sparse) {
             throw UsageError(inQuotes(value) + ": " + inQuotes(item) +
                              " is not sep=comma, sep=semicolon, sep=tab or sep=space (a path that holds '#' is "
                              "written with "
                              "a '#' at its end)");
+        } else if (kind == TableKind::Bytes && (item.starts_with("decimal=") || item.starts_with("empty="))) {
+            throw UsageError(inQuotes(value) + ": " + inQuotes(item) +
+                             " is for csv:; u8csv: reads whole numbers 0 to 255, and no empty cells");
         } else if (!source.column.empty()) {
             throw UsageError(inQuotes(value) + ": choose one column only, not " + inQuotes(source.column) + " and " +
                              inQuotes(item));
@@ -243,6 +295,9 @@ TableSource parseTableSource(const std::string& value, bool allowColumn)
             source.column = std::string(item);
         }
     }
+    if (source.decimalComma && source.separator == ',')
+        throw UsageError(inQuotes(value) + ": with decimal=comma, ',' is the decimal mark and cannot separate fields; "
+                         "such files separate them by ';' (the default then), or choose sep=tab or sep=space");
     return source;
 }
 
@@ -342,7 +397,9 @@ std::string readTextFile(const std::string& path)
 
 ArrayHandle readCsvMatrix(const std::string& value)
 {
-    const Table table = readTable(parseTableSource(value, true), parseDouble, "a number");
+    const TableSource source = parseTableSource(value, TableKind::Real);
+    const auto real = [&source](std::string_view field) { return parseReal(field, source.decimalComma); };
+    const Table table = readTable(source, TableKind::Real, real, "a number");
     ArrayHandle array(createDouble(table.rows, table.cols));
     auto* values = static_cast<double*>(array->data);
     const std::size_t m = static_cast<std::size_t>(table.rows), n = static_cast<std::size_t>(table.cols);
@@ -358,7 +415,7 @@ ArrayHandle readUint8CsvMatrix(const std::string& value)
         if (!parsed) return std::nullopt;
         return static_cast<double>(*parsed);
     };
-    const Table table = readTable(parseTableSource(value, true), byte, "a whole number from 0 to 255");
+    const Table table = readTable(parseTableSource(value, TableKind::Bytes), TableKind::Bytes, byte, "a whole number from 0 to 255");
     ArrayHandle array(createUint8(table.rows, table.cols));
     auto* bytes = static_cast<unsigned char*>(array->data);
     const std::size_t m = static_cast<std::size_t>(table.rows), n = static_cast<std::size_t>(table.cols);
@@ -369,7 +426,7 @@ ArrayHandle readUint8CsvMatrix(const std::string& value)
 
 ArrayHandle readSparseCsv(const std::string& value)
 {
-    const TableSource source = parseTableSource(value, false);
+    const TableSource source = parseTableSource(value, TableKind::Sparse);
     CsvRecords records(readSource(source), displayName(source.path), source.separator);
     if (!records.next()) records.failAt(1, 0, "missing the first line \"M,N\"");
     std::optional<long long> m, n;

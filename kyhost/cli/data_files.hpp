@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "host_array.hpp"
 
@@ -54,22 +55,37 @@ std::string readTextFile(const std::string& path);
 
 // The CSV kinds take PATH[#SELECTOR]: the text after the last '#' in the
 // value selects, as a comma-separated list, a column (csv: and u8csv:
-// only; its 1-based number or its header name) and the separator
-// (sep=comma, sep=semicolon or sep=tab). A path that holds '#' is written
-// with a '#' at its end. PATH "-" is standard input.
+// only; its 1-based number or its header name), the separator
+// (sep=comma, sep=semicolon, sep=tab or sep=space), and for csv: only the
+// decimal mark (decimal=comma or decimal=point) and what an empty cell
+// reads as (empty=nan; by default an empty cell is an error). A path that
+// holds '#' is written with a '#' at its end. PATH "-" is standard input.
+//
+// With decimal=comma, ',' is the decimal mark and never separates fields:
+// the separator is ';', or a tab when the first line holds a tab and no
+// ';' (or as sep= chooses, except comma); a number that holds '.' is
+// refused, since such files write '.' only to group thousands.
+enum class TableKind { Real, Bytes, Sparse };
 struct TableSource {
     std::string path;
     std::string column;  // empty: the whole matrix
     char separator = 0;  // 0: found on the first line
+    bool decimalComma = false;
+    bool emptyIsNan = false;
     std::string value;   // the argument's value as written
 };
-TableSource parseTableSource(const std::string& value, bool allowColumn);
+TableSource parseTableSource(const std::string& value, TableKind kind);
+
+// A field as a number of a file with this decimal mark: with a decimal
+// comma, "1,5" is 1.5 and "1.5" is nothing.
+std::optional<double> parseReal(std::string_view field, bool decimalComma);
 
 // Real matrix from CSV: one row per line, every line the same length,
-// numbers with inf, -inf and nan accepted. A first line made only of names
-// is a header. With a column selected, that column as an M-by-1 matrix
-// (other columns may hold text). An empty file is 0-by-0. Throws
-// UsageError naming file and line.
+// numbers with inf, -inf and nan accepted (empty cells as nan when the
+// selector says empty=nan). A first line made only of names is a header.
+// With a column selected, that column as an M-by-1 matrix (other columns
+// may hold text). An empty file is 0-by-0. Throws UsageError naming file
+// and line.
 ArrayHandle readCsvMatrix(const std::string& value);
 
 // uint8 matrix from a CSV of whole numbers 0 to 255, same rules.

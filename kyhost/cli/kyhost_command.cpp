@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
@@ -12,8 +13,10 @@
 #include "argument_kinds.hpp"
 #include "call_context.hpp"
 #include "demo_command.hpp"
+#include "duplicate_points.hpp"
 #include "inspect_commands.hpp"
 #include "kyhost_embed.hpp"
+#include "message_text.hpp"
 #include "output_file.hpp"
 #include "plugin_listing.hpp"
 #include "plugin_loader.hpp"
@@ -56,12 +59,71 @@ int printStrings(const std::string& name)
     return 0;
 }
 
+// The plug-in a function is, by its library's name ("sweeptri" for
+// .../sweeptri.so), or "" for a host function.
+std::string pluginName(const kyhostFunction* function)
+{
+    const std::string library = kyhostFunctionLibrary(function);
+    return library.empty() ? std::string() : std::filesystem::path(library).stem().string();
+}
+
+// True when TRI (a real matrix) holds an entry 0: a 0-based TRI, as scipy
+// and matplotlib write them, where the plug-ins count rows from 1.
+bool holdsIndexZero(const kyArray* tri)
+{
+    if (tri->arrayClass != ArrayClass::Double) return false;
+    const auto* values = static_cast<const double*>(tri->data);
+    return std::find(values, values + elementCount(tri), 0.0) != values + elementCount(tri);
+}
+
+// A word for the user beside the plug-in's own error, or "".
+std::string errorNote(const std::string& plugin, const std::string& error, const std::vector<const kyArray*>& inputs,
+                      bool merged)
+{
+    if (inputs.size() < 2) return {};
+    std::string note = inspect::describePointFault(error, inputs[0], inputs[1]);
+    if (plugin == "sweeptri" && error == inspect::repeatedPointsError && !merged)
+        note += (note.empty() ? "" : "; ") +
+                std::string("pass --merge-duplicates to keep the first point of each place");
+    return note;
+}
+
+// nearwalk builds TRI's neighbour matrix with the host's sparse, whose
+// error on a 0-based TRI speaks of a row index, not of TRI: the error in
+// words, or "" for any other error.
+std::string zeroBasedTriError(const std::string& plugin, const std::string& error,
+                              const std::vector<const kyArray*>& inputs)
+{
+    if (plugin != "nearwalk" || inputs.size() < 3 || !holdsIndexZero(inputs[2]) ||
+        error.find("sparse") == std::string::npos)
+        return {};
+    return "TRI holds index 0, but nearwalk counts TRI's points from 1 (as sweeptri returns them): a 0-based "
+           "TRI (as scipy's and matplotlib's simplices) needs 1 added to every entry";
+}
+
 int callFunction(const std::string& name, const std::vector<std::string>& argumentTexts, int outputCount,
-                 const std::string& outPath, bool showTime, bool quiet)
+                 const std::string& outPath, bool showTime, bool quiet, bool mergeDuplicates)
 {
     const kyhostFunction* function = resolveFunction(name);
+    const std::string plugin = pluginName(function);
+    if (mergeDuplicates && plugin != "sweeptri")
+        throw UsageError("--merge-duplicates is an option of sweeptri only, not of " + inQuotes(name));
     std::vector<ArrayHandle> arguments;
     for (const std::string& text : argumentTexts) arguments.push_back(parseArgument(text));
+    // The first point at each place is triangulated, its repeats left out;
+    // the rows are renumbered to the points as given below.
+    MergedPoints merged;
+    if (mergeDuplicates && arguments.size() >= 2) {
+        merged = mergeDuplicatePoints(arguments[0].get(), arguments[1].get());
+        if (merged.x) {
+            arguments[0] = std::move(merged.x);
+            arguments[1] = std::move(merged.y);
+            if (!quiet)
+                std::cerr << "note: " << merged.given - merged.kept.size() << " repeated point"
+                          << (merged.given - merged.kept.size() == 1 ? " was" : "s were")
+                          << " left out; the rows name the points as given\n";
+        }
+    }
     std::vector<const kyArray*> inputs;
     for (const ArrayHandle& argument : arguments) inputs.push_back(argument.get());
 
@@ -75,13 +137,22 @@ int callFunction(const std::string& name, const std::vector<std::string>& argume
     if (!call) throw CallError(kyhostLastError());
     if (showTime) std::fprintf(stderr, "time: %.6f s\n", kyhostCallSeconds(call.get()));
     if (const char* error = kyhostCallError(call.get())) {
+        if (const std::string words = zeroBasedTriError(plugin, error, inputs); !words.empty()) {
+            std::cerr << "error: " << words << "\nnote: " << plugin << "'s own message: " << error << '\n';
+            return 1;
+        }
         std::cerr << "error: " << error << '\n';
-        if (inputs.size() >= 2)
-            if (const std::string note = inspect::describePointFault(error, inputs[0], inputs[1]); !note.empty())
-                std::cerr << "note: " << note << '\n';
+        if (const std::string note = errorNote(plugin, error, inputs, !merged.kept.empty()); !note.empty())
+            std::cerr << "note: " << note << '\n';
         return 1;
     }
-    if (const kyArray* result = kyhostCallResult(call.get(), 0)) {
+    ArrayHandle renumbered;
+    const kyArray* result = kyhostCallResult(call.get(), 0);
+    if (result != nullptr && !merged.kept.empty() && result->arrayClass == ArrayClass::Double) {
+        renumbered = renumberRows(result, merged.kept);
+        result = renumbered.get();
+    }
+    if (result != nullptr) {
         if (outPath.empty())
             writeResultToStandardOutput(result);
         else
@@ -112,6 +183,7 @@ int runCommand(int argc, char** argv)
     bool showTime = false;
     bool showStrings = false;
     bool quiet = false;
+    bool mergeDuplicates = false;
     app.add_option("FUNCTION", function, "plug-in name or path, or host function");
     app.add_option("ARG", argumentTexts, "input arrays, KIND:VALUE");
     app.add_option("--nargout", outputCount, "number of outputs requested (default 1)")
@@ -120,6 +192,9 @@ int runCommand(int argc, char** argv)
     app.add_flag("--time", showTime, "print the call's wall time on standard error");
     app.add_flag("--strings", showStrings, "print the plug-in's string table instead of calling it");
     app.add_flag("--quiet", quiet, "do not print the plug-in's warnings on standard error");
+    app.add_flag("--merge-duplicates", mergeDuplicates,
+                 "sweeptri only: triangulate the first point at each place and leave out its repeats (the "
+                 "rows name the points as given) instead of failing with \"x-y data must be unique\"");
 
     DemoOptions demo;
     CLI::App* demoCommand = app.add_subcommand("demo", "triangulate and search random points, check and draw them");
@@ -155,7 +230,7 @@ int runCommand(int argc, char** argv)
         if (voronoiCommand.parsed()) return voronoiCommand.run();
         if (function.empty()) throw UsageError("no FUNCTION given (run kyhost --help for usage)");
         if (showStrings) return printStrings(function);
-        return callFunction(function, argumentTexts, outputCount, outPath, showTime, quiet);
+        return callFunction(function, argumentTexts, outputCount, outPath, showTime, quiet, mergeDuplicates);
     } catch (const UsageError& error) {
         std::cerr << "kyhost: " << error.what() << '\n';
         return 2;

@@ -9,6 +9,7 @@
 #include "data_files.hpp"
 #include "message_text.hpp"
 #include "npy_element_types.hpp"
+#include "npy_source.hpp"
 #include "number_text.hpp"
 #include "usage_error.hpp"
 
@@ -102,13 +103,21 @@ Header parseHeader(const std::string& path, std::string_view dict)
 
 }  // namespace
 
-ArrayHandle readNpy(const std::string& path)
+ArrayHandle readNpy(const std::string& value)
 {
+    const NpySource selected = parseNpySource(value);
+    const std::string& path = selected.path;
     // Read in steps, each bounded by what the file says of itself: the
     // magic and version first, then the header it announces, then the data
     // its shape needs and one byte more, so that a file that is not .npy
     // (or a device that never ends) is refused without being read whole.
-    FileReader reader(path);
+    std::optional<FileReader> opened;
+    try {
+        opened.emplace(path);
+    } catch (const UsageError& error) {
+        throw UsageError(error.what() + npyHashHint(selected));
+    }
+    FileReader& reader = *opened;
     reader.fill(12);
     const std::string_view start = reader.bytes();
     if (start.size() < 10 || start.substr(0, 6) != magic) malformed(path, "wrong magic string");
@@ -133,6 +142,8 @@ ArrayHandle readNpy(const std::string& path)
 
     const std::optional<NpyElementType> type = npyElementType(header.descr);
     if (!type) throw UsageError(inQuotes(path) + " holds dtype " + inQuotes(header.descr) + "; " + acceptedNpyTypes);
+    const bool oneColumn = selected.column.has_value();
+    const std::size_t column = oneColumn ? checkNpyColumn(selected, header.shape) : 0;
     const std::size_t itemSize = type->size;
     const ArrayClass arrayClass = type->isBytes() ? ArrayClass::Uint8 : ArrayClass::Double;
     long long rows = 1, cols = 1;
@@ -163,29 +174,39 @@ ArrayHandle readNpy(const std::string& path)
                             " bytes, the shape needs " + std::to_string(dataBytes));
     }
 
-    ArrayHandle array(arrayClass == ArrayClass::Double
-                          ? createDouble(static_cast<std::int32_t>(rows), static_cast<std::int32_t>(cols))
-                          : createUint8(static_cast<std::int32_t>(rows), static_cast<std::int32_t>(cols)));
+    // With a column chosen, only its elements are converted, into a
+    // rows-by-1 array.
+    const auto outRows = static_cast<std::int32_t>(rows), outCols = oneColumn ? 1 : static_cast<std::int32_t>(cols);
+    ArrayHandle array(arrayClass == ArrayClass::Double ? createDouble(outRows, outCols) : createUint8(outRows, outCols));
     const char* source = file.data() + dataStart;
     auto* target = static_cast<char*>(array->data);
     // Float64 and bytes are copied as they are; other types become float64.
     const bool copied = type->isBytes() || type->isFloat64();
     const std::size_t targetSize = copied ? itemSize : sizeof(double);
-    for (std::size_t k = 0; k < count; ++k) {
-        // Element k of the file, placed at its column-major position.
-        const std::size_t i = header.fortranOrder ? k % static_cast<std::size_t>(rows) : k / static_cast<std::size_t>(cols);
-        const std::size_t j = header.fortranOrder ? k / static_cast<std::size_t>(rows) : k % static_cast<std::size_t>(cols);
-        char* to = target + (i + j * static_cast<std::size_t>(rows)) * targetSize;
+    const auto m = static_cast<std::size_t>(rows), n = static_cast<std::size_t>(cols);
+    const auto convert = [&](std::size_t k, std::size_t i, std::size_t j, char* to) {
         if (copied) {
             std::memcpy(to, source + k * itemSize, itemSize);
             if (type->bigEndian) std::reverse(to, to + itemSize);
-            continue;
+            return;
         }
         const std::optional<double> value = npyElementValue(*type, source + k * itemSize);
         if (!value)
             throw UsageError(inQuotes(path) + " holds an integer beyond 2^53 in magnitude (row " + std::to_string(i + 1) +
                              ", column " + std::to_string(j + 1) + "), which has no exact float64");
         std::memcpy(to, &*value, sizeof(double));
+    };
+    if (oneColumn) {
+        // Element (i, column) of the file: a strided read in C order.
+        for (std::size_t i = 0; i < m; ++i)
+            convert(header.fortranOrder ? column * m + i : i * n + column, i, column, target + i * targetSize);
+        return array;
+    }
+    for (std::size_t k = 0; k < count; ++k) {
+        // Element k of the file, placed at its column-major position.
+        const std::size_t i = header.fortranOrder ? k % m : k / n;
+        const std::size_t j = header.fortranOrder ? k / m : k % n;
+        convert(k, i, j, target + (i + j * m) * targetSize);
     }
     return array;
 }

@@ -13,10 +13,12 @@
 
 namespace ky {
 
-// A 2-D array keeps its shape (C or Fortran order), a 1-D array of n
-// elements is 1-by-n, a 0-D array 1-by-1. Other dtypes and more dimensions
-// are refused with a UsageError.
-ArrayHandle readNpy(const std::string& path);
+// The array of "PATH[#COLUMN]" (npy_source.hpp). A 2-D array keeps its
+// shape (C or Fortran order), a 1-D array of n elements is 1-by-n, a 0-D
+// array 1-by-1; with a column chosen, that column of a 2-D array as an
+// M-by-1 array. Other dtypes and more dimensions are refused with a
+// UsageError.
+ArrayHandle readNpy(const std::string& value);
 
 // Throws UsageError for arrays that .npy cannot hold (sparse matrices).
 void checkNpyWritable(const kyArray* array);

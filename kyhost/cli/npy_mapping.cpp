@@ -13,6 +13,7 @@
 
 #include "mapped_input_guard.hpp"
 #include "npy_format.hpp"
+#include "npy_source.hpp"
 
 namespace ky {
 
@@ -65,9 +66,9 @@ struct Layout {
     std::size_t dataOffset;
 };
 
-// The array's class and size when the file's data can be used as it lies;
-// nothing otherwise.
-std::optional<Layout> inPlaceLayout(std::string_view file)
+// The array's class and size when the file's data (or the chosen column
+// of it) can be used as it lies; nothing otherwise.
+std::optional<Layout> inPlaceLayout(std::string_view file, std::optional<std::size_t> column)
 {
     const std::optional<NpyHeader> header = peekNpyHeader(file);
     if (!header) return std::nullopt;
@@ -98,12 +99,17 @@ std::optional<Layout> inPlaceLayout(std::string_view file)
     if (header->dataOffset % itemSize != 0) return std::nullopt;
     if (file.size() < header->dataOffset || file.size() - header->dataOffset != count * itemSize)
         return std::nullopt;
-    return Layout{arrayClass, static_cast<std::int32_t>(rows), static_cast<std::int32_t>(cols), header->dataOffset};
+    if (!column) return Layout{arrayClass, static_cast<std::int32_t>(rows), static_cast<std::int32_t>(cols), header->dataOffset};
+    // One column, which lies in one piece in the layouts above: column j
+    // starts j * rows elements in (in C order with one column, j is 0).
+    if (header->shape.size() != 2 || *column >= static_cast<std::size_t>(cols)) return std::nullopt;
+    const std::size_t start = *column * static_cast<std::size_t>(rows);
+    return Layout{arrayClass, static_cast<std::int32_t>(rows), 1, header->dataOffset + start * itemSize};
 }
 
 // The array over a mapping of the file, or null when the file is not a
 // regular file that can be mapped and used in place.
-ArrayHandle mapInPlace(const std::string& path)
+ArrayHandle mapInPlace(const std::string& path, std::optional<std::size_t> column)
 {
     if (path == "-") return nullptr;
     const OpenFile file(path);
@@ -124,7 +130,7 @@ ArrayHandle mapInPlace(const std::string& path)
         return nullptr;
     }
     const auto* start = static_cast<char*>(address);
-    const std::optional<Layout> layout = inPlaceLayout(std::string_view(start, bytes));
+    const std::optional<Layout> layout = inPlaceLayout(std::string_view(start, bytes), column);
     if (!layout) {
         munmap(address, bytes);
         return nullptr;
@@ -148,10 +154,11 @@ ArrayHandle mapInPlace(const std::string& path)
 
 }  // namespace
 
-ArrayHandle readNpyInPlace(const std::string& path)
+ArrayHandle readNpyInPlace(const std::string& value)
 {
-    if (ArrayHandle mapped = mapInPlace(path)) return mapped;
-    return readNpy(path);
+    const NpySource source = parseNpySource(value);
+    if (ArrayHandle mapped = mapInPlace(source.path, source.column)) return mapped;
+    return readNpy(value);
 }
 
 }  // namespace ky

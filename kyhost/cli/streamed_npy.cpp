@@ -12,6 +12,7 @@
 
 #include "mapped_input_guard.hpp"
 #include "npy_format.hpp"
+#include "npy_source.hpp"
 #include "shortest_text.hpp"
 #include "usage_error.hpp"
 
@@ -27,11 +28,8 @@ struct MappedFile {
     NpyHeader header;
 };
 
-MappedFile mapNpy(const std::string& argument, const std::string& name)
+MappedFile mapNpy(const std::string& path, const std::string& name)
 {
-    if (argument.rfind("npy:", 0) != 0)
-        throw UsageError("with --memory-limit, " + name + " must be a .npy file given as npy:PATH, not '" + argument + "'");
-    const std::string path = argument.substr(4);
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) throw UsageError("cannot open " + name + " file '" + path + "': " + std::strerror(errno));
     struct stat about {};
@@ -69,16 +67,37 @@ void checkSize(const MappedFile& file, std::uint64_t count, std::size_t itemSize
                          " bytes of data, not the " + std::to_string(count * itemSize) + " its header promises");
 }
 
-const double* coordinates(const std::string& argument, const std::string& name, std::uint64_t& count)
+NpySource npySource(const std::string& argument, const std::string& name)
 {
-    const MappedFile file = mapNpy(argument, name);
+    if (argument.rfind("npy:", 0) != 0)
+        throw UsageError("with --memory-limit, " + name + " must be a .npy file given as npy:PATH or npy:PATH#COLUMN, not '" +
+                         argument + "'");
+    return parseNpySource(argument.substr(4));
+}
+
+// A vector, or one column of a matrix (npy:PATH#COLUMN), where it lies: a
+// column of a C-order matrix is read with a stride of one row.
+inspect::Coordinates coordinates(const std::string& argument, const std::string& name, std::uint64_t& count)
+{
+    const NpySource source = npySource(argument, name);
+    const MappedFile file = mapNpy(source.path, name);
     const NpyHeader& h = file.header;
     if (h.descr != "<f8" && h.descr != "=f8") throw UsageError(name + " must hold float64 ('<f8'), not '" + h.descr + "'");
+    const auto* data = reinterpret_cast<const double*>(file.bytes + h.dataOffset);
+    if (source.column) {
+        const std::size_t column = checkNpyColumn(source, h.shape);
+        checkSize(file, product(h), 8, name);
+        const auto rows = static_cast<std::size_t>(h.shape[0]), cols = static_cast<std::size_t>(h.shape[1]);
+        count = rows;
+        return h.fortranOrder ? inspect::Coordinates(data + column * rows) : inspect::Coordinates(data + column, cols);
+    }
     const bool vector = h.shape.size() == 1 || (h.shape.size() == 2 && (h.shape[0] == 1 || h.shape[1] == 1));
-    if (!vector) throw UsageError(name + " must be a vector (one row or one column)");
+    if (!vector)
+        throw UsageError(name + " must be a vector (one row or one column), or one column of a matrix chosen as " +
+                         "npy:PATH#COLUMN");
     count = product(h);
     checkSize(file, count, 8, name);
-    return reinterpret_cast<const double*>(file.bytes + h.dataOffset);
+    return inspect::Coordinates(data);
 }
 
 enum class Entry { Float64, Int32, Int64 };
@@ -162,7 +181,9 @@ inspect::StreamedInputs openStreamedNpyInputs(const std::string& x, const std::s
     if (nx != ny) throw UsageError("X and Y must have as many elements (" + std::to_string(nx) + " and " + std::to_string(ny) + ")");
     inputs.points.n = static_cast<std::size_t>(nx);
 
-    const MappedFile file = mapNpy(tri, "TRI");
+    const NpySource triSource = npySource(tri, "TRI");
+    if (triSource.column) throw UsageError("TRI is the whole M-by-3 matrix; choose no column of it ('" + tri + "')");
+    const MappedFile file = mapNpy(triSource.path, "TRI");
     const NpyHeader& h = file.header;
     Entry entry;
     std::size_t itemSize = 8;

@@ -1,5 +1,7 @@
 // .npy files of any size read in place for the check that streams: the
-// coordinates as float64 vectors and the rows as an M-by-3 matrix of
+// coordinates as float64 vectors or columns of float64 matrices
+// (npy:PATH#COLUMN; a column of a C-order matrix read with a stride, so
+// nothing is copied in either order), and the rows as an M-by-3 matrix of
 // float64, int32 or int64 entries, in C or Fortran order. Nothing is read
 // in ahead: pages come in as the check touches them, and the mappings are
 // guarded, so a file truncated during the check ends it with an error
@@ -13,7 +15,7 @@
 
 namespace ky {
 
-// X, Y and TRI from "npy:PATH" arguments (base: what TRI's entries count
+// X, Y and TRI from "npy:PATH[#COLUMN]" arguments (TRI whole) (base: what TRI's entries count
 // from). Throws UsageError saying what is wrong with a file.
 inspect::StreamedInputs openStreamedNpyInputs(const std::string& x, const std::string& y, const std::string& tri, int base);
 

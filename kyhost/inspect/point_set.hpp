@@ -7,9 +7,21 @@
 
 namespace ky::inspect {
 
+// One coordinate of every point: element i at data[i * stride], so that a
+// column of a row-major (n, 2) array is read where it lies.
+class Coordinates {
+public:
+    Coordinates(const double* data = nullptr, std::size_t stride = 1) : data_(data), stride_(stride) {}
+    double operator[](std::size_t i) const { return data_[i * stride_]; }
+
+private:
+    const double* data_;
+    std::size_t stride_;
+};
+
 struct PointSet {
-    const double* x = nullptr;
-    const double* y = nullptr;
+    Coordinates x;
+    Coordinates y;
     std::size_t n = 0;
 };
 

@@ -60,7 +60,8 @@ TEST_F(KyhostConventions, PointErrorsNameTheFirstOffendingPoint)
 {
     const ProcessResult repeated = kyhost({"sweeptri", "num:0,1,5,1,0,5", "num:0,2,7,2,0,7"});
     EXPECT_EQ(repeated.status, 1);
-    EXPECT_EQ(repeated.err, "error: x-y data must be unique\nnote: point 4 (1, 2) is at the place of point 2\n");
+    EXPECT_EQ(repeated.err, "error: x-y data must be unique\nnote: point 4 (1, 2) is at the place of point 2; pass "
+                            "--merge-duplicates to keep the first point of each place\n");
     const ProcessResult notFinite = kyhost({"sweeptri", "num:0,1,2,3", "num:0,1,inf,nan"});
     EXPECT_EQ(notFinite.status, 1);
     EXPECT_EQ(notFinite.err,
