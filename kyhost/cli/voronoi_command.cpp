@@ -419,8 +419,10 @@ kyhost_voronoi::PolygonCells clippedCells(const Points& points, const std::vecto
 inspect::CellOutlines hullCellOutlines(const inspect::PointSet& given, const inspect::TriangleRows& tri)
 {
     Points points;
-    points.x.assign(given.x, given.x + given.n);
-    points.y.assign(given.y, given.y + given.n);
+    for (std::size_t i = 0; i < given.n; ++i) {
+        points.x.push_back(given.x[i]);
+        points.y.push_back(given.y[i]);
+    }
     // The diagram takes clockwise rows; a Delaunay triangulation's rows may
     // run either way (draw --orientation), so each is turned as needed.
     std::vector<std::int32_t> rows(3 * tri.rows);
