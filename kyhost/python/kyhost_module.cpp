@@ -15,6 +15,7 @@
 #include "triangle_adjacency.hpp"
 #include "triangulation_bindings.hpp"
 #include "voronoi_bindings.hpp"
+#include "out_of_core_bindings.hpp"
 #include "kyhost_embed.hpp"
 #include "linked_calls.hpp"
 #include "prepared_interpolation.hpp"
@@ -269,4 +270,6 @@ PYBIND11_MODULE(_kyhost, module)
     bindGridNearest(module);
     bindCloughTocher(module);
     bindVoronoi(module);
+    bindOutOfCore(module);
+    bindTiling(module);
 }
