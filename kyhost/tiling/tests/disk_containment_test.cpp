@@ -75,6 +75,42 @@ TEST(DiskContainment, NearTangentDisksAtLargeOffsetsMatchTheExactCircle)
     EXPECT_GT(outsideCount, 100);
 }
 
+TEST(DiskContainment, CirclesExactlyTouchingASideThroughLargeIntegerPoints)
+{
+    // The 180 integer points of the circle of radius 5525, scaled by 3^10:
+    // exact doubles exactly on a circle of radius R, with products too long
+    // for doubles. Every side at distance R from the centre touches it.
+    const long m = 59049, r = 5525, R = r * m;
+    std::vector<std::pair<double, double>> on;
+    for (long a = -r; a <= r; ++a) {
+        const long b2 = r * r - a * a, b = std::lround(std::sqrt(static_cast<double>(b2)));
+        if (b * b != b2) continue;
+        on.emplace_back(static_cast<double>(a * m), static_cast<double>(b * m));
+        if (b != 0) on.emplace_back(static_cast<double>(a * m), static_cast<double>(-b * m));
+    }
+    ASSERT_EQ(on.size(), 180u);
+    std::mt19937_64 random(3);
+    std::uniform_int_distribution<std::size_t> pick(0, on.size() - 1);
+    const double Rd = static_cast<double>(R);
+    int touching = 0;
+    for (int k = 0; k < 3000; ++k) {
+        const auto& [ax, ay] = on[pick(random)];
+        const auto& [bx, by] = on[pick(random)];
+        const auto& [cx, cy] = on[pick(random)];
+        const double gap = (k % 3) - 1.0;  // the side just outside, on, or just inside the circle
+        for (const tiling::Cell& cell : {tiling::Cell{-Rd - gap, -inf, inf, inf}, tiling::Cell{-inf, -Rd - gap, inf, inf},
+                                         tiling::Cell{-inf, -inf, Rd + gap, inf}, tiling::Cell{-inf, -inf, inf, Rd + gap}}) {
+            if (!(cell.xmin <= std::min({ax, bx, cx}) && cell.ymin <= std::min({ay, by, cy}) &&
+                  std::max({ax, bx, cx}) < cell.xmax && std::max({ay, by, cy}) < cell.ymax))
+                continue;
+            const bool expected = oracle(cell, ax, ay, bx, by, cx, cy);
+            ASSERT_EQ(inside(cell, ax, ay, bx, by, cx, cy), expected) << "case " << k;
+            touching += gap == 0;
+        }
+    }
+    EXPECT_GT(touching, 1000);
+}
+
 TEST(DiskContainment, TinyAndHugeCoordinatesAreDecidedExactly)
 {
     for (const double s : {1e-300, 1e-160, 1e160, 1e300}) {
