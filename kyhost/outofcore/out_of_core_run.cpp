@@ -44,16 +44,29 @@ std::string folderOf(const std::string& path)
     return parent.empty() ? "." : parent.string();
 }
 
-// What makes a scratch folder belong to a run: the points' count and plan,
-// the tile size and the rows' format (the rows files hold encoded rows).
-std::string runFingerprint(std::int64_t n, std::int64_t tilePoints, const tiling::TilePlan& plan, const Options& options)
+void hashBytes(std::uint64_t& hash, const void* data, std::size_t size)
 {
-    std::uint64_t hash = 1469598103934665603ull;  // FNV-1a over the cells' bytes
-    const auto* bytes = reinterpret_cast<const unsigned char*>(plan.cells.data());
-    for (std::size_t i = 0; i < plan.cells.size() * sizeof(tiling::Cell); ++i) hash = (hash ^ bytes[i]) * 1099511628211ull;
+    const auto* bytes = static_cast<const unsigned char*>(data);
+    for (std::size_t i = 0; i < size; ++i) hash = (hash ^ bytes[i]) * 1099511628211ull;  // FNV-1a
+}
+
+// What makes a scratch folder belong to a run: the points' count, the
+// points of the plan's sample (all of them up to 2^22 points), the plan, the
+// tile size and the rows' format (the rows files hold encoded rows).
+std::string runFingerprint(const double* x, const double* y, std::int64_t n, std::int64_t tilePoints, const tiling::TilePlan& plan,
+                           const Options& options)
+{
+    std::uint64_t hash = 1469598103934665603ull;
+    hashBytes(hash, plan.cells.data(), plan.cells.size() * sizeof(tiling::Cell));
+    std::uint64_t sample = 1469598103934665603ull;
+    const std::int64_t step = std::max<std::int64_t>(1, (n + (std::int64_t{1} << 22) - 1) >> 22);
+    for (std::int64_t i = 0; i < n; i += step) {
+        hashBytes(sample, x + i, 8);
+        hashBytes(sample, y + i, 8);
+    }
     std::ostringstream text;
     text << "tile points " << tilePoints << "\npoints " << n << "\ntiles " << plan.cells.size() << "\nplan " << std::hex << hash
-         << std::dec << "\nindex " << indexName(options.index) << "\nbase " << options.base << "\norientation "
+         << "\nsample " << sample << std::dec << "\nindex " << indexName(options.index) << "\nbase " << options.base << "\norientation "
          << (options.clockwise ? "clockwise" : "counterclockwise") << '\n';
     return text.str();
 }
@@ -333,9 +346,11 @@ public:
         if (tilePoints == 0) tilePoints = tilePointsFor(n_, options_.memoryLimit);
         if (tilePoints == 0) refuseLimit();
         tiling::TilePlan plan;
+        std::string fingerprint;
         readInput([&] {
             refuseNonFiniteSample(x_, y_, n_, options_.messageBase);
             plan = tiling::planTiles(x_, y_, n_, tilePoints);
+            fingerprint = runFingerprint(x_, y_, n_, tilePoints, plan, options_);
         });
         const auto tiles = static_cast<std::int32_t>(plan.cells.size());
         progress_.tiles = tiles;
@@ -343,7 +358,7 @@ public:
         report_.tiles = tiles;
         report_.tilePoints = tilePoints;
 
-        const bool resuming = openScratch(runFingerprint(n_, tilePoints, plan, options_));
+        const bool resuming = openScratch(fingerprint);
         const bool bucketsWritten = resuming && fileExists(scratch_ + "/buckets.done");
         AppendState state;
         if (resuming)

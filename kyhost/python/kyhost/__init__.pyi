@@ -57,6 +57,22 @@ class Triangulation:
     def voronoi(self) -> "Voronoi": ...
 
 from ._voronoi import Voronoi as Voronoi
+from . import dask as dask
+
+def triangulate_to_file(
+    x: Union[npt.ArrayLike, str, os.PathLike],
+    y: Union[npt.ArrayLike, str, os.PathLike],
+    out: Union[str, os.PathLike],
+    *,
+    memory_limit: Union[int, str] = ...,
+    workers: int = ...,
+    index: str = ...,
+    base: int = ...,
+    orientation: str = ...,
+    resume: bool = ...,
+    tile_points: Optional[int] = ...,
+    progress: bool = ...,
+) -> dict: ...
 
 def trinterp(X: ArrayLike, Y: ArrayLike, Z: ArrayLike, TRI: ArrayLike, XI: ArrayLike, YI: ArrayLike,
              method: Optional[str] = None) -> np.ndarray: ...
