@@ -66,8 +66,8 @@ py::dict triangulateToFile(const Doubles& x, const Doubles& y, const std::string
 
 void bindOutOfCore(py::module_& module)
 {
-    static py::exception<outofcore::Refusal> refusal(module, "_OutOfCoreRefusal", PyExc_ValueError);
-    static py::exception<outofcore::Failure> failure(module, "_OutOfCoreFailure", PyExc_OSError);
+    py::register_exception<outofcore::Refusal>(module, "_OutOfCoreRefusal", PyExc_ValueError);
+    py::register_exception<outofcore::Failure>(module, "_OutOfCoreFailure", PyExc_OSError);
     module.def("_triangulate_to_file", &triangulateToFile, py::arg("x"), py::arg("y"), py::arg("out"), py::arg("memory_limit"),
                py::arg("workers"), py::arg("index"), py::arg("base"), py::arg("clockwise"), py::arg("resume"), py::arg("tile_points"),
                py::arg("progress"), py::arg("progress_seconds"));
