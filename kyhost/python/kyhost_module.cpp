@@ -14,6 +14,7 @@
 #include "point_faults.hpp"
 #include "triangle_adjacency.hpp"
 #include "triangulation_bindings.hpp"
+#include "tiled_bindings.hpp"
 #include "voronoi_bindings.hpp"
 #include "kyhost_embed.hpp"
 #include "linked_calls.hpp"
@@ -265,6 +266,7 @@ PYBIND11_MODULE(_kyhost, module)
     bindInspect(module);
     bindTriangleAdjacency(module);
     bindTriangulation(module);
+    bindTiled(module);
     bindPreparedInterpolation(module);
     bindGridNearest(module);
     bindCloughTocher(module);
