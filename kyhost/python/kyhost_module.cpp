@@ -14,6 +14,7 @@
 #include "point_faults.hpp"
 #include "triangle_adjacency.hpp"
 #include "triangulation_bindings.hpp"
+#include "tiled_bindings.hpp"
 #include "voronoi_bindings.hpp"
 #include "out_of_core_bindings.hpp"
 #include "kyhost_embed.hpp"
@@ -266,6 +267,7 @@ PYBIND11_MODULE(_kyhost, module)
     bindInspect(module);
     bindTriangleAdjacency(module);
     bindTriangulation(module);
+    bindTiled(module);
     bindPreparedInterpolation(module);
     bindGridNearest(module);
     bindCloughTocher(module);

@@ -37,7 +37,8 @@ class Triangulation:
     transform: np.ndarray
     min_bound: np.ndarray
     max_bound: np.ndarray
-    def __init__(self, x: ArrayLike, y: Optional[ArrayLike] = None, *, merge_duplicates: bool = False) -> None: ...
+    def __init__(self, x: ArrayLike, y: Optional[ArrayLike] = None, *, merge_duplicates: bool = False,
+                 workers: Optional[int] = None) -> None: ...
     @overload
     def nearest(self, xi: ArrayLike, yi: Optional[ArrayLike] = None, *, return_distance: bool = False,
                 keep_order: bool = False) -> np.ndarray: ...
