@@ -3,22 +3,23 @@
 #include <cstring>
 
 #include "beach_line.hpp"
-#include "ky.h"
+#include "call_state.hpp"
+#include "host_services.hpp"
 #include "record_pool.hpp"
 #include "sweep_geometry.hpp"
 
 namespace sweeptri {
 
-bool beachIndexActive = false;
-std::int32_t beachLength = 0;
+SWEEPTRI_CALL_STATE bool beachIndexActive = false;
+SWEEPTRI_CALL_STATE std::int32_t beachLength = 0;
 
 namespace {
 
-RecordPool nodePool;
-RecordPool blockPool;
-IndexNode* root = nullptr;
+SWEEPTRI_CALL_STATE RecordPool nodePool;
+SWEEPTRI_CALL_STATE RecordPool blockPool;
+SWEEPTRI_CALL_STATE IndexNode* root = nullptr;
 // Links and unlinks since a search last used the index.
-std::int64_t changesUnused = 0;
+SWEEPTRI_CALL_STATE std::int64_t changesUnused = 0;
 
 // Entries per block and node when the index is built: room to grow.
 constexpr int buildFill = 12;

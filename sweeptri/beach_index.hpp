@@ -28,6 +28,7 @@
 
 #include <cstdint>
 
+#include "call_state.hpp"
 #include "sweep_state.hpp"
 
 namespace sweeptri {
@@ -54,7 +55,7 @@ struct IndexNode {
 };
 
 // True once the index is built in this call.
-extern bool beachIndexActive;
+extern SWEEPTRI_CALL_STATE bool beachIndexActive;
 
 // Per call: no index, its pools emptied.
 void resetBeachIndex();
@@ -76,7 +77,7 @@ void indexUsed();
 HalfEdge* indexSearch(HalfEdge* lo, HalfEdge* hi, const Site* p, std::int32_t& tests);
 
 // Number of half-edges in the beach line, sentinels excluded.
-extern std::int32_t beachLength;
+extern SWEEPTRI_CALL_STATE std::int32_t beachLength;
 // ceil(log2(v)) for v >= 1.
 std::int32_t ceilLog2(std::int64_t v);
 

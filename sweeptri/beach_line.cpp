@@ -1,7 +1,8 @@
 #include "beach_line.hpp"
 
 #include "beach_index.hpp"
-#include "ky.h"
+#include "call_state.hpp"
+#include "host_services.hpp"
 #include "record_pool.hpp"
 #include "scaled_index.hpp"
 #include "slot_occupancy.hpp"
@@ -11,21 +12,21 @@
 
 namespace sweeptri {
 
-HalfEdge* leftSentinel = nullptr;
-HalfEdge* rightSentinel = nullptr;
-HalfEdge** slots = nullptr;
-std::int32_t slotCount = 0;
-Site* bottomSite = nullptr;
-BeachSearchStats beachSearchStats{};
+SWEEPTRI_CALL_STATE HalfEdge* leftSentinel = nullptr;
+SWEEPTRI_CALL_STATE HalfEdge* rightSentinel = nullptr;
+SWEEPTRI_CALL_STATE HalfEdge** slots = nullptr;
+SWEEPTRI_CALL_STATE std::int32_t slotCount = 0;
+SWEEPTRI_CALL_STATE Site* bottomSite = nullptr;
+SWEEPTRI_CALL_STATE BeachSearchStats beachSearchStats{};
 #ifdef SWEEPTRI_VERIFY_SEARCH
-bool searchReturnsWalk = false;
+SWEEPTRI_CALL_STATE bool searchReturnsWalk = false;
 #endif
 
 namespace {
 
 // Of the last searches, roughly how many in 1024 went on in the index: a
 // running mean over about 16 searches.
-std::int32_t longShare = 0;
+SWEEPTRI_CALL_STATE std::int32_t longShare = 0;
 constexpr std::int32_t mostlyLong = 128;
 
 void countSearch(bool wentLong) { longShare += ((wentLong ? 1024 : 0) - longShare) / 16; }

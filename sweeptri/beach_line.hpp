@@ -5,15 +5,16 @@
 
 #include <cstdint>
 
+#include "call_state.hpp"
 #include "sweep_state.hpp"
 
 namespace sweeptri {
 
-extern HalfEdge* leftSentinel;
-extern HalfEdge* rightSentinel;
-extern HalfEdge** slots;
-extern std::int32_t slotCount;
-extern Site* bottomSite;  // first site in sweep order, beside both sentinels
+extern SWEEPTRI_CALL_STATE HalfEdge* leftSentinel;
+extern SWEEPTRI_CALL_STATE HalfEdge* rightSentinel;
+extern SWEEPTRI_CALL_STATE HalfEdge** slots;
+extern SWEEPTRI_CALL_STATE std::int32_t slotCount;
+extern SWEEPTRI_CALL_STATE Site* bottomSite;  // first site in sweep order, beside both sentinels
 
 // A search walks along the beach line for at most walkTestLimit right-of
 // tests, then goes on by bisection in the beach line's index; while most
@@ -34,13 +35,13 @@ struct BeachSearchStats {
     // the one the walk, carried on to its end, would return.
     std::int64_t disagreements;
 };
-extern BeachSearchStats beachSearchStats;
+extern SWEEPTRI_CALL_STATE BeachSearchStats beachSearchStats;
 
 #ifdef SWEEPTRI_VERIFY_SEARCH
 // Verification builds only: when set, a search that went on in the index
 // returns the walk's own answer instead (so that tests can compare the rows
 // of the two).
-extern bool searchReturnsWalk;
+extern SWEEPTRI_CALL_STATE bool searchReturnsWalk;
 #endif
 
 void initBeachLine();

@@ -3,11 +3,12 @@
 #include <cstdio>
 #include <new>
 
+#include "call_state.hpp"
 #include "delaunay_repair.hpp"
 #include "exact_recompute.hpp"
 #include "hull_cycle.hpp"
 #include "pocket_check.hpp"
-#include "kyx.h"
+#include "host_services.hpp"
 #include "beach_line.hpp"
 #include "result_certificate.hpp"
 #include "sweep_blocks.hpp"
@@ -17,9 +18,9 @@
 
 namespace sweeptri {
 
-bool certificateEnabled = true;
-CertifiedPath lastCertifiedPath = CertifiedPath::Certified;
-void (*beforeCoordinatesAreReadAgain)() = nullptr;
+SWEEPTRI_CALL_STATE bool certificateEnabled = true;
+SWEEPTRI_CALL_STATE CertifiedPath lastCertifiedPath = CertifiedPath::Certified;
+SWEEPTRI_CALL_STATE void (*beforeCoordinatesAreReadAgain)() = nullptr;
 
 namespace {
 
@@ -103,7 +104,7 @@ void certifiedRows(kyArray* result, const double* x, const double* y, int scaleE
             // are checked, completed and flipped.
             const std::vector<SuspectSide>* suspects = unvouchedSides();
             // Kept where a jump out of the call leaves nothing to free.
-            static std::vector<std::uint64_t> open;
+            static SWEEPTRI_CALL_STATE std::vector<std::uint64_t> open;
             const bool openKnown = sidesLeftOpen(triangleCount, open);
             trimTriangleBuffer(result, triangleCapacity, triangleCount);
             giveBackAllSweepBlocks();

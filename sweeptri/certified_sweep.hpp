@@ -6,23 +6,24 @@
 // recomputation.
 #pragma once
 
-#include "ky.h"
+#include "call_state.hpp"
+#include "host_services.hpp"
 
 namespace sweeptri {
 
 // On by default; the in-process benchmark turns it off to time the plain
 // sweep. Off, the sweep's rows are returned unchecked.
-extern bool certificateEnabled;
+extern SWEEPTRI_CALL_STATE bool certificateEnabled;
 
 // How the last certified call got its rows, for tests and benchmarks: the
 // sweep's own rows; those rows flipped; the rows completed where they left
 // part of the hull uncovered, then flipped; or the exact recomputation.
 enum class CertifiedPath { Certified, Flipped, Completed, Recomputed };
-extern CertifiedPath lastCertifiedPath;
+extern SWEEPTRI_CALL_STATE CertifiedPath lastCertifiedPath;
 
 // Called, when set, right before the caller's coordinates are read again
 // after the sweep (for tests).
-extern void (*beforeCoordinatesAreReadAgain)();
+extern SWEEPTRI_CALL_STATE void (*beforeCoordinatesAreReadAgain)();
 
 // Sweeps siteArray (ordered, checked, scaled by 2^scaleExponent) and leaves
 // the rows in result, the capacity-by-3 matrix from createTriangleBuffer,

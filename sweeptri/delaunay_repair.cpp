@@ -10,7 +10,7 @@
 #include "exact_predicates.hpp"
 #include "hole_filling.hpp"
 #include "host_block.hpp"
-#include "ky.h"
+#include "host_services.hpp"
 
 namespace sweeptri {
 

@@ -4,19 +4,20 @@
 #include <cmath>
 #include <cstring>
 
-#include "ky.h"
+#include "call_state.hpp"
+#include "host_services.hpp"
 #include "record_pool.hpp"
 #include "scaled_index.hpp"
 #include "sweep_blocks.hpp"
 
 namespace sweeptri {
 
-std::int32_t bucketCount = 0;
-std::int32_t eventCount = 0;
-std::int32_t minBucket = 0;
-bool chainedQueue = false;
-HalfEdge** bucketHeads = nullptr;
-bool chainedQueueOnly = false;
+SWEEPTRI_CALL_STATE std::int32_t bucketCount = 0;
+SWEEPTRI_CALL_STATE std::int32_t eventCount = 0;
+SWEEPTRI_CALL_STATE std::int32_t minBucket = 0;
+SWEEPTRI_CALL_STATE bool chainedQueue = false;
+SWEEPTRI_CALL_STATE HalfEdge** bucketHeads = nullptr;
+SWEEPTRI_CALL_STATE bool chainedQueueOnly = false;
 
 namespace {
 
@@ -44,9 +45,9 @@ inline std::int32_t bucketOf(const QueueEntry& entry)
 
 constexpr std::size_t heapArity = 4;
 
-QueueEntry* heap = nullptr;
-std::size_t heapCapacity = 0;
-std::uint64_t queueingNumber = 0;
+SWEEPTRI_CALL_STATE QueueEntry* heap = nullptr;
+SWEEPTRI_CALL_STATE std::size_t heapCapacity = 0;
+SWEEPTRI_CALL_STATE std::uint64_t queueingNumber = 0;
 
 // Whether takenBefore must compare buckets. The bucket is scaledIndex of
 // the key, a composition of rounded subtractions, divisions,
@@ -55,7 +56,7 @@ std::uint64_t queueingNumber = 0;
 // orders events of different buckets as the buckets do. Sites that were
 // promised sorted but are not can give a negative span, which reverses the
 // buckets.
-bool bucketsCompared = true;
+SWEEPTRI_CALL_STATE bool bucketsCompared = true;
 
 // True when a is taken before b. Neither key nor x is NaN here.
 inline bool takenBefore(const QueueEntry& a, const QueueEntry& b)

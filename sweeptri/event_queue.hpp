@@ -21,17 +21,18 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "call_state.hpp"
 #include "sweep_state.hpp"
 
 namespace sweeptri {
 
-extern std::int32_t bucketCount;
-extern std::int32_t eventCount;
-extern std::int32_t minBucket;
-extern bool chainedQueue;  // the chains are in use (after a NaN key)
-extern HalfEdge** bucketHeads;  // first half-edge of each bucket's chain
+extern SWEEPTRI_CALL_STATE std::int32_t bucketCount;
+extern SWEEPTRI_CALL_STATE std::int32_t eventCount;
+extern SWEEPTRI_CALL_STATE std::int32_t minBucket;
+extern SWEEPTRI_CALL_STATE bool chainedQueue;  // the chains are in use (after a NaN key)
+extern SWEEPTRI_CALL_STATE HalfEdge** bucketHeads;  // first half-edge of each bucket's chain
 // On: every call uses the chained queue from the start (for comparisons).
-extern bool chainedQueueOnly;
+extern SWEEPTRI_CALL_STATE bool chainedQueueOnly;
 
 struct EventPoint {
     double x;  // x of the event vertex

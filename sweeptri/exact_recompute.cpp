@@ -12,8 +12,7 @@
 #include "exact_predicates.hpp"
 #include "host_block.hpp"
 #include "incremental_delaunay.hpp"
-#include "ky.h"
-#include "kyx.h"
+#include "host_services.hpp"
 
 namespace sweeptri {
 

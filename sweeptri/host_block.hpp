@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <utility>
 
-#include "ky.h"
+#include "host_services.hpp"
 
 namespace sweeptri {
 

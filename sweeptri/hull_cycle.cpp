@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "exact_predicates.hpp"
-#include "ky.h"
+#include "host_services.hpp"
 
 namespace sweeptri {
 

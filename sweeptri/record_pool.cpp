@@ -3,7 +3,8 @@
 #include <cmath>
 #include <cstring>
 
-#include "ky.h"
+#include "call_state.hpp"
+#include "host_services.hpp"
 #include "sweep_blocks.hpp"
 
 // Pool memory is one host block to AddressSanitizer, which would not see a
@@ -23,9 +24,9 @@
 
 namespace sweeptri {
 
-RecordPool sitePool;
-RecordPool edgePool;
-RecordPool halfEdgePool;
+SWEEPTRI_CALL_STATE RecordPool sitePool;
+SWEEPTRI_CALL_STATE RecordPool edgePool;
+SWEEPTRI_CALL_STATE RecordPool halfEdgePool;
 
 namespace {
 
@@ -60,7 +61,7 @@ void initPool(RecordPool& pool, std::int32_t recordSize)
     pool.recordSize = recordSize;
 }
 
-bool reuseRecords = true;
+SWEEPTRI_CALL_STATE bool reuseRecords = true;
 
 namespace {
 

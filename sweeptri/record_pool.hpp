@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "call_state.hpp"
 #include "sweep_state.hpp"
 
 namespace sweeptri {
@@ -13,9 +14,9 @@ struct RecordPool {
     std::int32_t recordSize;  // bytes of one record
 };
 
-extern RecordPool sitePool;
-extern RecordPool edgePool;
-extern RecordPool halfEdgePool;
+extern SWEEPTRI_CALL_STATE RecordPool sitePool;
+extern SWEEPTRI_CALL_STATE RecordPool edgePool;
+extern SWEEPTRI_CALL_STATE RecordPool halfEdgePool;
 
 void initPool(RecordPool& pool, std::int32_t recordSize);
 // A record of the pool's kind. Fresh records are zero but for their first
@@ -25,7 +26,7 @@ void* takeRecord(RecordPool& pool);
 void returnRecord(void* record, RecordPool& pool);
 // Off: returned records are dropped (and stay unaddressable under
 // AddressSanitizer) instead of being handed out again; for comparisons.
-extern bool reuseRecords;
+extern SWEEPTRI_CALL_STATE bool reuseRecords;
 // True when free records are unaddressable to AddressSanitizer.
 bool recordPoolsPoisoned();
 

@@ -5,11 +5,12 @@
 #include <vector>
 
 #include "beach_line.hpp"
+#include "call_state.hpp"
 #include "exact_predicates.hpp"
 
 namespace sweeptri {
 
-bool certifying = false;
+SWEEPTRI_CALL_STATE bool certifying = false;
 
 namespace {
 
@@ -22,15 +23,15 @@ struct CurrentRow {
     unsigned sides;  // bit k: the side opposite corner k is accounted for
 };
 
-CurrentRow current;
-bool anyRow = false;
-bool failed = false;
-std::int64_t matchedEdges = 0;
-std::int64_t rowsAllowed = 0;
-double areaAllowed = 0;
-double rowsArea = 0;  // at most the rows' exact areas summed
-double rowsTop = 0;   // the highest corner of any row so far
-std::vector<SuspectSide> notDelaunay;
+SWEEPTRI_CALL_STATE CurrentRow current;
+SWEEPTRI_CALL_STATE bool anyRow = false;
+SWEEPTRI_CALL_STATE bool failed = false;
+SWEEPTRI_CALL_STATE std::int64_t matchedEdges = 0;
+SWEEPTRI_CALL_STATE std::int64_t rowsAllowed = 0;
+SWEEPTRI_CALL_STATE double areaAllowed = 0;
+SWEEPTRI_CALL_STATE double rowsArea = 0;  // at most the rows' exact areas summed
+SWEEPTRI_CALL_STATE double rowsTop = 0;   // the highest corner of any row so far
+SWEEPTRI_CALL_STATE std::vector<SuspectSide> notDelaunay;
 // Hulls with more points than this are matched through a table of the
 // sites, not by sorting.
 constexpr std::int64_t longHull = 4096;
@@ -145,7 +146,7 @@ const std::vector<SuspectSide>& sidesNotDelaunay() { return notDelaunay; }
 const std::vector<SuspectSide>* unvouchedSides()
 {
     if (failed || (anyRow && current.sides != 7u)) return nullptr;
-    static std::vector<SuspectSide> sides;
+    static SWEEPTRI_CALL_STATE std::vector<SuspectSide> sides;
     sides = notDelaunay;
     for (const HalfEdge* he = leftSentinel->right; he != rightSentinel && he != nullptr; he = he->right) {
         const Edge* e = he->edge;

@@ -52,6 +52,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "call_state.hpp"
 #include "delaunay_repair.hpp"
 #include "hull_cycle.hpp"
 #include "sweep_state.hpp"
@@ -61,7 +62,7 @@ namespace sweeptri {
 // True while a certified sweep runs: the sweep then reports its rows and
 // edge ends here, and a row beyond the capacity throws SweepOverflow
 // instead of ending the call.
-extern bool certifying;
+extern SWEEPTRI_CALL_STATE bool certifying;
 
 struct SweepOverflow {};
 // Thrown out of the sweep at the first flaw that no repair can mend: a row

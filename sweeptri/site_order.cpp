@@ -5,7 +5,8 @@
 #include <cmath>
 #include <cstring>
 
-#include "ky.h"
+#include "call_state.hpp"
+#include "host_services.hpp"
 
 namespace sweeptri {
 
@@ -41,7 +42,7 @@ std::uint32_t digitOf(std::uint64_t key, int pass)
 // holds the result (items or spare).
 SortItem* radixSort(SortItem* items, SortItem* spare, std::uint32_t n)
 {
-    static std::uint32_t counts[digitCount][digitValues];
+    static SWEEPTRI_CALL_STATE std::uint32_t counts[digitCount][digitValues];
     std::memset(counts, 0, sizeof counts);
     for (std::uint32_t i = 0; i < n; ++i)
         for (int pass = 0; pass < digitCount; ++pass) ++counts[pass][digitOf(items[i].key, pass)];

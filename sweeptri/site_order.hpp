@@ -35,5 +35,7 @@ void orderSites(const double* x, const double* y, Site* sites, std::int32_t n, s
 
 // Index of the first site that equals its predecessor, or -1.
 std::int32_t findRepeatedSite(const Site* sites, std::int32_t n);
+// The error a call with repeated points ends with.
+inline constexpr const char* repeatedPointsMessage = "x-y data must be unique";
 
 }  // namespace sweeptri

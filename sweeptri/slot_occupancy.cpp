@@ -1,15 +1,16 @@
 #include "slot_occupancy.hpp"
 
+#include "call_state.hpp"
 #include "sweep_blocks.hpp"
 
 namespace sweeptri {
 
 namespace {
 
-std::uint64_t* words = nullptr;    // bit s % 64 of word s / 64: slot s is filled
-std::uint64_t* summary = nullptr;  // bit w % 64 of word w / 64: word w is not 0
-std::int32_t wordCount = 0;
-std::int32_t summaryCount = 0;
+SWEEPTRI_CALL_STATE std::uint64_t* words = nullptr;    // bit s % 64 of word s / 64: slot s is filled
+SWEEPTRI_CALL_STATE std::uint64_t* summary = nullptr;  // bit w % 64 of word w / 64: word w is not 0
+SWEEPTRI_CALL_STATE std::int32_t wordCount = 0;
+SWEEPTRI_CALL_STATE std::int32_t summaryCount = 0;
 
 // The highest set bit of the words at or below bit `at` (-1 when none),
 // and likewise the lowest at or above it.

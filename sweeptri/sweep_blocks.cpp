@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <vector>
 
-#include "ky.h"
+#include "call_state.hpp"
+#include "host_services.hpp"
 
 #if defined(__has_feature)
 #if __has_feature(address_sanitizer)
@@ -27,7 +28,7 @@ struct Block {
 };
 
 // A few per pool and table: the pools take one block per sizeUnit records.
-std::vector<Block> blocks;
+SWEEPTRI_CALL_STATE std::vector<Block> blocks;
 
 void release(const Block& block)
 {

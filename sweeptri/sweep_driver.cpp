@@ -2,7 +2,7 @@
 
 #include "beach_line.hpp"
 #include "event_queue.hpp"
-#include "kyx.h"
+#include "host_services.hpp"
 #include "record_pool.hpp"
 #include "result_certificate.hpp"
 #include "sweep_geometry.hpp"

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "kyx.h"
+#include "host_services.hpp"
 #include "record_pool.hpp"
 #include "result_certificate.hpp"
 

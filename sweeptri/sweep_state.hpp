@@ -1,11 +1,14 @@
 // The records of the sweep and the state of the running call.
 //
-// All state is module-level and set afresh by every call: the host never
-// runs the entry point twice at once, so no locking is needed.
+// All state is set afresh by every call. The plug-in keeps it at module
+// level (the host never runs the entry point twice at once, so no locking
+// is needed); the threaded build keeps one instance per thread.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+
+#include "call_state.hpp"
 
 namespace sweeptri {
 
@@ -66,19 +69,19 @@ static_assert(sizeof(HalfEdge) == 64);
 inline Edge* const removedMarker = reinterpret_cast<Edge*>(std::intptr_t(-2));
 
 // Call state set by the entry point.
-extern bool collinearWarned;
-extern bool sortedOption;
-extern Site* siteArray;
-extern std::int32_t siteCount;
-extern std::int32_t readPosition;
-extern std::int32_t triangleCapacity;
-extern std::int32_t triangleCount;
-extern double* writePosition;
-extern double minX, maxX, minY, maxY;
+extern SWEEPTRI_CALL_STATE bool collinearWarned;
+extern SWEEPTRI_CALL_STATE bool sortedOption;
+extern SWEEPTRI_CALL_STATE Site* siteArray;
+extern SWEEPTRI_CALL_STATE std::int32_t siteCount;
+extern SWEEPTRI_CALL_STATE std::int32_t readPosition;
+extern SWEEPTRI_CALL_STATE std::int32_t triangleCapacity;
+extern SWEEPTRI_CALL_STATE std::int32_t triangleCount;
+extern SWEEPTRI_CALL_STATE double* writePosition;
+extern SWEEPTRI_CALL_STATE double minX, maxX, minY, maxY;
 
 // Derived by sweepSetup.
-extern std::int32_t sizeUnit;
-extern double spanX, spanY;
+extern SWEEPTRI_CALL_STATE std::int32_t sizeUnit;
+extern SWEEPTRI_CALL_STATE double spanX, spanY;
 
 // The site source of the sweep: the next site in array order, or null once
 // all have been delivered.

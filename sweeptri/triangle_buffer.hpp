@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "ky.h"
+#include "host_services.hpp"
 
 namespace sweeptri {
 

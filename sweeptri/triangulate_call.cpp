@@ -5,7 +5,7 @@
 
 #include "certified_sweep.hpp"
 #include "coordinate_scaling.hpp"
-#include "kyx.h"
+#include "host_services.hpp"
 #include "record_pool.hpp"
 #include "site_order.hpp"
 #include "sweep_blocks.hpp"
@@ -100,7 +100,7 @@ void triangulateCall(int outputCount, kyArray* outputs[], int inputCount, const 
         copySites(x, y, siteArray, siteCount);
     else
         orderSites(x, y, siteArray, siteCount, triangleBufferBytes(triangleCapacity));
-    if (findRepeatedSite(siteArray, siteCount) >= 0) kyxErrMsgTxt("x-y data must be unique");
+    if (findRepeatedSite(siteArray, siteCount) >= 0) kyxErrMsgTxt(repeatedPointsMessage);
     // Made right after the sort, the triangle matrix takes over the sort's
     // freed block, whose touched pages would otherwise stay cached beside it
     // for the whole sweep: a third less peak memory, and fewer fresh pages.

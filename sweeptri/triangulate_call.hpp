@@ -2,7 +2,7 @@
 // the trimmed triangle matrix in outputs[0].
 #pragma once
 
-#include "ky.h"
+#include "host_services.hpp"
 
 namespace sweeptri {
 

@@ -25,6 +25,7 @@
 #include "progress_line.hpp"
 #include "result_output.hpp"
 #include "streamed_npy.hpp"
+#include "triangulate_command.hpp"
 #include "usage_error.hpp"
 #include "voronoi_command.hpp"
 
@@ -206,6 +207,7 @@ int runCommand(int argc, char** argv)
     demoCommand->footer("");  // its own options only, not kyhost's footer
     const inspect::InspectCommands inspectCommands(app, parseArgument, openStreamedNpyInputs, hullCellOutlines);
     const VoronoiCommand voronoiCommand(app, parseArgument);
+    const TriangulateCommand triangulateCommand(app);
     app.require_subcommand(0, 1);
 
     try {
@@ -228,6 +230,7 @@ int runCommand(int argc, char** argv)
         }
         if (inspectCommands.parsed()) return inspectCommands.run();
         if (voronoiCommand.parsed()) return voronoiCommand.run();
+        if (triangulateCommand.parsed()) return triangulateCommand.run();
         if (function.empty()) throw UsageError("no FUNCTION given (run kyhost --help for usage)");
         if (showStrings) return printStrings(function);
         return callFunction(function, argumentTexts, outputCount, outPath, showTime, quiet, mergeDuplicates);

@@ -172,6 +172,13 @@ private:
 
 }  // namespace
 
+const double* openNpyCoordinates(const std::string& argument, const std::string& name, std::uint64_t& count)
+{
+    if (argument.rfind("npy:", 0) != 0)
+        throw UsageError(name + " must be a .npy file of float64 given as npy:PATH, not '" + argument + "'");
+    return coordinates(argument, name, count);
+}
+
 inspect::StreamedInputs openStreamedNpyInputs(const std::string& x, const std::string& y, const std::string& tri, int base)
 {
     inspect::StreamedInputs inputs;

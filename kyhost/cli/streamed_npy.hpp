@@ -8,6 +8,7 @@
 // instead of SIGBUS.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -17,6 +18,10 @@ namespace ky {
 
 // X, Y and TRI from "npy:PATH[#COLUMN]" arguments (TRI whole) (base: what TRI's entries count
 // from). Throws UsageError saying what is wrong with a file.
+// A float64 vector of coordinates from "npy:PATH" (name: "X" or "Y" in
+// messages), mapped in place and guarded; count is set to its length.
+const double* openNpyCoordinates(const std::string& argument, const std::string& name, std::uint64_t& count);
+
 inspect::StreamedInputs openStreamedNpyInputs(const std::string& x, const std::string& y, const std::string& tri, int base);
 
 }  // namespace ky

@@ -14,7 +14,9 @@
 #include "point_faults.hpp"
 #include "triangle_adjacency.hpp"
 #include "triangulation_bindings.hpp"
+#include "tiled_bindings.hpp"
 #include "voronoi_bindings.hpp"
+#include "out_of_core_bindings.hpp"
 #include "kyhost_embed.hpp"
 #include "linked_calls.hpp"
 #include "prepared_interpolation.hpp"
@@ -265,8 +267,11 @@ PYBIND11_MODULE(_kyhost, module)
     bindInspect(module);
     bindTriangleAdjacency(module);
     bindTriangulation(module);
+    bindTiled(module);
     bindPreparedInterpolation(module);
     bindGridNearest(module);
     bindCloughTocher(module);
     bindVoronoi(module);
+    bindOutOfCore(module);
+    bindTiling(module);
 }

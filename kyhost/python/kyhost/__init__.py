@@ -10,6 +10,9 @@ High level, 0-based integer arrays in the manner of scipy.spatial:
 - ``griddata``, ``LinearNDInterpolator``, ``NaturalNeighborInterpolator`` and
   ``Triangulation.interpolate``: linear and natural-neighbour interpolation
   of scattered data, in the manner of scipy.interpolate.
+- ``triangulate_to_file(x, y, out)``: the triangulation of more points than
+  memory holds, into a .npy file (as ``kyhost triangulate``);
+  ``kyhost.dask.triangulate(points)``: the same on a dask cluster.
 
 Low level, the plug-ins' own calls and arrays (1-based indices stored as
 float64): ``call``, ``sweeptri``, ``nearwalk``, ``trinterp``, ``byteappend``, ``sparse``,
@@ -35,14 +38,24 @@ from ._voronoi import Voronoi  # noqa: F401
 from ._interpolate import LinearNDInterpolator, NaturalNeighborInterpolator, griddata, trinterp  # noqa: F401
 from ._nearest_interpolate import NearestNDInterpolator  # noqa: F401
 from ._cubic_interpolate import CloughTocher2DInterpolator, GradientEstimationWarning  # noqa: F401
+from ._out_of_core import triangulate_to_file  # noqa: F401
 
 CallError.__module__ = "kyhost"
+
+
+def __getattr__(name):
+    # kyhost.dask imports dask; only when it is asked for.
+    if name == "dask":
+        import importlib
+        return importlib.import_module(".dask", __name__)
+    raise AttributeError(f"module 'kyhost' has no attribute {name!r}")
 
 __all__ = [
     "Voronoi",
     "Triangulation", "CheckResult", "check", "draw",
     "griddata", "LinearNDInterpolator", "NaturalNeighborInterpolator", "trinterp",
     "NearestNDInterpolator",
+    "triangulate_to_file",
     "CloughTocher2DInterpolator", "GradientEstimationWarning",
     "call", "sweeptri", "nearwalk", "byteappend", "sparse", "plugin_directory",
     "CallError", "KyWarning", "__version__",

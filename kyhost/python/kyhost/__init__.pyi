@@ -37,7 +37,8 @@ class Triangulation:
     transform: np.ndarray
     min_bound: np.ndarray
     max_bound: np.ndarray
-    def __init__(self, x: ArrayLike, y: Optional[ArrayLike] = None, *, merge_duplicates: bool = False) -> None: ...
+    def __init__(self, x: ArrayLike, y: Optional[ArrayLike] = None, *, merge_duplicates: bool = False,
+                 workers: Optional[int] = None) -> None: ...
     @overload
     def nearest(self, xi: ArrayLike, yi: Optional[ArrayLike] = None, *, return_distance: bool = False,
                 keep_order: bool = False) -> np.ndarray: ...
@@ -57,6 +58,22 @@ class Triangulation:
     def voronoi(self) -> "Voronoi": ...
 
 from ._voronoi import Voronoi as Voronoi
+from . import dask as dask
+
+def triangulate_to_file(
+    x: Union[npt.ArrayLike, str, os.PathLike],
+    y: Union[npt.ArrayLike, str, os.PathLike],
+    out: Union[str, os.PathLike],
+    *,
+    memory_limit: Union[int, str] = ...,
+    workers: int = ...,
+    index: str = ...,
+    base: int = ...,
+    orientation: str = ...,
+    resume: bool = ...,
+    tile_points: Optional[int] = ...,
+    progress: bool = ...,
+) -> dict: ...
 
 def trinterp(X: ArrayLike, Y: ArrayLike, Z: ArrayLike, TRI: ArrayLike, XI: ArrayLike, YI: ArrayLike,
              method: Optional[str] = None) -> np.ndarray: ...

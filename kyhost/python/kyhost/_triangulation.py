@@ -25,6 +25,10 @@ _PICKLE_VERSION = 2
 _LEVEL_RATIO = 32
 _LEVEL_SEED = 20240611
 
+# Points per tile of Triangulation(..., workers=k): large enough that a
+# tile's sweep dwarfs its seam, small enough for the tiles to share out.
+_TILE_POINTS = 1 << 19
+
 
 def _first_not_finite(x: np.ndarray, y: np.ndarray) -> Optional[int]:
     bad = ~(np.isfinite(x) & np.isfinite(y))
@@ -119,7 +123,7 @@ def _sweeptri_certified(x: np.ndarray, y: np.ndarray) -> np.ndarray:
 
 
 class Triangulation:
-    """Triangulation(points) or Triangulation(x, y, *, merge_duplicates=False)
+    """Triangulation(points) or Triangulation(x, y, *, merge_duplicates=False, workers=None)
 
     The Delaunay triangulation of planar points, computed by the sweeptri
     plug-in. ``points`` has shape (n, 2); or give the coordinates as two
@@ -145,12 +149,18 @@ class Triangulation:
     points ("possible incorrect triangulation") is not passed on: the rows
     it returns are certified Delaunay, whatever its sweep met.
 
+    ``workers=k`` (``-1``: all processors) triangulates in tiles on k
+    threads: the same triangles wherever the Delaunay triangulation is
+    unique, a Delaunay triangulation everywhere, rows in an order that
+    depends only on the points (the same for every k). ``workers=None``
+    runs the single sweep.
+
     Objects pickle (they carry their arrays; the plug-ins are looked up
     again wherever the object is unpickled). Pickles carry a version, and
     pickles of earlier versions of the package load.
     """
 
-    def __init__(self, x, y=None, *, merge_duplicates: bool = False):
+    def __init__(self, x, y=None, *, merge_duplicates: bool = False, workers=None):
         px, py = coordinate_pair(x, y, "x", "y", copy=True)
         bad = _first_not_finite(px, py)
         if bad is not None:
@@ -163,6 +173,18 @@ class Triangulation:
                 self._kept = _read_only(np.flatnonzero(representative == np.arange(px.size)))
                 self._representative = _read_only(representative)
         xs, ys = self._used_coordinates()
+        if workers is not None:
+            threads = _workers(workers)
+            try:
+                local, _ = _kyhost._triangulate_tiled(xs, ys, threads, _TILE_POINTS)
+            except ValueError as error:
+                # Repeats are found by the tiles' sweeps; only then are they looked for here.
+                text = _first_repeat_text(px, py) if str(error) == "x-y data must be unique" else None
+                if text is None:
+                    raise
+                raise ValueError(text) from None
+            self._local = _read_only(local)
+            return
         try:
             tri = _sweeptri_certified(xs, ys)
         except _kyhost.CallError as error:

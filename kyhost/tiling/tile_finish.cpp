@@ -1,0 +1,138 @@
+// One tile's share of the triangulation: the triangles no point outside
+// the tile can disturb, the points whose triangles are still open (the
+// seam set U), and the edges where the finished region ends.
+//
+// Final triangles. A triangle of the tile's Delaunay triangulation is FINAL
+// when its closed circumdisk lies inside the tile's open cell. Its open disk
+// holds no point of the tile (it is Delaunay there) and no point of any
+// other tile (those lie outside the open cell), so it is a triangle of a
+// Delaunay triangulation of all points P. Every point on its circle lies in
+// the closed disk, hence in the open cell, hence in this tile: the whole
+// cocircular face of P's Delaunay subdivision belongs to the tile, the
+// tile's triangulation covers it with triangles that all share that disk,
+// and so a face is final whole or not at all.
+//
+// Tile-hull edges count as triangles whose disk is the open half-plane
+// beyond the edge: never final. So every tile-hull point is in U (the
+// corners of every non-final triangle, pseudo-triangles included), and so is
+// every point of a tile with fewer than three points or with all its points
+// on a line (its triangulation has no triangles, all its points are hull
+// points).
+//
+// The seam set holds every corner of every non-final Delaunay face of P.
+// Let p be a point of this tile not in U. Then p is not on the tile's hull,
+// its triangles in the tile surround it, and all of them are final, so they
+// are faces of P's Delaunay subdivision covering a neighbourhood of p: they
+// are all of p's faces in P. Hence every face of P at p is final, and
+// (contrapositive) every corner of a non-final face of P is in U.
+//
+// Boundary edges: edges of final triangles not shared by two final
+// triangles. Final triangles of different tiles share no corner (their
+// corners lie in disjoint open cells), so these edges are exactly the
+// boundary of the final region of P. Each is an edge between two faces of
+// P's Delaunay subdivision (or a hull edge of P), so an edge of every
+// Delaunay triangulation of P; its ends are in U (they are corners of the
+// non-final triangle or pseudo-triangle beyond it).
+#include <CGAL/FPU.h>
+
+#include <algorithm>
+#include <stdexcept>
+#include <vector>
+
+#include "disk_containment.hpp"
+#include "tiled_delaunay.hpp"
+#include "triangle_edges.hpp"
+
+namespace tiling {
+
+TileResult finishTile(const Cell& cell, const double* x, const double* y, const std::int64_t* ids,
+                      std::int32_t m, const TileTriangulator& triangulate)
+{
+    TileResult result;
+    if (m <= 0) return result;
+    sweeptri::threaded::SweepRows sweep = triangulate(x, y, m);
+    result.collinearWarned = sweep.collinearWarned;
+    const std::vector<std::int32_t>& rows = sweep.corners;
+    if (rows.size() % 3 != 0) throw std::runtime_error("tiling: a triangulation returned a partial row");
+    for (const std::int32_t corner : rows)
+        if (corner < 0 || corner >= m) throw std::runtime_error("tiling: a triangulation returned a corner out of range");
+    const std::size_t triangles = rows.size() / 3;
+
+    std::vector<char> final(triangles, 0);
+    {
+        const CGAL::Protect_FPU_rounding<true> upwards;  // for the interval filter
+        for (std::size_t t = 0; t < triangles; ++t) {
+            const std::int32_t* r = &rows[3 * t];
+            final[t] = diskInsideOpenCell(cell, x[r[0]], y[r[0]], x[r[1]], y[r[1]], x[r[2]], y[r[2]]);
+        }
+    }
+
+    // Hull points: around an inner point its triangles close a fan, in which
+    // every neighbour comes once after the point and once before it (rows
+    // are clockwise); around a hull point the first and the last neighbour
+    // come once only. So the sum of (next - previous) over a point's
+    // triangles is zero exactly when it is an inner point.
+    std::vector<std::int64_t> turn(static_cast<std::size_t>(m), 0);
+    std::vector<char> inU(static_cast<std::size_t>(m), 0);
+    std::vector<char> covered(static_cast<std::size_t>(m), 0);
+    for (std::size_t t = 0; t < triangles; ++t) {
+        const std::int32_t* r = &rows[3 * t];
+        for (int k = 0; k < 3; ++k) {
+            const auto corner = static_cast<std::size_t>(r[k]);
+            turn[corner] += std::int64_t{r[(k + 1) % 3]} - r[(k + 2) % 3];
+            covered[corner] = 1;
+            if (!final[t]) inU[corner] = 1;
+        }
+    }
+    for (std::int32_t i = 0; i < m; ++i)
+        if (turn[static_cast<std::size_t>(i)] != 0 || !covered[static_cast<std::size_t>(i)]) inU[static_cast<std::size_t>(i)] = 1;
+    turn = {};
+
+    // Boundary edges. An edge of a final triangle with an end p outside U is
+    // an inner edge (p is not on the hull) whose two triangles both have the
+    // corner p, so both are final: only edges with both ends in U can be
+    // boundary edges. Those are few (the seams); each is a boundary edge
+    // when no other final triangle has it.
+    struct Candidate {
+        std::uint64_t key;       // the undirected edge
+        std::int32_t from, to;   // directed with the final triangle on the left
+        std::int64_t order;      // position in the rows, for a fixed output order
+    };
+    std::vector<Candidate> candidates;
+    std::int32_t from[3], to[3];
+    for (std::size_t t = 0; t < triangles; ++t) {
+        const std::int32_t* r = &rows[3 * t];
+        if (!final[t]) continue;
+        for (int k = 0; k < 3; ++k) result.finalRows.push_back(ids[r[k]]);
+        if (!inU[static_cast<std::size_t>(r[0])] && !inU[static_cast<std::size_t>(r[1])] && !inU[static_cast<std::size_t>(r[2])]) continue;
+        leftEdges(r, from, to);
+        for (int e = 0; e < 3; ++e) {
+            if (!inU[static_cast<std::size_t>(from[e])] || !inU[static_cast<std::size_t>(to[e])]) continue;
+            const auto lo = static_cast<std::uint32_t>(std::min(from[e], to[e]));
+            const auto hi = static_cast<std::uint32_t>(std::max(from[e], to[e]));
+            candidates.push_back({(std::uint64_t{hi} << 32) | lo, from[e], to[e], static_cast<std::int64_t>(3 * t) + e});
+        }
+    }
+    std::sort(candidates.begin(), candidates.end(),
+              [](const Candidate& a, const Candidate& b) { return a.key < b.key || (a.key == b.key && a.order < b.order); });
+    std::vector<Candidate> boundary;
+    for (std::size_t k = 0; k < candidates.size();) {
+        std::size_t end = k + 1;
+        while (end < candidates.size() && candidates[end].key == candidates[k].key) ++end;
+        if (end - k > 2) throw std::runtime_error("tiling: a triangulation used one edge in more than two triangles");
+        if (end - k == 1) boundary.push_back(candidates[k]);
+        k = end;
+    }
+    std::sort(boundary.begin(), boundary.end(), [](const Candidate& a, const Candidate& b) { return a.order < b.order; });
+    for (const Candidate& c : boundary) {
+        result.boundaryEdges.push_back(ids[c.from]);
+        result.boundaryEdges.push_back(ids[c.to]);
+    }
+    // Points in no triangle (fewer than three points, or all on a line) are
+    // hull points of the tile, in U above.
+    for (std::int32_t i = 0; i < m; ++i)
+        if (inU[static_cast<std::size_t>(i)]) result.seamPoints.push_back(ids[i]);
+    return result;
+}
+
+}  // namespace tiling

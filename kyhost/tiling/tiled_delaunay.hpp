@@ -1,0 +1,88 @@
+// Delaunay triangulation in tiles: the plane is cut into cells by a k-d split
+// of the points, each cell's points are triangulated on their own, the
+// triangles that no point outside the cell can disturb are kept as they are,
+// and the rest (the seams) are completed from one triangulation of the
+// points of the unfinished triangles. The result is the Delaunay
+// triangulation of all points; its rows depend only on the points.
+//
+// Indices are int64 global positions 0..n-1. Rows are clockwise (the
+// sweep's orientation), 3 per triangle. Points must be distinct and finite;
+// the callers remove or refuse repeated points first.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "sweep_rows.hpp"
+
+namespace tiling {
+
+// Triangulates n points: rows of 0-based positions, clockwise. Must be safe
+// to call from several threads at once.
+using TileTriangulator =
+    std::function<sweeptri::threaded::SweepRows(const double* x, const double* y, std::int32_t n)>;
+
+// A tile's OPEN region; -inf/+inf on the outer sides.
+struct Cell {
+    double xmin, ymin, xmax, ymax;
+};
+
+// The k-d split by medians, fixed by the points alone.
+struct TilePlan {
+    std::vector<Cell> cells;  // tile t's open region; tiles numbered in k-d order
+
+    // The tile of a point: x < split goes low, x >= split goes high (the same
+    // for y). Equal points always fall in one tile.
+    std::int32_t tileOf(double x, double y) const;
+
+    // The split tree, in k-d order (filled by planTiles; tileOf walks it).
+    struct Split {
+        bool byX;           // the coordinate compared
+        double at;          // the split value: >= at goes high
+        std::int32_t low;   // child node index, or -(tile + 1) for a leaf
+        std::int32_t high;
+    };
+    std::vector<Split> splits;  // empty when there is one tile
+};
+
+// Splits chosen from a deterministic sample (every ceil(n / 2^22)-th point by
+// position), until tiles hold about `tilePoints` points. Depends only on the
+// points and tilePoints: never on the number of workers or the memory limit.
+TilePlan planTiles(const double* x, const double* y, std::int64_t n, std::int64_t tilePoints = 1 << 19);
+
+struct TileResult {
+    std::vector<std::int64_t> finalRows;      // 3 per final triangle, global ids, in sweep row order
+    std::vector<std::int64_t> seamPoints;     // U's members from this tile: global ids, ascending
+    std::vector<std::int64_t> boundaryEdges;  // pairs (a, b): edges of final triangles not shared by
+                                              // two final triangles, directed so that the final
+                                              // triangle lies to the LEFT of a->b in the plane
+    bool collinearWarned = false;             // the tile's sweep warned (its points are collinear)
+};
+
+// ids[i] is the global id of the tile's i-th point; points given in ascending
+// id order. x[i], y[i] are the tile's own coordinates (m of them).
+TileResult finishTile(const Cell& cell, const double* x, const double* y, const std::int64_t* ids,
+                      std::int32_t m, const TileTriangulator& triangulate);
+
+// The rows of DT(P) not final in any tile, from DT(U) and the tiles'
+// boundary edges. ux, uy, uids: U's points and their global ids (any order;
+// the rows come out in an order fixed by U's points and ids alone).
+std::vector<std::int64_t> seamRows(const double* ux, const double* uy, const std::int64_t* uids,
+                                   std::int64_t nu, const std::vector<std::int64_t>& boundaryEdges,
+                                   const TileTriangulator& triangulate);
+
+// In memory: plan, tiles on `workers` threads (-1 all cores), seams, fallback
+// to one sweep. Row order: tile 0's final rows, tile 1's, ..., then the seam
+// rows; identical for every workers.
+struct TiledResult {
+    std::vector<std::int64_t> rows;
+    bool collinearWarned;
+    bool fellBack;
+    std::int64_t seamPointCount;
+    std::int32_t tileCount;
+};
+TiledResult triangulateTiled(const double* x, const double* y, std::int64_t n, int workers,
+                             const TileTriangulator& triangulate, std::int64_t tilePoints = 1 << 19);
+
+}  // namespace tiling

@@ -1,0 +1,158 @@
+// The in-memory tiled triangulation: plan, finish every tile on a pool of
+// threads, complete the seams, or fall back to one sweep of all points when
+// tiling cannot help. Tiles are taken by the threads in any order but their
+// results are kept by tile number, so the rows are the same for any number
+// of workers.
+#include <algorithm>
+#include <atomic>
+#include <exception>
+#include <limits>
+#include <mutex>
+#include <stdexcept>
+#include <thread>
+
+#include "tiled_delaunay.hpp"
+
+namespace tiling {
+
+namespace {
+
+// Below this many points a single sweep is always used.
+constexpr std::int64_t smallestTiled = 64;
+
+// More seam points than this share of all points: the tiles did not help.
+constexpr double largestSeamShare = 0.5;
+
+int threadCount(int workers)
+{
+    if (workers == -1) return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    if (workers < 1) throw std::invalid_argument("tiling: workers must be a positive number of threads, or -1 for all processors");
+    return workers;
+}
+
+// Runs job(i) for i in [0, count) on `threads` threads; rethrows the first
+// failure once all threads have stopped.
+template <class Job>
+void parallelFor(std::int64_t count, int threads, const Job& job)
+{
+    std::atomic<std::int64_t> next{0};
+    std::atomic<bool> failed{false};
+    std::exception_ptr failure;
+    std::mutex failureLock;
+    const auto run = [&] {
+        for (;;) {
+            const std::int64_t i = next.fetch_add(1);
+            if (i >= count || failed.load()) return;
+            try {
+                job(i);
+            } catch (...) {
+                const std::lock_guard<std::mutex> hold(failureLock);
+                if (!failure) failure = std::current_exception();
+                failed = true;
+                return;
+            }
+        }
+    };
+    const int extra = static_cast<int>(std::min<std::int64_t>(threads, count)) - 1;
+    std::vector<std::thread> pool;
+    pool.reserve(static_cast<std::size_t>(std::max(extra, 0)));
+    try {
+        for (int k = 0; k < extra; ++k) pool.emplace_back(run);
+    } catch (...) {
+        failed = true;
+        for (std::thread& t : pool) t.join();
+        throw;
+    }
+    run();
+    for (std::thread& t : pool) t.join();
+    if (failure) std::rethrow_exception(failure);
+}
+
+TiledResult singleSweep(const double* x, const double* y, std::int64_t n, const TileTriangulator& triangulate,
+                        std::int32_t tileCount)
+{
+    TiledResult result{{}, false, true, n, tileCount};
+    if (n == 0) return result;
+    sweeptri::threaded::SweepRows sweep = triangulate(x, y, static_cast<std::int32_t>(n));
+    result.rows.assign(sweep.corners.begin(), sweep.corners.end());
+    result.collinearWarned = sweep.collinearWarned;
+    return result;
+}
+
+}  // namespace
+
+TiledResult triangulateTiled(const double* x, const double* y, std::int64_t n, int workers,
+                             const TileTriangulator& triangulate, std::int64_t tilePoints)
+{
+    const int threads = threadCount(workers);
+    if (n < 0 || n > std::numeric_limits<std::int32_t>::max())
+        throw std::invalid_argument("tiling: the in-memory triangulation takes 0 to 2^31-1 points");
+    if (n < smallestTiled) return singleSweep(x, y, n, triangulate, 1);
+    const TilePlan plan = planTiles(x, y, n, tilePoints);
+    const auto tiles = static_cast<std::int32_t>(plan.cells.size());
+    if (tiles == 1) return singleSweep(x, y, n, triangulate, 1);
+
+    // Each point's tile, then the tiles' members in ascending id order.
+    std::vector<std::int32_t> tileOf(static_cast<std::size_t>(n));
+    constexpr std::int64_t chunk = 1 << 16;
+    parallelFor((n + chunk - 1) / chunk, threads, [&](std::int64_t c) {
+        for (std::int64_t i = c * chunk, end = std::min(n, (c + 1) * chunk); i < end; ++i)
+            tileOf[static_cast<std::size_t>(i)] = plan.tileOf(x[i], y[i]);
+    });
+    std::vector<std::int64_t> start(static_cast<std::size_t>(tiles) + 1, 0);
+    for (const std::int32_t t : tileOf) ++start[static_cast<std::size_t>(t) + 1];
+    for (std::size_t t = 1; t < start.size(); ++t) start[t] += start[t - 1];
+    std::vector<std::int64_t> members(static_cast<std::size_t>(n));
+    {
+        std::vector<std::int64_t> next(start.begin(), start.end() - 1);
+        for (std::int64_t i = 0; i < n; ++i) members[static_cast<std::size_t>(next[static_cast<std::size_t>(tileOf[static_cast<std::size_t>(i)])]++)] = i;
+    }
+    tileOf = {};
+    for (std::int32_t t = 0; t < tiles; ++t)
+        if (start[static_cast<std::size_t>(t) + 1] - start[static_cast<std::size_t>(t)] > std::numeric_limits<std::int32_t>::max())
+            return singleSweep(x, y, n, triangulate, tiles);  // cannot happen below 2^31 points; kept for safety
+
+    std::vector<TileResult> finished(static_cast<std::size_t>(tiles));
+    parallelFor(tiles, threads, [&](std::int64_t t) {
+        const std::int64_t* ids = members.data() + start[static_cast<std::size_t>(t)];
+        const auto m = static_cast<std::int32_t>(start[static_cast<std::size_t>(t) + 1] - start[static_cast<std::size_t>(t)]);
+        std::vector<double> tx(static_cast<std::size_t>(m)), ty(static_cast<std::size_t>(m));
+        for (std::int32_t i = 0; i < m; ++i) tx[static_cast<std::size_t>(i)] = x[ids[i]], ty[static_cast<std::size_t>(i)] = y[ids[i]];
+        finished[static_cast<std::size_t>(t)] =
+            finishTile(plan.cells[static_cast<std::size_t>(t)], tx.data(), ty.data(), ids, m, triangulate);
+    });
+    members = {};
+
+    std::int64_t seamCount = 0;
+    for (const TileResult& tile : finished) seamCount += static_cast<std::int64_t>(tile.seamPoints.size());
+    if (static_cast<double>(seamCount) > largestSeamShare * static_cast<double>(n)) {
+        finished = {};
+        TiledResult fallback = singleSweep(x, y, n, triangulate, tiles);
+        fallback.seamPointCount = seamCount;
+        return fallback;
+    }
+
+    TiledResult result{{}, false, false, seamCount, tiles};
+    std::vector<double> ux, uy;
+    std::vector<std::int64_t> uids, boundary;
+    ux.reserve(static_cast<std::size_t>(seamCount)), uy.reserve(static_cast<std::size_t>(seamCount));
+    uids.reserve(static_cast<std::size_t>(seamCount));
+    std::size_t rowCount = 0, boundaryCount = 0;
+    for (const TileResult& tile : finished) rowCount += tile.finalRows.size(), boundaryCount += tile.boundaryEdges.size();
+    result.rows.reserve(rowCount + 6 * static_cast<std::size_t>(seamCount));
+    boundary.reserve(boundaryCount);
+    for (TileResult& tile : finished) {
+        result.rows.insert(result.rows.end(), tile.finalRows.begin(), tile.finalRows.end());
+        boundary.insert(boundary.end(), tile.boundaryEdges.begin(), tile.boundaryEdges.end());
+        for (const std::int64_t id : tile.seamPoints) {
+            ux.push_back(x[id]), uy.push_back(y[id]), uids.push_back(id);
+        }
+        result.collinearWarned = result.collinearWarned || tile.collinearWarned;
+        tile = TileResult{};
+    }
+    const std::vector<std::int64_t> seams = seamRows(ux.data(), uy.data(), uids.data(), seamCount, boundary, triangulate);
+    result.rows.insert(result.rows.end(), seams.begin(), seams.end());
+    return result;
+}
+
+}  // namespace tiling

@@ -1,0 +1,37 @@
+#include "threaded/threaded_sweep.hpp"
+
+#include <stdexcept>
+
+#include "host_services.hpp"
+#include "sweep_state.hpp"
+#include "threaded/call_arena.hpp"
+#include "triangulate_call.hpp"
+
+namespace sweeptri::threaded {
+
+SweepRows triangulate(const double* x, const double* y, std::int32_t n)
+{
+    if (n < 0) throw std::invalid_argument("point count must not be negative");
+    CallArena arena;
+    // The plug-in's own call on the caller's coordinates, borrowed as two
+    // n-by-1 inputs: the same checks, ordering, scaling and certified sweep.
+    ArenaMatrix xArray{n, 1, const_cast<double*>(x)};
+    ArenaMatrix yArray{n, 1, const_cast<double*>(y)};
+    const kyArray* inputs[2] = {&xArray, &yArray};
+    kyArray* outputs[1] = {nullptr};
+    triangulateCall(1, outputs, 2, inputs);
+
+    // Rows column by column, 1-based positions held as doubles.
+    const kyArray* result = outputs[0];
+    const auto rows = static_cast<std::size_t>(kyGetM(result));
+    const double* corners = kyGetPr(result);
+    SweepRows out;
+    out.collinearWarned = collinearWarned;
+    out.corners.resize(3 * rows);
+    for (std::size_t r = 0; r < rows; ++r)
+        for (std::size_t c = 0; c < 3; ++c)
+            out.corners[3 * r + c] = static_cast<std::int32_t>(corners[c * rows + r]) - 1;
+    return out;
+}
+
+}  // namespace sweeptri::threaded
