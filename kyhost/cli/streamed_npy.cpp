@@ -176,7 +176,11 @@ const double* openNpyCoordinates(const std::string& argument, const std::string&
 {
     if (argument.rfind("npy:", 0) != 0)
         throw UsageError(name + " must be a .npy file of float64 given as npy:PATH, not '" + argument + "'");
-    return coordinates(argument, name, count);
+    const inspect::Coordinates values = coordinates(argument, name, count);
+    if (values.contiguous() == nullptr)
+        throw UsageError(name + " must lie in one piece: a vector, or a column of a Fortran-order matrix; '" + argument +
+                         "' is a column of a C-order matrix (save that column as a .npy of its own)");
+    return values.contiguous();
 }
 
 inspect::StreamedInputs openStreamedNpyInputs(const std::string& x, const std::string& y, const std::string& tri, int base)
