@@ -28,7 +28,7 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:ha
 # ThreadSanitizer: only what runs on many threads at once (the threaded
 # sweep's concurrency test), in its own build; a few minutes on two cores.
 cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKY_TSAN=ON
-cmake --build build/tsan -j "$jobs" --target sweeptri_threaded_concurrency_tests
+cmake --build build/tsan -j "$jobs" --target sweeptri_threaded_concurrency_tests kyhost_tiling_sweep_tests
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
   ctest --test-dir build/tsan --output-on-failure -j "$jobs" -L tsan
 

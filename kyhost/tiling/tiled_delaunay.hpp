@@ -77,9 +77,9 @@ std::vector<std::int64_t> seamRows(const double* ux, const double* uy, const std
 // rows; identical for every workers.
 struct TiledResult {
     std::vector<std::int64_t> rows;
-    bool collinearWarned;
-    bool fellBack;
-    std::int64_t seamPointCount;
+    bool collinearWarned;          // the single sweep warned (fallback), or some tile's sweep did
+    bool fellBack;                 // one sweep of all points made the rows
+    std::int64_t seamPointCount;   // |U| (all points when there was one tile or too few points)
     std::int32_t tileCount;
 };
 TiledResult triangulateTiled(const double* x, const double* y, std::int64_t n, int workers,

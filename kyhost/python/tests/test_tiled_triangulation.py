@@ -115,7 +115,11 @@ def test_points_on_one_circle_fall_back_to_one_sweep():
     assert len(points) == 180
     _, info = kyhost._kyhost._triangulate_tiled(points[:, 0].copy(), points[:, 1].copy(), 2, 16)
     assert info["fell_back"]
-    assert_certified(points.astype(float), kyhost.Triangulation(points.astype(float), workers=2))
+    points = points.astype(float)
+    tiled = kyhost.Triangulation(points, workers=2)
+    assert_certified(points, tiled)
+    if info["triangulator"] == "sweep":  # the fallback is the single sweep itself
+        np.testing.assert_array_equal(tiled.simplices, kyhost.Triangulation(points).simplices)
 
 
 def test_duplicates_are_refused_or_merged_as_without_workers():
