@@ -17,9 +17,8 @@ def _planar_points(points, what: str) -> np.ndarray:
     array = np.array(points, dtype=np.float64, copy=True)
     if array.ndim != 2 or array.shape[1] != 2:
         raise ValueError(f"{what} takes planar points of shape (n, 2); got shape {array.shape}")
-    bad = ~np.isfinite(array).all(axis=1)
-    if bad.any():
-        k = int(np.argmax(bad))
+    if not np.isfinite(array).all():
+        k = int(np.argmax(~np.isfinite(array).all(axis=1)))
         raise ValueError(f"point {k} is not finite: ({array[k, 0]!r}, {array[k, 1]!r}); coordinates must be finite")
     return array
 
@@ -89,8 +88,8 @@ class ConvexHull:
         self.volume = float(0.5 * (r[:-1, 0] * r[1:, 1] - r[:-1, 1] * r[1:, 0]).sum())
         self.coplanar = _read_only(np.zeros((0, 3), dtype=np.int32))
         self.good = None
-        self.min_bound = _read_only(array.min(axis=0))
-        self.max_bound = _read_only(array.max(axis=0))
+        self.min_bound = _read_only(np.array([x.min(), y.min()]))
+        self.max_bound = _read_only(np.array([x.max(), y.max()]))
 
     @property
     def ndim(self) -> int:

@@ -11,7 +11,6 @@
 
 #include "distance_order.hpp"
 #include "spatial_order.hpp"
-#include "visited_set.hpp"
 #include "worker_threads.hpp"
 
 namespace kyhost_spatial {
@@ -38,10 +37,12 @@ struct FrameKeys {
 // Distances by hypot on the coordinates as given (within an ulp or two at
 // any magnitude), for queries outside the frame.
 struct HypotKeys {
-    const double* x;
-    const double* y;
+    const double* xy;
     double qx, qy;
-    double key(std::int32_t k) const { return std::hypot(x[k] - qx, y[k] - qy); }
+    double key(std::int32_t k) const
+    {
+        return std::hypot(xy[2 * static_cast<std::size_t>(k)] - qx, xy[2 * static_cast<std::size_t>(k) + 1] - qy);
+    }
     static double band(double key) { return key * (1 + 0x1p-40); }
 };
 
@@ -56,19 +57,78 @@ double normValue(double dx, double dy, double p)
 
 }  // namespace
 
+// The points a search has seen: a stamp per point, the search's own
+// number marking those it has seen, so that starting a search costs
+// nothing (a thread's searches are many and small).
 struct BallSearch::Scratch {
-    VisitedSet visited;
+    struct Seen {
+        std::vector<std::uint32_t> stamp;
+        std::uint32_t current = 0;
+        void clear()
+        {
+            if (++current == 0) {  // the stamps wrapped around: start afresh
+                std::fill(stamp.begin(), stamp.end(), 0);
+                current = 1;
+            }
+        }
+        bool insert(std::int32_t p)
+        {
+            if (stamp[static_cast<std::size_t>(p)] == current) return false;
+            stamp[static_cast<std::size_t>(p)] = current;
+            return true;
+        }
+    };
+    explicit Scratch(std::int32_t n) { visited.stamp.assign(static_cast<std::size_t>(n), 0); }
+    Seen visited;
     std::vector<std::int32_t> queue;
 };
 
 BallSearch::BallSearch(const TriangulationIndex& index) : index_(index)
 {
     const SearchPoints& points = index.points();
-    if (points.n == 0) return;
-    if (index.rowCount() == 0) lineOrder_ = orderAlongLine(points.x, points.y, points.n);
-    const auto [lowX, highX] = std::minmax_element(points.x, points.x + points.n);
-    const auto [lowY, highY] = std::minmax_element(points.y, points.y + points.n);
+    n_ = points.n;
+    if (n_ == 0) return;
+    const auto [lowX, highX] = std::minmax_element(points.x, points.x + n_);
+    const auto [lowY, highY] = std::minmax_element(points.y, points.y + n_);
     minX_ = *lowX, maxX_ = *highX, minY_ = *lowY, maxY_ = *highY;
+    // The points renumbered along a Hilbert curve, with their coordinates
+    // and graph: a ball's points then lie together in memory.
+    std::vector<std::int64_t> all(static_cast<std::size_t>(n_));
+    for (std::int32_t p = 0; p < n_; ++p) all[p] = p;
+    const std::vector<std::int64_t> order = rankHilbertOrder(points.x, points.y, std::move(all));
+    pointAt_.resize(static_cast<std::size_t>(n_));
+    placeOf_.resize(static_cast<std::size_t>(n_));
+    for (std::int32_t k = 0; k < n_; ++k) {
+        pointAt_[k] = static_cast<std::int32_t>(order[k]);
+        placeOf_[order[k]] = k;
+    }
+    xy_.resize(2 * static_cast<std::size_t>(n_));
+    for (std::int32_t k = 0; k < n_; ++k) {
+        xy_[2 * static_cast<std::size_t>(k)] = points.x[pointAt_[k]];
+        xy_[2 * static_cast<std::size_t>(k) + 1] = points.y[pointAt_[k]];
+    }
+    const NearestSearch& nearest = index.search();
+    if (const double* frameXY = nearest.frameXY()) {
+        frameXY_.resize(2 * static_cast<std::size_t>(n_));
+        for (std::int32_t k = 0; k < n_; ++k) {
+            frameXY_[2 * static_cast<std::size_t>(k)] = frameXY[2 * static_cast<std::size_t>(pointAt_[k])];
+            frameXY_[2 * static_cast<std::size_t>(k) + 1] = frameXY[2 * static_cast<std::size_t>(pointAt_[k]) + 1];
+        }
+    }
+    const NeighbourGraph& graph = index.graph();
+    start_.resize(static_cast<std::size_t>(n_) + 1);
+    start_[0] = 0;
+    for (std::int32_t k = 0; k < n_; ++k) start_[k + 1] = start_[k] + graph.start[pointAt_[k] + 1] - graph.start[pointAt_[k]];
+    neighbours_.resize(graph.points.size());
+    for (std::int32_t k = 0; k < n_; ++k) {
+        const std::int32_t old = pointAt_[k];
+        std::int64_t at = start_[k];
+        for (std::int64_t e = graph.start[old]; e < graph.start[old + 1]; ++e) neighbours_[at++] = placeOf_[graph.points[e]];
+    }
+    if (index.rowCount() == 0) {
+        lineOrder_ = orderAlongLine(points.x, points.y, n_);
+        for (std::int32_t& p : lineOrder_) p = placeOf_[p];
+    }
 }
 
 std::int64_t BallSearch::groupSize(std::int32_t point) const
@@ -95,13 +155,14 @@ template <class Visit>
 void BallSearch::visitBall(double qx, double qy, double threshold, double p, std::int32_t& hint, Scratch& scratch,
                            const Visit& visit) const
 {
-    const SearchPoints& points = index_.points();
-    if (points.n == 0 || !std::isfinite(qx) || !std::isfinite(qy)) return;
+    if (n_ == 0 || !std::isfinite(qx) || !std::isfinite(qy)) return;
     // Norms are never negative nor NaN; a NaN threshold admits none.
     if (!(threshold >= 0)) return;
-    const auto norm = [&](std::int32_t k) { return normValue(points.x[k] - qx, points.y[k] - qy, p); };
+    const auto norm = [&](std::int32_t k) {
+        return normValue(xy_[2 * static_cast<std::size_t>(k)] - qx, xy_[2 * static_cast<std::size_t>(k) + 1] - qy, p);
+    };
     if (threshold == infinity) {  // every norm, an overflowing one too, is at most inf
-        for (std::int32_t k = 0; k < points.n; ++k) visit(k, norm(k));
+        for (std::int32_t k = 0; k < n_; ++k) visit(k, norm(k));
         return;
     }
     // Every point cKDTree admits lies within `reach`: the margin covers the
@@ -113,9 +174,9 @@ void BallSearch::visitBall(double qx, double qy, double threshold, double p, std
     if (gap > reach) return;
 
     const auto search = [&](const auto& keys, double reachKey) {
-        const std::int64_t* const columnStart = index_.graph().start.data();
-        const std::int32_t* const neighbours = index_.graph().points.data();
-        std::int32_t best = hint >= 0 && hint < points.n ? hint : 0;
+        const std::int64_t* const columnStart = start_.data();
+        const std::int32_t* const neighbours = neighbours_.data();
+        std::int32_t best = hint >= 0 && hint < n_ ? hint : 0;
         if (!lineOrder_.empty()) {
             // Distances along a line fall and then rise: bisect for the lowest.
             std::size_t low = 0, high = lineOrder_.size() - 1;
@@ -184,18 +245,16 @@ void BallSearch::visitBall(double qx, double qy, double threshold, double p, std
         }
     };
 
-    const NearestSearch& nearest = index_.search();
-    const double* frameXY = nearest.frameXY();
-    const ExactFrame& frame = nearest.frame();
-    if (frameXY != nullptr && frame.holds(qx, qy)) {
+    const ExactFrame& frame = index_.search().frame();
+    if (!frameXY_.empty() && frame.holds(qx, qy)) {
         const double scaled = frame.scaled(reach);
         double square = scaled * scaled;
         // Distinct points in the frame are at least 2^-500 apart: a reach
         // whose square underflows reaches only the query's own place.
         if (square < 0x1p-1000) square = 0x1p-1001;
-        search(FrameKeys{frameXY, frame.scaled(qx), frame.scaled(qy)}, bandLimit(square));
+        search(FrameKeys{frameXY_.data(), frame.scaled(qx), frame.scaled(qy)}, bandLimit(square));
     } else {
-        search(HypotKeys{points.x, points.y, qx, qy}, reach * (1 + 0x1p-40));
+        search(HypotKeys{xy_.data(), qx, qy}, reach * (1 + 0x1p-40));
     }
 }
 
@@ -232,7 +291,7 @@ BallLists BallSearch::within(const double* qx, const double* qy, const double* r
                    part->begin = begin;
                    part->end = end;
                    part->offset.reserve(static_cast<std::size_t>(end - begin));
-                   Scratch scratch;
+                   Scratch scratch(n_);
                    std::int32_t hint = 0;
                    for (std::int64_t i = begin; i < end; ++i) {
                        const std::int64_t q = order[static_cast<std::size_t>(i)];
@@ -240,7 +299,7 @@ BallLists BallSearch::within(const double* qx, const double* qy, const double* r
                        part->offset.push_back(static_cast<std::int64_t>(first));
                        visitBall(qx[q], qy[q], ballThreshold(radius[q], p), p, hint, scratch,
                                  [&](std::int32_t k, double) {
-                                     forEachGiven(k, [&](std::int64_t g) { part->items.push_back(g); });
+                                     forEachGiven(pointAt_[k], [&](std::int64_t g) { part->items.push_back(g); });
                                  });
                        if (sorted) std::sort(part->items.begin() + static_cast<std::ptrdiff_t>(first), part->items.end());
                        length[static_cast<std::size_t>(q)] = static_cast<std::int64_t>(part->items.size() - first);
@@ -269,13 +328,13 @@ void BallSearch::countWithin(const double* qx, const double* qy, const double* r
     const std::vector<std::int64_t> order = finiteInHilbertOrder(qx, qy, count);
     runInParts(static_cast<std::int64_t>(order.size()), threads, queriesPerThread,
                [&](std::int64_t begin, std::int64_t end) {
-                   Scratch scratch;
+                   Scratch scratch(n_);
                    std::int32_t hint = 0;
                    for (std::int64_t i = begin; i < end; ++i) {
                        const std::int64_t q = order[static_cast<std::size_t>(i)];
                        std::int64_t found = 0;
                        visitBall(qx[q], qy[q], ballThreshold(radius[q], p), p, hint, scratch,
-                                 [&](std::int32_t k, double) { found += groupSize(k); });
+                                 [&](std::int32_t k, double) { found += groupSize(pointAt_[k]); });
                        counts[q] = found;
                    }
                });
@@ -290,13 +349,15 @@ std::vector<std::int64_t> BallSearch::pairs(double r, double p, int threads) con
     runInParts(points.n, threads, queriesPerThread, [&](std::int64_t begin, std::int64_t end) {
         auto part = std::make_unique<PartLists>();
         part->begin = begin;
-        Scratch scratch;
+        Scratch scratch(n_);
         std::vector<std::int32_t> later;
         for (auto a = static_cast<std::int32_t>(begin); a < end; ++a) {
             later.clear();
-            std::int32_t hint = a;
-            visitBall(points.x[a], points.y[a], threshold, p, hint, scratch, [&](std::int32_t b, double) {
-                if (b > a) later.push_back(b);
+            // Points in ascending order, each ball searched in the spatial
+            // numbering from the point's own place.
+            std::int32_t hint = placeOf_[a];
+            visitBall(points.x[a], points.y[a], threshold, p, hint, scratch, [&](std::int32_t k, double) {
+                if (pointAt_[k] > a) later.push_back(pointAt_[k]);
             });
             std::sort(later.begin(), later.end());
             if (points.groupStart != nullptr && threshold >= 0) {
@@ -351,7 +412,7 @@ std::vector<std::int64_t> BallSearch::countPairs(const double* qx, const double*
     const std::vector<std::int64_t> order = finiteInHilbertOrder(qx, qy, count);
     runInParts(static_cast<std::int64_t>(order.size()), threads, queriesPerThread,
                [&](std::int64_t begin, std::int64_t end) {
-                   Scratch scratch;
+                   Scratch scratch(n_);
                    std::int32_t hint = 0;
                    std::vector<std::int64_t> partTotals(radii.size(), 0);
                    std::vector<std::pair<double, std::int64_t>> found;
@@ -359,7 +420,7 @@ std::vector<std::int64_t> BallSearch::countPairs(const double* qx, const double*
                        const std::int64_t q = order[static_cast<std::size_t>(i)];
                        found.clear();
                        visitBall(qx[q], qy[q], largest, p, hint, scratch,
-                                 [&](std::int32_t k, double value) { found.emplace_back(value, groupSize(k)); });
+                                 [&](std::int32_t k, double value) { found.emplace_back(value, groupSize(pointAt_[k])); });
                        for (std::size_t r = 0; r < thresholds.size(); ++r)
                            for (const auto& [value, size] : found)
                                if (value <= thresholds[r]) partTotals[r] += size;

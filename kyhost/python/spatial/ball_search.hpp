@@ -56,7 +56,8 @@ struct BallLists {
 
 class BallSearch {
 public:
-    // The search keeps a reference to index.
+    // The search keeps a reference to index, and its own copy of the points
+    // and graph in a spatial order.
     explicit BallSearch(const TriangulationIndex& index);
 
     // For each query i, the points as given within radius[i] in the norm p
@@ -88,7 +89,16 @@ private:
     void forEachGiven(std::int32_t point, const Emit& emit) const;
 
     const TriangulationIndex& index_;
-    std::vector<std::int32_t> lineOrder_;  // the points along their line, when there are no rows
+    // The points in the order of a Hilbert curve through them (the search's
+    // own numbering): pointAt_[k] is the index's point at place k, placeOf_
+    // the inverse; their coordinates as given and in the frame
+    // (interleaved; none when the frame holds no data) and their graph.
+    std::int32_t n_ = 0;
+    std::vector<std::int32_t> pointAt_, placeOf_;
+    std::vector<double> xy_, frameXY_;
+    std::vector<std::int64_t> start_;
+    std::vector<std::int32_t> neighbours_;
+    std::vector<std::int32_t> lineOrder_;  // places along their line, when there are no rows
     double minX_ = 0, maxX_ = 0, minY_ = 0, maxY_ = 0;
 };
 
