@@ -7,7 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "ball_search_bindings.hpp"
 #include "call_lock.hpp"
+#include "convex_hull_bindings.hpp"
 #include "grid_nearest_bindings.hpp"
 #include "cubic_bindings.hpp"
 #include "inspect_bindings.hpp"
@@ -274,4 +276,6 @@ PYBIND11_MODULE(_kyhost, module)
     bindVoronoi(module);
     bindOutOfCore(module);
     bindTiling(module);
+    bindBallSearch(module);
+    bindConvexHull(module);
 }

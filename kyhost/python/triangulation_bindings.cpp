@@ -325,6 +325,11 @@ py::array_t<double> barycentricTransforms(const Doubles& x, const Doubles& y, co
 
 }  // namespace
 
+const TriangulationIndex& triangulationIndexOf(py::handle index)
+{
+    return index.cast<const IndexHandle&>().index();
+}
+
 void bindTriangulation(py::module_& module)
 {
     py::class_<IndexHandle>(module, "_TriangulationIndex")

@@ -11,3 +11,15 @@ namespace kyhost_python {
 void bindTriangulation(pybind11::module_& module);
 
 }  // namespace kyhost_python
+
+namespace kyhost_spatial {
+class TriangulationIndex;
+}
+
+namespace kyhost_python {
+
+// The search structures behind a _TriangulationIndex object (alive as long
+// as the object is).
+const kyhost_spatial::TriangulationIndex& triangulationIndexOf(pybind11::handle index);
+
+}  // namespace kyhost_python

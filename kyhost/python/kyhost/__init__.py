@@ -4,7 +4,10 @@ High level, 0-based integer arrays in the manner of scipy.spatial:
 
 - ``Triangulation(points)`` or ``Triangulation(x, y)``: simplices (counter-
   clockwise), neighbors, convex_hull, vertex_neighbor_vertices, transform,
-  find_simplex, nearest, query (as cKDTree's), check, plot.
+  find_simplex, nearest, query, query_ball_point, query_pairs,
+  count_neighbors (as cKDTree's), check, plot.
+- ``Delaunay(points)`` and ``ConvexHull(points)``: scipy.spatial's names,
+  signatures and attributes for planar points.
 - ``check(x, y, tri)`` and ``draw(x, y, tri, path)``: the exact check and the
   picture of any triangulation, as ``kyhost check`` and ``kyhost draw`` make them.
 - ``griddata``, ``LinearNDInterpolator``, ``NaturalNeighborInterpolator`` and
@@ -35,6 +38,8 @@ from ._kyhost import (  # noqa: F401
 from ._inspect import CheckResult, check, draw  # noqa: F401
 from ._triangulation import Triangulation  # noqa: F401
 from ._voronoi import Voronoi  # noqa: F401
+from ._delaunay import Delaunay  # noqa: F401
+from ._convex_hull import ConvexHull  # noqa: F401
 from ._interpolate import LinearNDInterpolator, NaturalNeighborInterpolator, griddata, trinterp  # noqa: F401
 from ._nearest_interpolate import NearestNDInterpolator  # noqa: F401
 from ._cubic_interpolate import CloughTocher2DInterpolator, GradientEstimationWarning  # noqa: F401
@@ -51,7 +56,7 @@ def __getattr__(name):
     raise AttributeError(f"module 'kyhost' has no attribute {name!r}")
 
 __all__ = [
-    "Voronoi",
+    "Voronoi", "Delaunay", "ConvexHull",
     "Triangulation", "CheckResult", "check", "draw",
     "griddata", "LinearNDInterpolator", "NaturalNeighborInterpolator", "trinterp",
     "NearestNDInterpolator",

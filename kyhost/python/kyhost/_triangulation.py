@@ -10,6 +10,7 @@ from typing import Optional, Tuple
 import numpy as np
 
 from . import _kyhost
+from ._ball_queries import BallQueries
 from ._inspect import CheckResult, _result
 from ._shapes import coordinate_pair, point_vectors, query_pair
 
@@ -122,7 +123,7 @@ def _sweeptri_certified(x: np.ndarray, y: np.ndarray) -> np.ndarray:
     return tri
 
 
-class Triangulation:
+class Triangulation(BallQueries):
     """Triangulation(points) or Triangulation(x, y, *, merge_duplicates=False, workers=None)
 
     The Delaunay triangulation of planar points, computed by the sweeptri

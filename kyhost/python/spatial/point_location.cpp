@@ -142,6 +142,36 @@ std::int64_t walkTo(const LocationLevel& level, std::int64_t t, const Coordinate
     throw std::logic_error("point location: a walk did not end (the triangulation is not a Delaunay triangulation)");
 }
 
+// A short visibility walk from row t: the row that holds the query
+// strictly inside (on no edge's line), or -1 when the walk meets an edge
+// line through the query, leaves the hull or takes more than `steps` steps.
+// A query strictly inside a row has that row as its only answer, so this
+// answer does not depend on where the walk started.
+template <class Coordinates>
+std::int64_t strictlyInsideNear(const LocationLevel& level, std::int64_t t, const Coordinates& at, int steps)
+{
+    const Point2 q(at.qx, at.qy);
+    for (int step = 0; step <= steps; ++step) {
+        int exit = -1;
+        for (int j = 0; j < 3; ++j) {
+            const CGAL::Orientation o = CGAL::orientation(at.point(level.rows[3 * t + (j + 1) % 3]),
+                                                          at.point(level.rows[3 * t + (j + 2) % 3]), q);
+            if (o == CGAL::COLLINEAR) return -1;
+            if (o == CGAL::LEFT_TURN && exit < 0) exit = j;
+        }
+        if (exit < 0) return t;
+        t = level.across[3 * t + exit];
+        if (t < 0) return -1;
+    }
+    return -1;
+}
+
+// Steps a walk from the answer before may take, and the queries after which
+// a batch in which fewer than half were settled so goes by the hierarchy in
+// a spatial order instead (queries in no particular order).
+constexpr int orderedSteps = 8;
+constexpr std::int64_t orderTrial = 1024;
+
 }  // namespace
 
 PointLocation::PointLocation(const double* x, const double* y, std::int32_t n, const ExactFrame& frame,
@@ -218,23 +248,50 @@ bool PointLocation::heldWithin(std::int64_t t, double qx, double qy, double tole
     return w[0] >= -tolerance && w[1] >= -tolerance && w[2] >= -tolerance;
 }
 
+template <class Answer>
+void PointLocation::inFrameOrGiven(double px, double py, const Answer& answer) const
+{
+    if (frameXY_ != nullptr && frame_.holds(px, py)) {
+        answer(FrameCoordinates{frameXY_, frame_.scaled(px), frame_.scaled(py)});
+    } else {
+        // Out of the frame the exact predicates work on the points as given.
+        answer(GivenCoordinates{x_, y_, px, py});
+    }
+}
+
 void PointLocation::locate(const double* qx, const double* qy, std::int64_t count, double tolerance,
                            std::int64_t* simplex) const
 {
     std::fill(simplex, simplex + count, -1);
     if (levels_[0].m == 0) return;
+    // Queries in the caller's order, each first walked a few steps from the
+    // row of the one before (a grid, a path: nearly all settle at once);
+    // the others through the hierarchy. When the order turns out to be no
+    // help, the rest go by the hierarchy in a spatial order.
+    std::int64_t previous = -1, tried = 0, settled = 0, q = 0;
+    for (; q < count && (tried < orderTrial || 2 * settled >= tried); ++q) {
+        const double px = qx[q], py = qy[q];  // read once: the caller's arrays are not locked
+        if (!std::isfinite(px) || !std::isfinite(py)) continue;
+        inFrameOrGiven(px, py, [&](const auto& at) {
+            std::int64_t found = -1;
+            if (previous >= 0) {
+                ++tried;
+                found = strictlyInsideNear(levels_[0], previous, at, orderedSteps);
+                settled += found >= 0;
+            }
+            if (found < 0) found = locateOne(at, px, py, tolerance);
+            simplex[q] = found;
+            if (found >= 0) previous = found;
+        });
+    }
     std::vector<std::int64_t> finite;
-    for (std::int64_t i = 0; i < count; ++i)
+    for (std::int64_t i = q; i < count; ++i)
         if (std::isfinite(qx[i]) && std::isfinite(qy[i])) finite.push_back(i);
     // Nearby queries one after another: the walks share their memory.
-    for (const std::int64_t q : rankHilbertOrder(qx, qy, std::move(finite))) {
-        const double px = qx[q], py = qy[q];  // read once: the caller's arrays are not locked
-        if (frameXY_ != nullptr && frame_.holds(px, py)) {
-            simplex[q] = locateOne(FrameCoordinates{frameXY_, frame_.scaled(px), frame_.scaled(py)}, px, py, tolerance);
-        } else if (std::isfinite(px) && std::isfinite(py)) {
-            // Out of the frame the exact predicates work on the points as given.
-            simplex[q] = locateOne(GivenCoordinates{x_, y_, px, py}, px, py, tolerance);
-        }
+    for (const std::int64_t i : rankHilbertOrder(qx, qy, std::move(finite))) {
+        const double px = qx[i], py = qy[i];
+        if (std::isfinite(px) && std::isfinite(py))
+            inFrameOrGiven(px, py, [&](const auto& at) { simplex[i] = locateOne(at, px, py, tolerance); });
     }
 }
 

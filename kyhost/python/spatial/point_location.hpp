@@ -57,7 +57,8 @@ public:
     void addLevel(std::vector<std::int32_t> points, std::vector<std::int32_t> rows);
 
     // For each query: the row holding it (-1 outside the hull or for a
-    // coordinate that is not finite). A point outside the hull whose
+    // coordinate that is not finite). The answer does not depend on the
+    // queries' order; queries in order (a grid, a path) are located faster. A point outside the hull whose
     // barycentric weights with respect to the hull triangle it was left by
     // are all at least -tolerance counts as in that triangle.
     void locate(const double* qx, const double* qy, std::int64_t count, double tolerance,
@@ -79,6 +80,9 @@ private:
     template <class Coordinates>
     std::int64_t locateOne(const Coordinates& at, double qx, double qy, double tolerance) const;
     bool heldWithin(std::int64_t t, double qx, double qy, double tolerance) const;
+    // Calls answer with the query's coordinates in the frame, or as given outside it.
+    template <class Answer>
+    void inFrameOrGiven(double px, double py, const Answer& answer) const;
 
     const double* x_;
     const double* y_;
