@@ -42,7 +42,14 @@ std::uint32_t digitOf(std::uint64_t key, int pass)
 // holds the result (items or spare).
 SortItem* radixSort(SortItem* items, SortItem* spare, std::uint32_t n)
 {
-    static SWEEPTRI_CALL_STATE std::uint32_t counts[digitCount][digitValues];
+#ifdef SWEEPTRI_THREADED
+    // 48 KiB on the thread's stack: held per thread, they would make its
+    // block of call state too large for the fast access a loaded module
+    // gets when its thread-local storage fits the space set aside for it.
+    std::uint32_t counts[digitCount][digitValues];
+#else
+    static std::uint32_t counts[digitCount][digitValues];
+#endif
     std::memset(counts, 0, sizeof counts);
     for (std::uint32_t i = 0; i < n; ++i)
         for (int pass = 0; pass < digitCount; ++pass) ++counts[pass][digitOf(items[i].key, pass)];

@@ -18,8 +18,8 @@ namespace st = sweeptri::testing;
 namespace threaded = sweeptri::threaded;
 
 #if defined(__SANITIZE_THREAD__)
-constexpr int setSize = 4000;
-constexpr int rounds = 2;
+constexpr int setSize = 10000;
+constexpr int rounds = 3;
 #else
 constexpr int setSize = 20000;
 constexpr int rounds = 3;

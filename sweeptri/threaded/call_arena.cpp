@@ -2,8 +2,11 @@
 // arena's memory, arrays in it, and errors as exceptions.
 #include "threaded/call_arena.hpp"
 
+#include <sys/mman.h>
+
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 #include <stdexcept>
 #include <string>
@@ -16,43 +19,182 @@ namespace sweeptri {
 
 namespace {
 
-// Each block starts with its links in the thread's list of live blocks;
-// the caller's bytes follow, aligned as malloc aligns.
-struct alignas(alignof(std::max_align_t)) BlockHeader {
-    BlockHeader* previous;
-    BlockHeader* next;
-};
+// Under AddressSanitizer every block is its own allocation, so that reads
+// past one are caught, as the host does there.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool plainMemory = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool plainMemory = true;
+#else
+constexpr bool plainMemory = false;
+#endif
+#else
+constexpr bool plainMemory = false;
+#endif
 
-thread_local BlockHeader* liveBlocks = nullptr;  // most recent first
-thread_local std::size_t liveCount = 0;
+constexpr std::size_t hugePageSize = std::size_t(2) << 20;
 
-void* takeBlock(std::size_t bytes)
+bool hugePagesWanted()
 {
-    if (bytes > SIZE_MAX - sizeof(BlockHeader)) throw std::bad_alloc();
-    auto* header = static_cast<BlockHeader*>(std::calloc(1, sizeof(BlockHeader) + bytes));
-    if (header == nullptr) throw std::bad_alloc();
-    header->previous = nullptr;
-    header->next = liveBlocks;
-    if (liveBlocks != nullptr) liveBlocks->previous = header;
-    liveBlocks = header;
-    ++liveCount;
-    return header + 1;
+    static const bool wanted = [] {
+        const char* setting = std::getenv("KY_HUGE_PAGES");
+        return setting == nullptr || std::strcmp(setting, "0") != 0;
+    }();
+    return wanted;
 }
 
-void giveBack(BlockHeader* header)
+// Fresh zero pages at a huge-page boundary, asking for transparent huge
+// pages as the host's large blocks do (unless KY_HUGE_PAGES=0): the sweep's
+// records spread over tens of megabytes, and ordinary pages would cost a
+// TLB miss on most of its accesses. capacity is a multiple of the huge page
+// size; null when the system refuses.
+void* mapHuge(std::size_t capacity)
+{
+    if (capacity > SIZE_MAX - hugePageSize) return nullptr;
+    const std::size_t span = capacity + hugePageSize;
+    void* raw = mmap(nullptr, span, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (raw == MAP_FAILED) return nullptr;
+    const auto start = reinterpret_cast<std::uintptr_t>(raw);
+    const std::uintptr_t aligned = (start + hugePageSize - 1) / hugePageSize * hugePageSize;
+    const std::size_t head = aligned - start;
+    const std::size_t tail = span - head - capacity;
+    if (head != 0) munmap(raw, head);
+    if (tail != 0) munmap(reinterpret_cast<void*>(aligned + capacity), tail);
+#ifdef MADV_HUGEPAGE
+    // Only a hint: without huge pages the block works the same.
+    if (hugePagesWanted()) madvise(reinterpret_cast<void*>(aligned), capacity, MADV_HUGEPAGE);
+#endif
+    return reinterpret_cast<void*>(aligned);
+}
+
+std::size_t roundToHugePages(std::size_t bytes) { return (bytes + hugePageSize - 1) / hugePageSize * hugePageSize; }
+
+// Blocks up to largestCarved bytes are carved from chunks, the rest stand
+// alone: a standalone block starts with its links in the thread's list of
+// them, and the caller's bytes follow at headerBytes (a cache line).
+constexpr std::size_t chunkSize = 4 * hugePageSize;
+constexpr std::size_t largestCarved = hugePageSize;
+constexpr std::size_t carveAlignment = 16;
+constexpr std::size_t headerBytes = 64;
+
+struct BlockHeader {
+    BlockHeader* previous;
+    BlockHeader* next;
+    std::size_t mappedBytes;  // 0: from calloc
+};
+static_assert(sizeof(BlockHeader) <= headerBytes);
+
+// A chunk starts with its link and the count of its blocks still live.
+struct Chunk {
+    Chunk* next;
+    std::size_t liveBlocks;
+};
+static_assert(sizeof(Chunk) <= headerBytes);
+
+thread_local BlockHeader* standalone = nullptr;  // most recent first
+thread_local std::size_t standaloneCount = 0;
+thread_local Chunk* chunks = nullptr;            // the one being carved first
+thread_local unsigned char* carveNext = nullptr;
+thread_local std::size_t carveLeft = 0;
+thread_local bool carveFresh = false;  // the rest of the chunk was never handed out
+
+void* takeStandalone(std::size_t bytes)
+{
+    if (bytes > SIZE_MAX - headerBytes - hugePageSize) throw std::bad_alloc();
+    const std::size_t capacity = roundToHugePages(headerBytes + bytes);
+    auto* header = plainMemory ? nullptr : static_cast<BlockHeader*>(mapHuge(capacity));
+    if (header != nullptr) {
+        header->mappedBytes = capacity;
+    } else {
+        header = static_cast<BlockHeader*>(std::calloc(1, headerBytes + bytes));
+        if (header == nullptr) throw std::bad_alloc();
+        header->mappedBytes = 0;
+    }
+    header->previous = nullptr;
+    header->next = standalone;
+    if (standalone != nullptr) standalone->previous = header;
+    standalone = header;
+    ++standaloneCount;
+    return reinterpret_cast<unsigned char*>(header) + headerBytes;
+}
+
+void giveBackStandalone(BlockHeader* header)
 {
     if (header->previous != nullptr)
         header->previous->next = header->next;
     else
-        liveBlocks = header->next;
+        standalone = header->next;
     if (header->next != nullptr) header->next->previous = header->previous;
-    --liveCount;
-    std::free(header);
+    --standaloneCount;
+    if (header->mappedBytes != 0)
+        munmap(header, header->mappedBytes);
+    else
+        std::free(header);
+}
+
+void unlinkChunk(Chunk* chunk)
+{
+    Chunk** link = &chunks;
+    while (*link != chunk) link = &(*link)->next;
+    *link = chunk->next;
+    munmap(chunk, chunkSize);
+}
+
+// Zeroed bytes carved from the chunk being carved; a new chunk when they do
+// not fit. Carving never returns to a part handed out before unless the
+// whole chunk fell free, so a fresh chunk's rest is untouched zero pages.
+void* carve(std::size_t bytes)
+{
+    bytes = (bytes + carveAlignment - 1) / carveAlignment * carveAlignment;
+    if (chunks == nullptr || bytes > carveLeft) {
+        auto* chunk = static_cast<Chunk*>(mapHuge(chunkSize));
+        if (chunk == nullptr) return takeStandalone(bytes);
+        chunk->next = chunks;
+        chunk->liveBlocks = 0;
+        chunks = chunk;
+        // The chunk carved before keeps its blocks; once none is live it
+        // goes back.
+        if (chunk->next != nullptr && chunk->next->liveBlocks == 0) unlinkChunk(chunk->next);
+        carveNext = reinterpret_cast<unsigned char*>(chunk) + headerBytes;
+        carveLeft = chunkSize - headerBytes;
+        carveFresh = true;
+    }
+    void* block = carveNext;
+    carveNext += bytes;
+    carveLeft -= bytes;
+    ++chunks->liveBlocks;
+    if (!carveFresh) std::memset(block, 0, bytes);
+    return block;
+}
+
+// Gives a carved block back; false when the block is not carved.
+bool uncarve(void* block)
+{
+    const auto* address = static_cast<const unsigned char*>(block);
+    for (Chunk* chunk = chunks; chunk != nullptr; chunk = chunk->next) {
+        const auto* start = reinterpret_cast<const unsigned char*>(chunk);
+        if (address < start || address >= start + chunkSize) continue;
+        if (--chunk->liveBlocks != 0) return true;
+        if (chunk == chunks) {
+            // The chunk being carved: carving starts again at its front.
+            carveNext = reinterpret_cast<unsigned char*>(chunk) + headerBytes;
+            carveLeft = chunkSize - headerBytes;
+            carveFresh = false;
+        } else {
+            unlinkChunk(chunk);
+        }
+        return true;
+    }
+    return false;
 }
 
 void giveBackAll()
 {
-    while (liveBlocks != nullptr) giveBack(liveBlocks);
+    while (standalone != nullptr) giveBackStandalone(standalone);
+    while (chunks != nullptr) unlinkChunk(chunks);
+    carveNext = nullptr;
+    carveLeft = 0;
 }
 
 }  // namespace
@@ -60,19 +202,26 @@ void giveBackAll()
 CallArena::CallArena() { giveBackAll(); }
 CallArena::~CallArena() { giveBackAll(); }
 
-std::size_t liveArenaBlocks() { return liveCount; }
+std::size_t liveArenaBlocks()
+{
+    std::size_t live = standaloneCount;
+    for (const Chunk* chunk = chunks; chunk != nullptr; chunk = chunk->next) live += chunk->liveBlocks;
+    return live;
+}
 
 void* kyCalloc(std::size_t count, std::size_t size)
 {
     if (count == 0) count = 1;
     if (size == 0) size = 1;
     if (count > SIZE_MAX / size) throw std::bad_alloc();
-    return takeBlock(count * size);
+    const std::size_t bytes = count * size;
+    return !plainMemory && bytes <= largestCarved ? carve(bytes) : takeStandalone(bytes);
 }
 
 void kyFree(void* pointer)
 {
-    if (pointer != nullptr) giveBack(static_cast<BlockHeader*>(pointer) - 1);
+    if (pointer == nullptr || uncarve(pointer)) return;
+    giveBackStandalone(reinterpret_cast<BlockHeader*>(static_cast<unsigned char*>(pointer) - headerBytes));
 }
 
 kyArray* kyCreateDoubleMatrix(std::int32_t m, std::int32_t n, int)
@@ -86,15 +235,16 @@ kyArray* kyCreateDoubleMatrix(std::int32_t m, std::int32_t n, int)
         kyxErrMsgTxt(("Requested " + std::to_string(m) + "-by-" + std::to_string(n) +
                       " array exceeds the maximum array size.")
                          .c_str());
-    // The matrix and its values in one block; the values start aligned.
-    constexpr std::size_t headerBytes =
-        (sizeof(kyArray) + alignof(std::max_align_t) - 1) / alignof(std::max_align_t) * alignof(std::max_align_t);
+    // The matrix and its values in one block; the values start on a cache
+    // line.
+    constexpr std::size_t matrixBytes = 64;
+    static_assert(sizeof(kyArray) <= matrixBytes);
     auto* block = static_cast<unsigned char*>(
-        kyCalloc(headerBytes + static_cast<std::size_t>(count == 0 ? 1 : count) * sizeof(double), 1));
+        kyCalloc(matrixBytes + static_cast<std::size_t>(count == 0 ? 1 : count) * sizeof(double), 1));
     auto* array = reinterpret_cast<kyArray*>(block);
     array->m = m;
     array->n = n;
-    array->data = reinterpret_cast<double*>(block + headerBytes);
+    array->data = reinterpret_cast<double*>(block + matrixBytes);
     return array;
 }
 

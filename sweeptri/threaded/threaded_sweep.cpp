@@ -24,13 +24,18 @@ SweepRows triangulate(const double* x, const double* y, std::int32_t n)
     // Rows column by column, 1-based positions held as doubles.
     const kyArray* result = outputs[0];
     const auto rows = static_cast<std::size_t>(kyGetM(result));
-    const double* corners = kyGetPr(result);
+    const double* first = kyGetPr(result);
+    const double* second = first + rows;
+    const double* third = second + rows;
     SweepRows out;
     out.collinearWarned = collinearWarned;
     out.corners.resize(3 * rows);
-    for (std::size_t r = 0; r < rows; ++r)
-        for (std::size_t c = 0; c < 3; ++c)
-            out.corners[3 * r + c] = static_cast<std::int32_t>(corners[c * rows + r]) - 1;
+    std::int32_t* corner = out.corners.data();
+    for (std::size_t r = 0; r < rows; ++r, corner += 3) {
+        corner[0] = static_cast<std::int32_t>(first[r]) - 1;
+        corner[1] = static_cast<std::int32_t>(second[r]) - 1;
+        corner[2] = static_cast<std::int32_t>(third[r]) - 1;
+    }
     return out;
 }
 
