@@ -4,15 +4,18 @@
 
 #include <CGAL/Exact_rational.h>
 
-#include "accurate_orientation.hpp"
+#include "geometry/accurate_orientation.hpp"
+#include "geometry/scale_exponent.hpp"
 #include "interpolation_weights.hpp"
-#include "weight_frame.hpp"
 
 namespace trinterp {
 
 namespace {
 
 using Exact = CGAL::Exact_rational;
+using ky::geometry::BoundedOrientation;
+using ky::geometry::boundedOrientation;
+using ky::geometry::DifferenceFrame;
 
 // Each weight is trusted when every orientation's error bound lies below
 // this part of the whole row's orientation: the weights are then within
@@ -53,7 +56,7 @@ void linearWeights(const Mesh& mesh, std::int32_t r, double qx, double qy, Neigh
     // or product overflows or underflows (none where they already lie
     // near it: there the frame is the points as given).
     const double* corners[4] = {a, b, c, q};
-    const Frame frame(corners, 4, q);
+    const DifferenceFrame frame(corners, 4, q);
     double scaled[4][2];
     const double* p[4];
     for (int k = 0; k < 4; ++k) p[k] = frame.apply(corners[k], scaled[k]);

@@ -4,12 +4,14 @@
 #include <cmath>
 #include <limits>
 
-#include "exact_predicates.hpp"
+#include "geometry/exact_predicates.hpp"
 #include "ky.h"
 #include "row_table.hpp"
 #include "working_memory.hpp"
 
 namespace trinterp {
+
+using ky::geometry::strictlyInsideCircle;
 
 namespace {
 

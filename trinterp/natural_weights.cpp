@@ -20,7 +20,7 @@
 // cotangent, so nothing far away is subtracted from anything far away: as
 // the query nears the hull its new cell grows without bound, and the terms
 // grow with the total they are divided by. The orientations are accurate
-// to a few units in the last place (accurate_orientation.hpp), also for the
+// to a few units in the last place (geometry/accurate_orientation.hpp), also for the
 // thin triangles (u, v, q) there.
 // That holds while the sides are of a size with the cells. A row that is a
 // sliver with one far corner (its circumcentre far off across a short
@@ -38,17 +38,21 @@
 
 #include <CGAL/Exact_rational.h>
 
-#include "accurate_orientation.hpp"
-#include "exact_predicates.hpp"
+#include "geometry/accurate_orientation.hpp"
+#include "geometry/exact_predicates.hpp"
+#include "geometry/scale_exponent.hpp"
 #include "interpolation_weights.hpp"
 #include "ky.h"
-#include "weight_frame.hpp"
 
 namespace trinterp {
 
 namespace {
 
 using Exact = CGAL::Exact_rational;
+using ky::geometry::accurateOrientation;
+using ky::geometry::DifferenceFrame;
+using ky::geometry::orientationSign;
+using ky::geometry::strictlyInsideCircle;
 
 // The areas' magnitudes may exceed their total by this much before the
 // exact areas are worked out instead: the weights keep an error below
@@ -175,12 +179,12 @@ public:
     }
 
     // The areas taken from each neighbour's cell, in the neighbours' slots,
-    // in the region's own frame (see weight_frame.hpp): where that is not
+    // in the region's own frame (see geometry/scale_exponent.hpp): where that is not
     // the points as given, the side terms worked out beforehand do not
     // serve and each row's are worked out in the frame.
     void addAreas()
     {
-        Frame frame;
+        DifferenceFrame frame;
         for (std::int32_t i = 0; i < size_; ++i)
             for (const std::int32_t corner : mesh_.rows[s_.region[i]].corner) frame.include(mesh_.point(corner), q_);
         frame.include(q_, q_);

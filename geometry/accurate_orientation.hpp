@@ -15,7 +15,7 @@
 #include <algorithm>
 #include <cmath>
 
-namespace trinterp {
+namespace ky::geometry {
 
 // a - b rounded, and its rounding error: a - b == difference + error exactly.
 inline double exactDifferenceError(double a, double b, double difference)
@@ -71,4 +71,4 @@ inline BoundedOrientation boundedOrientation(const double* a, const double* b, c
     return {value, 0x1p-50 * (std::fabs(main) + std::fabs(value)) + 0x1p-48 * d * e + 4 * e * e + 0x1p-1069};
 }
 
-}  // namespace trinterp
+}  // namespace ky::geometry
