@@ -1,43 +1,24 @@
 #include "coordinate_scaling.hpp"
 
-#include <algorithm>
-#include <cfloat>
 #include <cmath>
+
+#include "geometry/scale_exponent.hpp"
 
 namespace sweeptri {
 
-namespace {
-
-// Binary exponent of the smallest normal double (-1022) and of the largest
-// finite one (1023).
-constexpr int minNormalExponent = DBL_MIN_EXP - 1;
-constexpr int maxFiniteExponent = DBL_MAX_EXP - 1;
-
-int centringExponent(int smallest, int largest)
-{
-    int k = -((smallest + largest) >> 1);  // the range's middle exponent moves to 0
-    if (k < 0) k = std::max(k, minNormalExponent - smallest);
-    return std::min(k, maxFiniteExponent - largest);
-}
-
-}  // namespace
-
 int siteScaleExponent(const Site* sites, std::int32_t n)
 {
-    double largest = 0.0;
-    double smallest = DBL_MAX;  // smallest non-zero magnitude
+    ky::geometry::MagnitudeRange range;
     for (std::int32_t i = 0; i < n; ++i) {
-        for (const double v : {sites[i].x, sites[i].y}) {
-            const double m = std::fabs(v);
-            if (m > largest) largest = m;
-            if (m != 0.0 && m < smallest) smallest = m;
-        }
+        range.include(sites[i].x);
+        range.include(sites[i].y);
     }
-    if (largest == 0.0) return 0;  // only zeros: nothing to scale
-    const int smallestExponent = std::ilogb(smallest);
-    const int largestExponent = std::ilogb(largest);
-    if (smallestExponent >= -safeExponent && largestExponent <= safeExponent) return 0;
-    return centringExponent(smallestExponent, largestExponent);
+    if (range.onlyZeros()) return 0;  // only zeros: nothing to scale
+    if (range.within(safeExponent)) return 0;
+    const int smallestExponent = range.smallestExponent();
+    const int largestExponent = range.largestExponent();
+    return ky::geometry::exactScaling(ky::geometry::centringExponent(smallestExponent, largestExponent),
+                                      smallestExponent, largestExponent);
 }
 
 void scaleSites(Site* sites, std::int32_t n, int exponent)

@@ -12,7 +12,6 @@ struct InterpolationCall {
     CheckedArguments arguments;
     Mesh mesh;
     bool anyFlatRow;     // some row of TRI has its corners on one line, or repeats an earlier one
-    int scaleExponent;   // points and queries are used multiplied by 2^scaleExponent
     bool warned;         // the not-Delaunay warning has been issued in this call
 };
 

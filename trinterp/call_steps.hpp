@@ -12,7 +12,7 @@
 
 namespace trinterp {
 
-// Builds interpolationCall.mesh (and scaleExponent) from checked arguments
+// Builds interpolationCall.mesh from checked arguments
 // (interpolationCall.arguments) and, for natural weights, judges whether
 // the rows are Delaunay. Issues no warning.
 void prepareMesh(const kyArray* inputs[]);
@@ -30,11 +30,10 @@ void warnIfNotDelaunay(bool natural, const Mesh& mesh);
 // gives Z's values by point (valuesByPoint).
 const double* beginCall(int outputCount, int inputCount, const kyArray* inputs[]);
 
-// outputs[0] = ZI for the queries (XI, YI) over mesh (points scaled by
-// 2^scaleExponent), with valueCount values per point in values (as
+// outputs[0] = ZI for the queries (XI, YI) over mesh, with valueCount
+// values per point in values (as
 // valuesByPoint gives them). When ownsMesh, the mesh's blocks and values
 // are the call's own kyCalloc blocks and are given back before ZI is made.
-void answerCall(kyArray* outputs[], const kyArray* xi, const kyArray* yi, const Mesh& mesh, int scaleExponent,
-                bool natural, const double* values, std::int32_t valueCount, bool ownsMesh);
+void answerCall(kyArray* outputs[], const kyArray* xi, const kyArray* yi, const Mesh& mesh, bool natural, const double* values, std::int32_t valueCount, bool ownsMesh);
 
 }  // namespace trinterp

@@ -125,8 +125,7 @@ void prepareMesh(const kyArray* inputs[])
     InterpolationCall& call = interpolationCall;
     const double* x = kyGetPr(inputs[0]);
     const double* y = kyGetPr(inputs[1]);
-    call.scaleExponent = scaleExponentFor(x, y, call.arguments.pointCount);
-    buildMesh(x, y, call.arguments.pointCount, kyGetPr(inputs[3]), kyGetM(inputs[3]), call.scaleExponent);
+    buildMesh(x, y, call.arguments.pointCount, kyGetPr(inputs[3]), kyGetM(inputs[3]));
     call.mesh.delaunay = call.arguments.method == Method::natural && rowsAreDelaunay();
 }
 
@@ -138,8 +137,7 @@ void warnIfNotDelaunay(bool natural, const Mesh& mesh)
     }
 }
 
-void answerCall(kyArray* outputs[], const kyArray* xi, const kyArray* yi, const Mesh& mesh, int scaleExponent,
-                bool natural, const double* values, std::int32_t k, bool ownsMesh)
+void answerCall(kyArray* outputs[], const kyArray* xi, const kyArray* yi, const Mesh& mesh, bool natural, const double* values, std::int32_t k, bool ownsMesh)
 {
     const std::int32_t queryCount = kyGetNumberOfElements(xi);
     if (queryCount == 0 || k == 0 || mesh.firstRow < 0) {
@@ -147,7 +145,7 @@ void answerCall(kyArray* outputs[], const kyArray* xi, const kyArray* yi, const 
         return;
     }
 
-    const QueryOrder order = orderQueries(kyGetPr(xi), kyGetPr(yi), queryCount, mesh.box, mesh.curveBox, scaleExponent);
+    const QueryOrder order = orderQueries(kyGetPr(xi), kyGetPr(yi), queryCount, mesh.box, mesh.curveBox);
     if (order.count == 0) {
         createResult(outputs, xi, queryCount, k);
         return;
@@ -200,7 +198,7 @@ void interpolate(int outputCount, kyArray* outputs[], int inputCount, const kyAr
 {
     const double* values = beginCall(outputCount, inputCount, inputs);
     const InterpolationCall& call = interpolationCall;
-    answerCall(outputs, inputs[4], inputs[5], call.mesh, call.scaleExponent, call.arguments.method == Method::natural,
+    answerCall(outputs, inputs[4], inputs[5], call.mesh, call.arguments.method == Method::natural,
                values, call.arguments.valueCount, true);
 }
 

@@ -15,10 +15,12 @@ struct Neighbour {
 };
 
 // The barycentric weights of the query in row r, in ascending order of the
-// points' positions in X and Y (as all weights).
-// Each is the ratio of two accurate orientations, so at a corner they are
-// exactly 1, 0, 0, and a linear function is reproduced to a few units in
-// the last place.
+// points' positions in X and Y (as all weights). Each is the ratio of two
+// accurate orientations computed in the row's own frame (geometry/scale_exponent.hpp),
+// so at a corner they are exactly 1, 0, 0, and a linear function is
+// reproduced to a few units in the last place; where an orientation's error
+// bound is not small beside the row's, the weights are the exact ratios,
+// rounded.
 void linearWeights(const Mesh& mesh, std::int32_t r, double qx, double qy, Neighbour weights[3]);
 
 // Working memory of one thread for natural-neighbour weights, taken on the

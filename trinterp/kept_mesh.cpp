@@ -47,7 +47,6 @@ void KeptMesh::keep(const InterpolationCall& call, const double* values)
     mesh_.buckets = nullptr;
     mesh_.sideTerms = nullptr;
     natural_ = call.arguments.method == Method::natural;
-    scaleExponent_ = call.scaleExponent;
     valueCount_ = call.arguments.valueCount;
     ready_ = true;
 }
@@ -57,7 +56,7 @@ void KeptMesh::answer(kyArray* outputs[], const kyArray* xi, const kyArray* yi) 
     if (!ready_) kyxErrMsgTxt("The kept interpolation mesh is not prepared.");
     checkQueries(xi, yi, valueCount_);
     warnIfNotDelaunay(natural_, mesh_);
-    answerCall(outputs, xi, yi, mesh_, scaleExponent_, natural_, values_.data(), valueCount_, false);
+    answerCall(outputs, xi, yi, mesh_, natural_, values_.data(), valueCount_, false);
 }
 
 void interpolateAndKeep(int outputCount, kyArray* outputs[], int inputCount, const kyArray* inputs[])
@@ -66,7 +65,7 @@ void interpolateAndKeep(int outputCount, kyArray* outputs[], int inputCount, con
     const double* values = beginCall(outputCount, inputCount, inputs);
     const InterpolationCall& call = interpolationCall;
     kept.keep(call, values);
-    answerCall(outputs, inputs[4], inputs[5], call.mesh, call.scaleExponent, call.arguments.method == Method::natural,
+    answerCall(outputs, inputs[4], inputs[5], call.mesh, call.arguments.method == Method::natural,
                values, call.arguments.valueCount, true);
 }
 

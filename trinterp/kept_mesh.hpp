@@ -35,7 +35,6 @@ public:
 private:
     bool ready_ = false;
     bool natural_ = false;
-    int scaleExponent_ = 0;
     std::int32_t valueCount_ = 0;
     Mesh mesh_{};
     std::vector<double> xy_, values_;

@@ -41,7 +41,7 @@ struct RowBuckets;
 
 struct Mesh {
     std::int32_t pointCount;            // the points rows use
-    const double* xy;                   // their coordinates, x and y side by side (scaled, see call_state.hpp)
+    const double* xy;                   // their coordinates, x and y side by side, as given
     const std::int32_t* originalPoint;  // each one's position in X and Y
     std::int32_t rowCount;
     const MeshRow* rows;                // in the mesh's order

@@ -4,20 +4,14 @@
 #include <cmath>
 #include <limits>
 
-#include "exact_predicates.hpp"
+#include "geometry/exact_predicates.hpp"
 #include "ky.h"
 #include "row_table.hpp"
 #include "working_memory.hpp"
 
 namespace trinterp {
 
-int scaleExponentFor(const double* x, const double* y, std::int32_t n)
-{
-    double largest = 0;
-    for (std::int32_t k = 0; k < n; ++k) largest = std::max({largest, std::fabs(x[k]), std::fabs(y[k])});
-    if (largest == 0 || (largest >= 0x1p-200 && largest <= 0x1p200)) return 0;
-    return -std::ilogb(largest);
-}
+using ky::geometry::strictlyInsideCircle;
 
 namespace {
 
@@ -32,22 +26,20 @@ Box boundsOf(const double* x, const double* y, std::int32_t n)
 
 }  // namespace
 
-void buildMesh(const double* x, const double* y, std::int32_t n, const double* tri, std::int32_t rowCount,
-               int scaleExponent)
+void buildMesh(const double* x, const double* y, std::int32_t n, const double* tri, std::int32_t rowCount)
 {
     Mesh& mesh = interpolationCall.mesh;
     mesh = Mesh{};
-    const auto scaled = [scaleExponent](double v) { return scaleExponent == 0 ? v : std::ldexp(v, scaleExponent); };
     const Box all = boundsOf(x, y, n);
-    mesh.curveBox = {scaled(all.lowX), scaled(all.lowY), scaled(all.highX), scaled(all.highY)};
+    mesh.curveBox = all;
     const NumberedRows numbered = numberRows(tri, rowCount, x, y, n, all);
     mesh.pointCount = numbered.pointCount;
     mesh.originalPoint = numbered.originalPoint;
     auto* xy = takeWritten<double>(2 * std::int64_t{mesh.pointCount});
     for (std::int32_t k = 0; k < mesh.pointCount; ++k) {
         const std::int32_t p = mesh.originalPoint[k];
-        xy[2 * std::int64_t{k}] = scaled(x[p]);
-        xy[2 * std::int64_t{k} + 1] = scaled(y[p]);
+        xy[2 * std::int64_t{k}] = x[p];
+        xy[2 * std::int64_t{k} + 1] = y[p];
     }
     mesh.xy = xy;
     mesh.rowCount = rowCount;

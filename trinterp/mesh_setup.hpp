@@ -7,15 +7,11 @@
 
 namespace trinterp {
 
-// The power of two that brings the points' largest magnitude near 1 when it
-// lies outside [2^-200, 2^200] (0 inside it): there neither the weights'
-// arithmetic nor the predicates' shortcuts overflow or underflow, and a
-// power of two changes no sign and no ratio.
-int scaleExponentFor(const double* x, const double* y, std::int32_t n);
-
 // Fills interpolationCall.mesh (and anyFlatRow) from checked arguments.
-void buildMesh(const double* x, const double* y, std::int32_t n, const double* tri, std::int32_t rowCount,
-               int scaleExponent);
+// The coordinates are kept as given: the predicates are exact on any
+// doubles, and the weights work in frames of their own (see
+// interpolation_weights.hpp), so no scale for the whole call is needed.
+void buildMesh(const double* x, const double* y, std::int32_t n, const double* tri, std::int32_t rowCount);
 
 // True when every inner side of the rows is locally Delaunay (the row
 // across has its far corner not strictly inside the circle), the rows

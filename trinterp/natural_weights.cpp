@@ -20,7 +20,7 @@
 // cotangent, so nothing far away is subtracted from anything far away: as
 // the query nears the hull its new cell grows without bound, and the terms
 // grow with the total they are divided by. The orientations are accurate
-// to a few units in the last place (accurate_orientation.hpp), also for the
+// to a few units in the last place (geometry/accurate_orientation.hpp), also for the
 // thin triangles (u, v, q) there.
 // That holds while the sides are of a size with the cells. A row that is a
 // sliver with one far corner (its circumcentre far off across a short
@@ -38,8 +38,9 @@
 
 #include <CGAL/Exact_rational.h>
 
-#include "accurate_orientation.hpp"
-#include "exact_predicates.hpp"
+#include "geometry/accurate_orientation.hpp"
+#include "geometry/exact_predicates.hpp"
+#include "geometry/scale_exponent.hpp"
 #include "interpolation_weights.hpp"
 #include "ky.h"
 
@@ -48,6 +49,10 @@ namespace trinterp {
 namespace {
 
 using Exact = CGAL::Exact_rational;
+using ky::geometry::accurateOrientation;
+using ky::geometry::DifferenceFrame;
+using ky::geometry::orientationSign;
+using ky::geometry::strictlyInsideCircle;
 
 // The areas' magnitudes may exceed their total by this much before the
 // exact areas are worked out instead: the weights keep an error below
@@ -95,14 +100,19 @@ double cornerTerm(const double* u, const double* v, const double* w, double scal
     return (sx * sx + sy * sy) * (dot * scale);
 }
 
-// h of the three sides of row r: h[j] for side j, from corner j+1 to
-// corner j+2, the third corner being j.
+// h of the three sides of the triangle p: h[j] for side j, from corner j+1
+// to corner j+2, the third corner being j.
+void triangleTerms(const double* const p[3], double h[3])
+{
+    const double scale = termScale(p[0], p[1], p[2]);
+    for (int j = 0; j < 3; ++j) h[j] = cornerTerm(p[nextCorner(j)], p[previousCorner(j)], p[j], scale);
+}
+
 void rowTerms(const Mesh& mesh, std::int32_t r, double h[3])
 {
     const std::int32_t* row = mesh.row(r);
     const double* p[3] = {mesh.point(row[0]), mesh.point(row[1]), mesh.point(row[2])};
-    const double scale = termScale(p[0], p[1], p[2]);
-    for (int j = 0; j < 3; ++j) h[j] = cornerTerm(p[nextCorner(j)], p[previousCorner(j)], p[j], scale);
+    triangleTerms(p, h);
 }
 
 // Sorts the neighbours by their points' positions in X and Y: by insertion
@@ -168,16 +178,29 @@ public:
         }
     }
 
-    // The areas taken from each neighbour's cell, in the neighbours' slots.
+    // The areas taken from each neighbour's cell, in the neighbours' slots,
+    // in the region's own frame (see geometry/scale_exponent.hpp): where that is not
+    // the points as given, the side terms worked out beforehand do not
+    // serve and each row's are worked out in the frame.
     void addAreas()
     {
+        DifferenceFrame frame;
+        for (std::int32_t i = 0; i < size_; ++i)
+            for (const std::int32_t corner : mesh_.rows[s_.region[i]].corner) frame.include(mesh_.point(corner), q_);
+        frame.include(q_, q_);
+        frame.settle();
+        double qRoom[2];
+        const double* q = frame.apply(q_, qRoom);
+        const bool termsServe = mesh_.sideTerms != nullptr && frame.exponent() == 0;
         for (std::int32_t i = 0; i < size_; ++i) {
             const std::int32_t r = s_.region[i];
             const std::int32_t* row = mesh_.row(r);
-            const double* p[3] = {mesh_.point(row[0]), mesh_.point(row[1]), mesh_.point(row[2])};
+            double room[3][2];
+            const double* p[3];
+            for (int k = 0; k < 3; ++k) p[k] = frame.apply(mesh_.point(row[k]), room[k]);
             double computed[3];
-            const double* h = mesh_.sideTerms != nullptr ? mesh_.sideTerms + 3 * std::int64_t{r} : computed;
-            if (mesh_.sideTerms == nullptr) rowTerms(mesh_, r, computed);
+            const double* h = termsServe ? mesh_.sideTerms + 3 * std::int64_t{r} : computed;
+            if (!termsServe) triangleTerms(p, computed);
             // Corner j lies on sides j+1 and j+2.
             for (int j = 0; j < 3; ++j) {
                 addArea(row[j], h[nextCorner(j)] + h[previousCorner(j)]);
@@ -190,10 +213,10 @@ public:
                 const std::int32_t u = row[nextCorner(j)], v = row[previousCorner(j)];
                 const double* pu = p[nextCorner(j)];
                 const double* pv = p[previousCorner(j)];
-                const double scale = termScale(pu, pv, q_);
-                const double uv = cornerTerm(pu, pv, q_, scale);
-                const double vq = cornerTerm(pv, q_, pu, scale);
-                const double qu = cornerTerm(q_, pu, pv, scale);
+                const double scale = termScale(pu, pv, q);
+                const double uv = cornerTerm(pu, pv, q, scale);
+                const double vq = cornerTerm(pv, q, pu, scale);
+                const double qu = cornerTerm(q, pu, pv, scale);
                 addArea(u, -(qu + uv));
                 addArea(v, -(uv + vq));
                 magnitude_ += 2 * std::fabs(uv) + std::fabs(vq) + std::fabs(qu);
@@ -272,7 +295,14 @@ std::int32_t sideWeights(const Mesh& mesh, const Location& at, double qx, double
     const std::int32_t u = row[nextCorner(at.index)], v = row[previousCorner(at.index)];
     const double* pu = mesh.point(u);
     const double* pv = mesh.point(v);
-    const double along = pu[0] != pv[0] ? (qx - pv[0]) / (pu[0] - pv[0]) : (qy - pv[1]) / (pu[1] - pv[1]);
+    const auto alongSide = [&](double half) {
+        return pu[0] != pv[0] ? (half * qx - half * pv[0]) / (half * pu[0] - half * pv[0])
+                              : (half * qy - half * pv[1]) / (half * pu[1] - half * pv[1]);
+    };
+    double along = alongSide(1);
+    // Differences that overflow (ends near the largest double) are taken
+    // of the halved coordinates instead.
+    if (!std::isfinite(along)) along = alongSide(0.5);
     out[0] = {u, along};
     out[1] = {v, 1 - along};
     if (mesh.originalPoint[v] < mesh.originalPoint[u]) std::swap(out[0], out[1]);

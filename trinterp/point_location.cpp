@@ -2,10 +2,12 @@
 
 #include <algorithm>
 
-#include "exact_predicates.hpp"
+#include "geometry/exact_predicates.hpp"
 #include "row_buckets.hpp"
 
 namespace trinterp {
+
+using ky::geometry::orientationSign;
 
 namespace {
 

@@ -13,13 +13,12 @@ namespace trinterp {
 struct QueryOrder {
     std::int32_t count;        // queries kept
     std::int32_t* original;    // their positions in XI, in the order answered
-    double* xy;                // their coordinates, scaled as the points are, x and y side by side
+    double* xy;                // their coordinates, x and y side by side
 };
 
-// Scales each query by 2^scaleExponent (as the points were), keeps those
-// inside the box and sorts them along the space-filling curve over curveBox (the
+// Keeps the queries inside the box and sorts them along the space-filling curve over curveBox (the
 // rows' curve); memory from kyCalloc.
 QueryOrder orderQueries(const double* xi, const double* yi, std::int32_t queryCount, const Box& box,
-                        const Box& curveBox, int scaleExponent);
+                        const Box& curveBox);
 
 }  // namespace trinterp

@@ -89,6 +89,10 @@ void answerAt(const QueryJob& job, std::int32_t query, const Location& at, Natur
     if (job.natural) {
         const std::int32_t count = naturalWeights(job.mesh, at, qx, qy, scratch);
         weightedValues(scratch.neighbours, count, job.values, job.valueCount, out);
+    } else if (at.kind == Location::atCorner) {
+        // A data point: its own values, whatever the other corners hold.
+        const Neighbour corner{job.mesh.row(at.row)[at.index], 1.0};
+        weightedValues(&corner, 1, job.values, job.valueCount, out);
     } else {
         Neighbour weights[3];
         linearWeights(job.mesh, at.row, qx, qy, weights);

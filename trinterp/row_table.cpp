@@ -4,12 +4,14 @@
 #include <cmath>
 #include <utility>
 
-#include "exact_predicates.hpp"
+#include "geometry/exact_predicates.hpp"
 #include "curve_order.hpp"
 #include "ky.h"
 #include "working_memory.hpp"
 
 namespace trinterp {
+
+using ky::geometry::orientationSign;
 
 namespace {
 

@@ -1,32 +1,24 @@
-// Exact geometric predicates and exact areas on double coordinates.
-// CGAL's filtered predicates answer orientation and in-circle questions
-// exactly for any finite doubles (they fall back to exact arithmetic when
-// the floating-point filter cannot decide, also on over- and underflow);
-// areas are summed as GMP rationals, in which every double and every
-// product of two doubles is exact.
+// The exact predicates (geometry/exact_predicates.hpp) on the points of a
+// point set, and exact areas: orientation and in-circle questions are
+// answered exactly for any finite doubles; areas are summed as GMP
+// rationals, in which every double and every product of two doubles is
+// exact.
 #pragma once
 
 #include <gmpxx.h>
 
-#include <CGAL/Exact_predicates_inexact_constructions_kernel.h>
-
 #include <cstddef>
 
+#include "geometry/exact_predicates.hpp"
 #include "point_set.hpp"
 
 namespace ky::inspect {
-
-using Kernel = CGAL::Exact_predicates_inexact_constructions_kernel;
-using Point = Kernel::Point_2;
-
-// Point i of a point set whose coordinates are finite.
-inline Point pointAt(const PointSet& p, std::size_t i) { return Point(p.x[i], p.y[i]); }
 
 // Negative when a, b, c run clockwise, positive when counter-clockwise, zero
 // when they lie on one line. Exact.
 inline int orientation(const PointSet& p, std::size_t a, std::size_t b, std::size_t c)
 {
-    return static_cast<int>(CGAL::orientation(pointAt(p, a), pointAt(p, b), pointAt(p, c)));
+    return ky::geometry::orientationSign(p.x[a], p.y[a], p.x[b], p.y[b], p.x[c], p.y[c]);
 }
 
 // True when d lies strictly inside the circle through a, b, c (any
@@ -34,8 +26,8 @@ inline int orientation(const PointSet& p, std::size_t a, std::size_t b, std::siz
 inline bool strictlyInsideCircle(const PointSet& p, std::size_t a, std::size_t b, std::size_t c, std::size_t d)
 {
     const int turn = orientation(p, a, b, c);
-    const auto side = CGAL::side_of_oriented_circle(pointAt(p, a), pointAt(p, b), pointAt(p, c), pointAt(p, d));
-    return turn > 0 ? side == CGAL::ON_POSITIVE_SIDE : side == CGAL::ON_NEGATIVE_SIDE;
+    const int side = ky::geometry::inCircleSign(p.x[a], p.y[a], p.x[b], p.y[b], p.x[c], p.y[c], p.x[d], p.y[d]);
+    return turn > 0 ? side > 0 : side < 0;
 }
 
 // x(a) y(b) - y(a) x(b), exactly: twice the signed area that the edge a -> b

@@ -111,9 +111,10 @@ TEST(TrinterpLinear, OnASideOrAtACornerTheLowestNumberedRowAnswers)
     EXPECT_TRUE(std::isnan(Square({2, 1, 4, 2, 3, 3}, 0.5, 0.5).value()));
     // Either orientation of either row.
     EXPECT_EQ(Square({1, 2, 3, 4, 2, 3}, 0.5, 0.5).value(), 2.5);
-    // At corner 2, held by both rows.
+    // At corner 2, held by both rows: a data point gives its own value,
+    // whichever row holds it and whatever the other corners hold.
     EXPECT_EQ(Square({1, 2, 2, 4, 3, 3}, 1, 0).value(), 2.0);
-    EXPECT_TRUE(std::isnan(Square({2, 1, 4, 2, 3, 3}, 1, 0).value()));
+    EXPECT_EQ(Square({2, 1, 4, 2, 3, 3}, 1, 0).value(), 2.0);
     // Inside the second row only.
     EXPECT_TRUE(std::isnan(Square({1, 2, 2, 4, 3, 3}, 0.75, 0.75).value()));
 

@@ -18,6 +18,10 @@
 namespace ky::inspect {
 namespace {
 
+// CGAL's Delaunay triangulation, the oracle, on the kernel of the exact predicates.
+using Kernel = ky::geometry::ExactKernel;
+using Point = Kernel::Point_2;
+
 using Rows = std::vector<std::array<double, 3>>;
 
 struct Case {

@@ -20,6 +20,10 @@
 namespace ky::inspect {
 namespace {
 
+// CGAL's Delaunay triangulation, the oracle, on the kernel of the exact predicates.
+using Kernel = ky::geometry::ExactKernel;
+using Point = Kernel::Point_2;
+
 using Rows = std::vector<std::array<std::int64_t, 3>>;  // 0-based, clockwise
 
 class VectorRows final : public RowSource {

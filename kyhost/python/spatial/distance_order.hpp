@@ -32,11 +32,14 @@
 // more than the safe range, or a query point far outside it): the exact
 // order of squared distances. A double estimate on coordinates scaled for
 // this query decides where it is clearly apart from the other; otherwise
-// CGAL's filtered predicate decides exactly, at any magnitude. Ties are
+// the exact comparison of geometry/distance_comparison.hpp decides, at any
+// magnitude. Ties are
 // exactly equal distances; the band is that of ties.
 #pragma once
 
 #include <CGAL/Exact_predicates_inexact_constructions_kernel.h>
+
+#include "geometry/distance_comparison.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -105,10 +108,7 @@ public:
         const double big = std::fmax(a.estimate, b.estimate);
         if (big <= 0x1.fffffffffffffp+1023 && big >= 0x1p-900 && std::fabs(a.estimate - b.estimate) > big * 0x1p-48)
             return a.estimate < b.estimate ? -1 : 1;
-        if (const int sign = differenceSign(a.point, b.point); sign != 0) return sign;
-        const Point2 q(qx_, qy_);
-        return static_cast<int>(CGAL::compare_distance_to_point(q, Point2(x_[a.point], y_[a.point]),
-                                                                Point2(x_[b.point], y_[b.point])));
+        return ky::geometry::compareDistances(qx_, qy_, x_[a.point], y_[a.point], x_[b.point], y_[b.point]);
     }
     bool less(const Key& a, const Key& b) const { return compare(a, b) < 0; }
     bool equal(const Key& a, const Key& b) const { return compare(a, b) == 0; }
@@ -120,28 +120,6 @@ public:
     double queryY() const { return qy_; }
 
 private:
-    // The sign of |p - q|^2 - |r - q|^2 = (px - rx)(px + rx - 2qx) + (py - ry)(py + ry - 2qy)
-    // in double, or 0 when rounding could have decided it. This form keeps
-    // the cancellation in the small factors: it decides near-ties of far
-    // queries (x = 1e16 from points in the unit square) that the squared
-    // distances cannot. With u = 2^-53 and M = |px + rx| + 2|qx|, the
-    // computed (px - rx) is within u|px - rx|, the computed second factor
-    // within 2.0001u M of its value, so each product is within 4.001u
-    // |px - rx| M, and the sum within 5.01u T, T = |px - rx| Mx + |py - ry|
-    // My; T computed is at least T(1 - 6u). A sum beyond 2^-49 T decides.
-    // Under- and overflow: T at least 2^-960 leaves room for the absolute
-    // error of subnormal products (2^-1074 each); an infinite or NaN T
-    // (coordinates near the largest doubles) decides nothing.
-    int differenceSign(std::int32_t p, std::int32_t r) const
-    {
-        const double ax = x_[p] - x_[r], sx = x_[p] + x_[r], ay = y_[p] - y_[r], sy = y_[p] + y_[r];
-        const double sum = ax * (sx - 2 * qx_) + ay * (sy - 2 * qy_);
-        const double t = std::fabs(ax) * (std::fabs(sx) + std::fabs(2 * qx_)) +
-                         std::fabs(ay) * (std::fabs(sy) + std::fabs(2 * qy_));
-        if (!(t <= 0x1.fffffffffffffp+1023 && t >= 0x1p-960) || !(std::fabs(sum) > t * 0x1p-49)) return 0;
-        return sum < 0 ? -1 : 1;
-    }
-
     const double* x_;
     const double* y_;
     double qx_, qy_;

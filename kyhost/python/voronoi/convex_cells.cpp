@@ -9,9 +9,11 @@
 #include <stdexcept>
 #include <thread>
 
-#include "exact_rounding.hpp"
+#include "geometry/exact_rounding.hpp"
 
 namespace kyhost_voronoi {
+
+using ky::geometry::roundRational;
 
 namespace {
 

@@ -7,10 +7,13 @@
 #include <stdexcept>
 #include <thread>
 
-#include "exact_circumcentre.hpp"
+#include "geometry/exact_circumcentre.hpp"
 #include "mesh_adjacency.hpp"
 
 namespace kyhost_voronoi {
+
+using ky::geometry::CircumcentreWork;
+using ky::geometry::RoundedPoint;
 
 namespace {
 

@@ -15,12 +15,15 @@
 #include <set>
 
 #include "convex_cells.hpp"
-#include "exact_circumcentre.hpp"
+#include "geometry/exact_circumcentre.hpp"
 #include "mesh_adjacency.hpp"
 #include "polygon_cells.hpp"
 #include "voronoi_diagram.hpp"
 
 using namespace kyhost_voronoi;
+using ky::geometry::CircumcentreWork;
+using ky::geometry::exactCircumcentre;
+using ky::geometry::RationalPoint;
 
 namespace {
 
@@ -155,7 +158,7 @@ TEST(VoronoiDiagram, RandomPointsAtExtremeMagnitudesGiveTheRoundedRationalCentre
         ASSERT_EQ(d.rowVertex.size(), s.rows.size() / 3);
         for (std::size_t t = 0; t < d.rowVertex.size(); ++t) {
             const std::int32_t* r = &s.rows[3 * t];
-            const ExactPoint e = exactCircumcentre(x[r[0]], y[r[0]], x[r[1]], y[r[1]], x[r[2]], y[r[2]]);
+            const RationalPoint e = exactCircumcentre(x[r[0]], y[r[0]], x[r[1]], y[r[1]], x[r[2]], y[r[2]]);
             const int v = d.rowVertex[t];
             EXPECT_EQ(d.vertices[2 * v], CircumcentreWork().rounded(x[r[0]], y[r[0]], x[r[1]], y[r[1]], x[r[2]], y[r[2]]).x);
             EXPECT_NEAR(d.vertices[2 * v], e.x.get_d(), std::fabs(e.x.get_d()) * 0x1p-52);

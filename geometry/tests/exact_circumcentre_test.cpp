@@ -6,10 +6,10 @@
 #include <cmath>
 #include <random>
 
-#include "exact_circumcentre.hpp"
-#include "exact_rounding.hpp"
+#include "geometry/exact_circumcentre.hpp"
+#include "geometry/exact_rounding.hpp"
 
-using namespace kyhost_voronoi;
+using namespace ky::geometry;
 
 namespace {
 
@@ -76,7 +76,7 @@ TEST(ExactCircumcentre, RoundsTheRationalCentreOnceAtAnyMagnitude)
             double v[6];
             for (double& c : v) c = std::ldexp(unit(random), scale);
             const RoundedPoint got = work.rounded(v[0], v[1], v[2], v[3], v[4], v[5]);
-            const ExactPoint exact = exactCircumcentre(v[0], v[1], v[2], v[3], v[4], v[5]);
+            const RationalPoint exact = exactCircumcentre(v[0], v[1], v[2], v[3], v[4], v[5]);
             // The rational centre rounded by MPFR.
             EXPECT_EQ(got.x, mpfrQuotient(exact.x.get_num(), exact.x.get_den(), 0));
             EXPECT_EQ(got.y, mpfrQuotient(exact.y.get_num(), exact.y.get_den(), 0));
@@ -103,11 +103,11 @@ TEST(ExactCircumcentre, RoundsTheRationalCentreOnceAtAnyMagnitude)
         } else {
             for (double& c : v) c = static_cast<double>(static_cast<int>(random() % 9)) - 4.0;
         }
-        const ExactPoint exact = [&] {
+        const RationalPoint exact = [&] {
             try {
                 return exactCircumcentre(v[0], v[1], v[2], v[3], v[4], v[5]);
             } catch (const std::domain_error&) {
-                return ExactPoint{};
+                return RationalPoint{};
             }
         }();
         const RoundedPoint got = work.rounded(v[0], v[1], v[2], v[3], v[4], v[5]);
@@ -117,7 +117,7 @@ TEST(ExactCircumcentre, RoundsTheRationalCentreOnceAtAnyMagnitude)
     }
     // Mixed magnitudes in one triangle.
     const RoundedPoint mixed = work.rounded(1e-300, 0.0, 1e300, 0.0, 0.0, 1e300);
-    const ExactPoint exact = exactCircumcentre(1e-300, 0.0, 1e300, 0.0, 0.0, 1e300);
+    const RationalPoint exact = exactCircumcentre(1e-300, 0.0, 1e300, 0.0, 0.0, 1e300);
     EXPECT_EQ(mixed.x, roundRational(exact.x));
     EXPECT_EQ(mixed.y, roundRational(exact.y));
     // A centre beyond the largest double is infinite; collinear points NaN.

@@ -8,7 +8,7 @@
 #include <cmath>
 #include <cstddef>
 
-namespace kyhost_voronoi::expansion {
+namespace ky::geometry::expansion {
 
 // An expansion of up to N components.
 template <std::size_t N>
@@ -162,4 +162,4 @@ Expansion<A> compress(const Expansion<A>& e)
     return h;
 }
 
-}  // namespace kyhost_voronoi::expansion
+}  // namespace ky::geometry::expansion

@@ -8,13 +8,13 @@
 
 #include <gmpxx.h>
 
-namespace kyhost_voronoi {
+namespace ky::geometry {
 
 struct RoundedPoint {
     double x, y;
 };
 
-struct ExactPoint {
+struct RationalPoint {
     mpq_class x, y;
 };
 
@@ -34,6 +34,6 @@ private:
 };
 
 // The exact centre (collinear points: throws std::domain_error).
-ExactPoint exactCircumcentre(double ax, double ay, double bx, double by, double cx, double cy);
+RationalPoint exactCircumcentre(double ax, double ay, double bx, double by, double cx, double cy);
 
-}  // namespace kyhost_voronoi
+}  // namespace ky::geometry

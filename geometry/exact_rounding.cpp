@@ -1,8 +1,8 @@
-#include "exact_rounding.hpp"
+#include "geometry/exact_rounding.hpp"
 
 #include <cmath>
 
-namespace kyhost_voronoi {
+namespace ky::geometry {
 
 namespace {
 
@@ -47,4 +47,4 @@ double roundQuotient(const mpz_class& p, const mpz_class& q, long e)
     return negative ? -magnitude : magnitude;
 }
 
-}  // namespace kyhost_voronoi
+}  // namespace ky::geometry

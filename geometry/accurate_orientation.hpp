@@ -12,9 +12,10 @@
 // definition, and nothing here is left to contraction.
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 
-namespace trinterp {
+namespace ky::geometry {
 
 // a - b rounded, and its rounding error: a - b == difference + error exactly.
 inline double exactDifferenceError(double a, double b, double difference)
@@ -49,4 +50,25 @@ inline double accurateOrientation(const double* a, const double* b, const double
     return accurateOrientation(a[0], a[1], b[0], b[1], c[0], c[1]);
 }
 
-}  // namespace trinterp
+// accurateOrientation (the same value, bit for bit) with a bound on its
+// error: the rounding of Kahan's product difference and of the correction,
+// the neglected products of the differences' errors, and underflow.
+struct BoundedOrientation {
+    double value;
+    double bound;
+};
+
+inline BoundedOrientation boundedOrientation(const double* a, const double* b, const double* c)
+{
+    const double dx1 = b[0] - a[0], dy1 = b[1] - a[1], dx2 = c[0] - a[0], dy2 = c[1] - a[1];
+    const double ex1 = exactDifferenceError(b[0], a[0], dx1), ey1 = exactDifferenceError(b[1], a[1], dy1);
+    const double ex2 = exactDifferenceError(c[0], a[0], dx2), ey2 = exactDifferenceError(c[1], a[1], dy2);
+    const double main = crossDifference(dx1, dy2, dy1, dx2);
+    const double correction = (dx1 * ey2 + ex1 * dy2) - (dy1 * ex2 + ey1 * dx2);
+    const double value = main + correction;
+    const double d = std::max({std::fabs(dx1), std::fabs(dy1), std::fabs(dx2), std::fabs(dy2)});
+    const double e = std::max({std::fabs(ex1), std::fabs(ey1), std::fabs(ex2), std::fabs(ey2)});
+    return {value, 0x1p-50 * (std::fabs(main) + std::fabs(value)) + 0x1p-48 * d * e + 4 * e * e + 0x1p-1069};
+}
+
+}  // namespace ky::geometry

@@ -4,7 +4,7 @@
 
 #include <gmpxx.h>
 
-namespace kyhost_voronoi {
+namespace ky::geometry {
 
 // The double nearest to (p / q) * 2^e, q non-zero.
 double roundQuotient(const mpz_class& p, const mpz_class& q, long e);
@@ -12,4 +12,4 @@ double roundQuotient(const mpz_class& p, const mpz_class& q, long e);
 // The double nearest to the rational v.
 inline double roundRational(const mpq_class& v) { return roundQuotient(v.get_num(), v.get_den(), 0); }
 
-}  // namespace kyhost_voronoi
+}  // namespace ky::geometry

@@ -1,14 +1,14 @@
-#include "exact_circumcentre.hpp"
+#include "geometry/exact_circumcentre.hpp"
 
 #include <climits>
 #include <cmath>
 #include <limits>
 #include <stdexcept>
 
-#include "exact_rounding.hpp"
-#include "expansion_arithmetic.hpp"
+#include "geometry/exact_rounding.hpp"
+#include "geometry/expansion_arithmetic.hpp"
 
-namespace kyhost_voronoi {
+namespace ky::geometry {
 
 namespace {
 
@@ -152,7 +152,7 @@ RoundedPoint CircumcentreWork::rounded(double ax, double ay, double bx, double b
     return {roundQuotient(numX_, den_, exponent_), roundQuotient(numY_, den_, exponent_)};
 }
 
-ExactPoint exactCircumcentre(double ax, double ay, double bx, double by, double cx, double cy)
+RationalPoint exactCircumcentre(double ax, double ay, double bx, double by, double cx, double cy)
 {
     const mpq_class a[2] = {ax, ay}, b[2] = {bx, by}, c[2] = {cx, cy};
     const mpq_class ux = b[0] - a[0], uy = b[1] - a[1], vx = c[0] - a[0], vy = c[1] - a[1];
@@ -162,4 +162,4 @@ ExactPoint exactCircumcentre(double ax, double ay, double bx, double by, double 
     return {a[0] + (vy * u2 - uy * v2) / den, a[1] + (ux * v2 - vx * u2) / den};
 }
 
-}  // namespace kyhost_voronoi
+}  // namespace ky::geometry
