@@ -45,8 +45,10 @@
 
 namespace tiling {
 
-TileResult finishTile(const Cell& cell, const double* x, const double* y, const std::int64_t* ids,
-                      std::int32_t m, const TileTriangulator& triangulate)
+namespace {
+
+TileResult finishInOrder(const Cell& cell, const double* x, const double* y, const std::int64_t* ids, std::int32_t m,
+                         const TileTriangulator& triangulate)
 {
     TileResult result;
     if (m <= 0) return result;
@@ -132,6 +134,43 @@ TileResult finishTile(const Cell& cell, const double* x, const double* y, const 
     // hull points of the tile, in U above.
     for (std::int32_t i = 0; i < m; ++i)
         if (inU[static_cast<std::size_t>(i)]) result.seamPoints.push_back(ids[i]);
+    return result;
+}
+
+}  // namespace
+
+// The tile's points are handed to the sweep in its own order (y, then x), so
+// that the rows it returns name points that lie near each other in memory:
+// in the order of their ids they lie anywhere, and reading the corners of
+// each row would miss the cache for nearly every corner. The order is fixed
+// by the coordinates alone, and the sweep's rows do not depend on the order
+// its points come in beyond their names, so the result is the same.
+TileResult finishTile(const Cell& cell, const double* x, const double* y, const std::int64_t* ids,
+                      std::int32_t m, const TileTriangulator& triangulate)
+{
+    if (m < 1024) return finishInOrder(cell, x, y, ids, m, triangulate);
+    // Sorted as (y, x, position) records, not through an index array: the
+    // comparisons then read records next to each other instead of
+    // coordinates anywhere in the tile.
+    struct Key {
+        double y, x;
+        std::int32_t at;
+    };
+    std::vector<Key> keys(static_cast<std::size_t>(m));
+    for (std::int32_t i = 0; i < m; ++i) keys[static_cast<std::size_t>(i)] = {y[i], x[i], i};
+    std::sort(keys.begin(), keys.end(), [](const Key& a, const Key& b) {
+        return a.y != b.y ? a.y < b.y : a.x != b.x ? a.x < b.x : a.at < b.at;
+    });
+    std::vector<double> sx(keys.size()), sy(keys.size());
+    std::vector<std::int64_t> sid(keys.size());
+    for (std::size_t k = 0; k < keys.size(); ++k) {
+        sx[k] = keys[k].x;
+        sy[k] = keys[k].y;
+        sid[k] = ids[keys[k].at];
+    }
+    keys = {};
+    TileResult result = finishInOrder(cell, sx.data(), sy.data(), sid.data(), m, triangulate);
+    std::sort(result.seamPoints.begin(), result.seamPoints.end());
     return result;
 }
 
