@@ -173,3 +173,29 @@ def test_tiled_objects_pickle_and_query_like_single_ones():
     assert inside.sum() > 30
     corners = np.sort(tiled.simplices[found[inside]], axis=1)
     np.testing.assert_array_equal(corners, np.sort(single.simplices[single.find_simplex(queries)[inside]], axis=1))
+
+
+
+def corners(d, indices):
+    """Vertex coordinates of indices, -1 (the point at infinity) as (inf, inf)."""
+    return sorted((float("inf"),) * 2 if v < 0 else tuple(d.vertices[v].tolist()) for v in indices)
+
+
+def test_voronoi_of_a_tiled_grid_is_the_single_sweeps(monkeypatch):
+    # A grid's triangulation is not unique (every square is cocircular), its
+    # Voronoi diagram is: the tiles may split the squares otherwise, the
+    # vertices, ridges and regions stay the same.
+    g = np.arange(40.0)
+    points = np.column_stack([np.repeat(g, 40), np.tile(g, 40)]) * 0.25
+    monkeypatch.setattr(_triangulation, "_TILE_POINTS", 400)
+    assert_tiled(points, 400)
+    single = kyhost.Triangulation(points).voronoi()
+    expected = sorted((min(a, b), max(a, b), corners(single, r))
+                      for (a, b), r in zip(single.ridge_points.tolist(), single.ridge_vertices))
+    for workers in (1, 2):
+        v = kyhost.Triangulation(points, workers=workers).voronoi()
+        assert len(v.vertices) == len(single.vertices) == 39 * 39
+        ridges = sorted((min(a, b), max(a, b), corners(v, r)) for (a, b), r in zip(v.ridge_points.tolist(), v.ridge_vertices))
+        assert ridges == expected
+        for i in range(len(points)):
+            assert corners(v, v.regions[i]) == corners(single, single.regions[i])
