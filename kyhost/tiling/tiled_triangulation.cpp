@@ -13,6 +13,11 @@
 
 #include "tiled_delaunay.hpp"
 
+#if __has_include("../../sweeptri/threaded/threaded_sweep.hpp")
+#include "../../sweeptri/threaded/threaded_sweep.hpp"
+#define TILING_KEEPS_SWEEP_MEMORY 1
+#endif
+
 namespace tiling {
 
 namespace {
@@ -53,17 +58,25 @@ void parallelFor(std::int64_t count, int threads, const Job& job)
             }
         }
     };
-    const int extra = static_cast<int>(std::min<std::int64_t>(threads, count)) - 1;
+    // The jobs run on threads of their own, never on the caller's: each
+    // keeps the sweep's memory from one tile for its next, and gives it back
+    // when it ends, which the caller's thread would not do.
+    const int workers = static_cast<int>(std::max<std::int64_t>(1, std::min<std::int64_t>(threads, count)));
     std::vector<std::thread> pool;
-    pool.reserve(static_cast<std::size_t>(std::max(extra, 0)));
+    pool.reserve(static_cast<std::size_t>(workers));
     try {
-        for (int k = 0; k < extra; ++k) pool.emplace_back(run);
+        for (int k = 0; k < workers; ++k)
+            pool.emplace_back([&] {
+#ifdef TILING_KEEPS_SWEEP_MEMORY
+                sweeptri::threaded::keepMemoryOnThisThread();
+#endif
+                run();
+            });
     } catch (...) {
         failed = true;
         for (std::thread& t : pool) t.join();
         throw;
     }
-    run();
     for (std::thread& t : pool) t.join();
     if (failure) std::rethrow_exception(failure);
 }

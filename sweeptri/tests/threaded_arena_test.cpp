@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <stdexcept>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -59,6 +60,35 @@ TEST(ThreadedCallArena, TheCallsEndGivesBackWhatIsStillLive)
         EXPECT_EQ(sweeptri::liveArenaBlocks(), 52u);
     }
     EXPECT_EQ(sweeptri::liveArenaBlocks(), 0u);
+}
+
+// A thread that keeps its memory between calls gets the same mapping back
+// for a block of about the same size, zeroed again; a much smaller block
+// does not hold on to a large mapping.
+TEST(ThreadedCallArena, MemoryKeptBetweenCallsComesBackZeroed)
+{
+    std::thread([] {
+        sweeptri::keepMappingsOnThisThread();
+        void* first = nullptr;
+        {
+            sweeptri::CallArena arena;
+            first = sweeptri::kyCalloc(20 << 20, 1);
+            std::memset(first, 0xff, 20 << 20);
+        }
+        {
+            sweeptri::CallArena arena;
+            void* again = sweeptri::kyCalloc((20 << 20) - 4096, 1);
+#ifndef __SANITIZE_ADDRESS__
+            EXPECT_EQ(again, first);  // under AddressSanitizer every block is its own allocation
+#endif
+            EXPECT_TRUE(allZero(again, (20 << 20) - 4096));
+            std::memset(again, 0xff, (20 << 20) - 4096);
+            void* small = sweeptri::kyCalloc(3 << 20, 1);
+            EXPECT_NE(small, first);
+            EXPECT_TRUE(allZero(small, 3 << 20));
+        }
+        EXPECT_EQ(sweeptri::liveArenaBlocks(), 0u);
+    }).join();
 }
 
 TEST(ThreadedCallArena, HostErrorsBecomeExceptions)

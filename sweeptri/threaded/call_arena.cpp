@@ -11,6 +11,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "host_services.hpp"
 #include "site_order.hpp"
@@ -99,10 +100,61 @@ thread_local unsigned char* carveNext = nullptr;
 thread_local std::size_t carveLeft = 0;
 thread_local bool carveFresh = false;  // the rest of the chunk was never handed out
 
+// Mappings of standalone blocks given back, kept for the thread's next
+// blocks on threads that asked for it (keepMappingsOnThisThread): a thread
+// that runs sweep after sweep would otherwise have the kernel clear fresh
+// pages for every call, which costs several times the memset that reuse
+// takes. They go back when the thread ends.
+struct KeptMappings {
+    struct Mapping {
+        void* start;
+        std::size_t bytes;
+    };
+    std::vector<Mapping> list;
+    bool wanted = false;
+    ~KeptMappings()
+    {
+        for (const Mapping& m : list) munmap(m.start, m.bytes);
+    }
+};
+constexpr std::size_t mostKeptMappings = 16;
+thread_local KeptMappings kept;
+
+// The smallest kept mapping that holds capacity bytes without being more
+// than twice as large; null when there is none.
+void* reuseMapping(std::size_t capacity, std::size_t& mappedBytes)
+{
+    std::size_t best = kept.list.size();
+    for (std::size_t k = 0; k < kept.list.size(); ++k) {
+        const std::size_t bytes = kept.list[k].bytes;
+        if (bytes >= capacity && bytes / 2 <= capacity && (best == kept.list.size() || bytes < kept.list[best].bytes))
+            best = k;
+    }
+    if (best == kept.list.size()) return nullptr;
+    void* start = kept.list[best].start;
+    mappedBytes = kept.list[best].bytes;
+    kept.list[best] = kept.list.back();
+    kept.list.pop_back();
+    return start;
+}
+
 void* takeStandalone(std::size_t bytes)
 {
     if (bytes > SIZE_MAX - headerBytes - hugePageSize) throw std::bad_alloc();
     const std::size_t capacity = roundToHugePages(headerBytes + bytes);
+    std::size_t reusedBytes = 0;
+    if (!plainMemory && kept.wanted) {
+        if (auto* header = static_cast<BlockHeader*>(reuseMapping(capacity, reusedBytes))) {
+            std::memset(header, 0, headerBytes + bytes);
+            header->mappedBytes = reusedBytes;
+            header->previous = nullptr;
+            header->next = standalone;
+            if (standalone != nullptr) standalone->previous = header;
+            standalone = header;
+            ++standaloneCount;
+            return reinterpret_cast<unsigned char*>(header) + headerBytes;
+        }
+    }
     auto* header = plainMemory ? nullptr : static_cast<BlockHeader*>(mapHuge(capacity));
     if (header != nullptr) {
         header->mappedBytes = capacity;
@@ -127,7 +179,9 @@ void giveBackStandalone(BlockHeader* header)
         standalone = header->next;
     if (header->next != nullptr) header->next->previous = header->previous;
     --standaloneCount;
-    if (header->mappedBytes != 0)
+    if (header->mappedBytes != 0 && kept.wanted && kept.list.size() < mostKeptMappings)
+        kept.list.push_back({header, header->mappedBytes});
+    else if (header->mappedBytes != 0)
         munmap(header, header->mappedBytes);
     else
         std::free(header);
@@ -198,6 +252,8 @@ void giveBackAll()
 }
 
 }  // namespace
+
+void keepMappingsOnThisThread() { kept.wanted = true; }
 
 CallArena::CallArena() { giveBackAll(); }
 CallArena::~CallArena() { giveBackAll(); }

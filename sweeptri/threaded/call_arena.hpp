@@ -21,4 +21,8 @@ public:
 // Blocks of the running thread's arena not yet given back (for tests).
 std::size_t liveArenaBlocks();
 
+// From now on, large blocks given back on this thread keep their memory
+// for its next calls, until the thread ends.
+void keepMappingsOnThisThread();
+
 }  // namespace sweeptri

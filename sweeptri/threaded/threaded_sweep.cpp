@@ -39,4 +39,6 @@ SweepRows triangulate(const double* x, const double* y, std::int32_t n)
     return out;
 }
 
+void keepMemoryOnThisThread() { keepMappingsOnThisThread(); }
+
 }  // namespace sweeptri::threaded
