@@ -3,6 +3,7 @@
 #include <pybind11/numpy.h>
 #include <pybind11/stl.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <memory>
@@ -95,22 +96,26 @@ public:
         return out;
     }
 
-    // (m, 2) int64: the pairs i < j within r, ascending.
+    // (m, 2) int64: the pairs i < j within r, ascending, written straight
+    // into the array.
     py::array_t<std::int64_t> pairs(double r, double p, int workers) const
     {
         const int threads = threadsOf(workers);
         checkedNorm(p);
-        std::vector<std::int64_t> found;
+        py::array_t<std::int64_t> out;
         {
             py::gil_scoped_release released;
-            found = search_->pairs(r, p, threads);
+            search_->pairs(r, p, threads, [&out](std::int64_t count) {
+                const py::gil_scoped_acquire acquired;
+                out = py::array_t<std::int64_t>({static_cast<py::ssize_t>(count), static_cast<py::ssize_t>(2)});
+                return out.mutable_data();
+            });
         }
-        py::array_t<std::int64_t> out({static_cast<py::ssize_t>(found.size() / 2), static_cast<py::ssize_t>(2)});
-        std::copy(found.begin(), found.end(), out.mutable_data());
         return out;
     }
 
-    // The same pairs as a set of tuples.
+    // The same pairs as a set of tuples; each point's int is made once and
+    // shared by its tuples.
     py::set pairSet(double r, double p, int workers) const
     {
         const int threads = threadsOf(workers);
@@ -118,11 +123,22 @@ public:
         std::vector<std::int64_t> found;
         {
             py::gil_scoped_release released;
-            found = search_->pairs(r, p, threads);
+            search_->pairs(r, p, threads, [&found](std::int64_t count) {
+                found.resize(2 * static_cast<std::size_t>(count));
+                return found.data();
+            });
         }
+        std::int64_t largest = -1;
+        for (const std::int64_t g : found) largest = std::max(largest, g);
+        std::vector<py::object> ints(static_cast<std::size_t>(largest + 1));
+        const auto intOf = [&ints](std::int64_t g) -> PyObject* {
+            py::object& slot = ints[static_cast<std::size_t>(g)];
+            if (!slot) slot = newInt(g);
+            return slot.ptr();
+        };
         py::set out;
         for (std::size_t k = 0; k + 1 < found.size(); k += 2) {
-            PyObject* pair = PyTuple_Pack(2, newInt(found[k]).ptr(), newInt(found[k + 1]).ptr());
+            PyObject* pair = PyTuple_Pack(2, intOf(found[k]), intOf(found[k + 1]));
             if (pair == nullptr) throw py::error_already_set();
             const py::object owned = py::reinterpret_steal<py::object>(pair);
             if (PySet_Add(out.ptr(), pair) != 0) throw py::error_already_set();

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <memory>
 #include <mutex>
@@ -153,7 +154,7 @@ void BallSearch::forEachGiven(std::int32_t point, const Emit& emit) const
 // query starts, set to where it ended.
 template <class Visit>
 void BallSearch::visitBall(double qx, double qy, double threshold, double p, std::int32_t& hint, Scratch& scratch,
-                           const Visit& visit) const
+                           const Visit& visit, bool hintIsQuery) const
 {
     if (n_ == 0 || !std::isfinite(qx) || !std::isfinite(qy)) return;
     // Norms are never negative nor NaN; a NaN threshold admits none.
@@ -173,10 +174,32 @@ void BallSearch::visitBall(double qx, double qy, double threshold, double p, std
     const double gap = std::fmax(std::fmax(minX_ - qx, qx - maxX_), std::fmax(minY_ - qy, qy - maxY_));
     if (gap > reach) return;
 
+    // Every point within reach, from the nearest, through points within reach.
+    const auto visitFrom = [&](const auto& keys, double reachKey, std::int32_t best) {
+        const std::int64_t* const columnStart = start_.data();
+        const std::int32_t* const neighbours = neighbours_.data();
+        scratch.visited.clear();
+        scratch.visited.insert(best);
+        scratch.queue.assign(1, best);
+        for (std::size_t head = 0; head < scratch.queue.size(); ++head) {
+            const std::int32_t at = scratch.queue[head];
+            const double value = norm(at);
+            if (value <= threshold) visit(at, value);
+            for (std::int64_t e = columnStart[at]; e < columnStart[at + 1]; ++e) {
+                const std::int32_t k = neighbours[e];
+                if (scratch.visited.insert(k) && keys.key(k) <= reachKey) scratch.queue.push_back(k);
+            }
+        }
+    };
     const auto search = [&](const auto& keys, double reachKey) {
         const std::int64_t* const columnStart = start_.data();
         const std::int32_t* const neighbours = neighbours_.data();
         std::int32_t best = hint >= 0 && hint < n_ ? hint : 0;
+        if (hintIsQuery) {
+            // The query is the point at the hint, 0 from it: no walk.
+            visitFrom(keys, reachKey, best);
+            return;
+        }
         if (!lineOrder_.empty()) {
             // Distances along a line fall and then rise: bisect for the lowest.
             std::size_t low = 0, high = lineOrder_.size() - 1;
@@ -230,19 +253,7 @@ void BallSearch::visitBall(double qx, double qy, double threshold, double p, std
         }
         hint = best;
         if (bestKey > reachKey) return;  // no point within reach: none is admitted
-        // Every point within reach, from the nearest, through points within reach.
-        scratch.visited.clear();
-        scratch.visited.insert(best);
-        scratch.queue.assign(1, best);
-        for (std::size_t head = 0; head < scratch.queue.size(); ++head) {
-            const std::int32_t at = scratch.queue[head];
-            const double value = norm(at);
-            if (value <= threshold) visit(at, value);
-            for (std::int64_t e = columnStart[at]; e < columnStart[at + 1]; ++e) {
-                const std::int32_t k = neighbours[e];
-                if (scratch.visited.insert(k) && keys.key(k) <= reachKey) scratch.queue.push_back(k);
-            }
-        }
+        visitFrom(keys, reachKey, best);
     };
 
     const ExactFrame& frame = index_.search().frame();
@@ -340,10 +351,86 @@ void BallSearch::countWithin(const double* qx, const double* qy, const double* r
                });
 }
 
-std::vector<std::int64_t> BallSearch::pairs(double r, double p, int threads) const
+namespace {
+
+// What one thread found for its run of places: each place's partners with
+// larger numbers, ascending, one place after another.
+struct PartPartners {
+    std::vector<std::int32_t> items;
+    std::int64_t begin = 0, end = 0;
+};
+
+}  // namespace
+
+std::int64_t BallSearch::pairs(double r, double p, int threads,
+                               const std::function<std::int64_t*(std::int64_t)>& allocate) const
 {
     const SearchPoints& points = index_.points();
     const double threshold = ballThreshold(r, p);
+    if (points.groupStart != nullptr) return mergedPairs(threshold, p, threads, allocate);
+    // Each pair is kept from its point with the smaller number. The balls
+    // are searched in the spatial order, so that consecutive balls share
+    // their memory, and each point's pairs are then written where they go in
+    // ascending order (numbers as given ascend with the points' numbers).
+    std::vector<std::int32_t> partners(static_cast<std::size_t>(n_), 0);  // per point
+    std::vector<std::unique_ptr<PartPartners>> parts;
+    std::mutex partsLock;
+    runInParts(n_, threads, queriesPerThread, [&](std::int64_t begin, std::int64_t end) {
+        auto part = std::make_unique<PartPartners>();
+        part->begin = begin;
+        part->end = end;
+        part->items.reserve(static_cast<std::size_t>(end - begin) * 8);
+        Scratch scratch(n_);
+        std::vector<std::int32_t>& items = part->items;
+        for (auto k = static_cast<std::int32_t>(begin); k < end; ++k) {
+            const std::int32_t a = pointAt_[k];
+            const std::size_t first = items.size();
+            std::int32_t hint = k;
+            visitBall(
+                xy_[2 * static_cast<std::size_t>(k)], xy_[2 * static_cast<std::size_t>(k) + 1], threshold, p, hint,
+                scratch,
+                [&](std::int32_t place, double) {
+                    if (pointAt_[place] > a) items.push_back(pointAt_[place]);
+                },
+                true);
+            std::sort(items.begin() + static_cast<std::ptrdiff_t>(first), items.end());
+            partners[static_cast<std::size_t>(a)] = static_cast<std::int32_t>(items.size() - first);
+        }
+        const std::lock_guard<std::mutex> lock(partsLock);
+        parts.push_back(std::move(part));
+    });
+    std::vector<std::int64_t> offset(static_cast<std::size_t>(n_) + 1);
+    offset[0] = 0;
+    for (std::int32_t a = 0; a < n_; ++a) offset[a + 1] = offset[a] + partners[a];
+    const std::int64_t count = offset[n_];
+    std::int64_t* const out = allocate(count);
+    const std::int64_t* const original = points.original;
+    const auto given = [original](std::int32_t a) { return original ? original[a] : static_cast<std::int64_t>(a); };
+    runInParts(static_cast<std::int64_t>(parts.size()), threads, 1, [&](std::int64_t begin, std::int64_t end) {
+        for (std::int64_t i = begin; i < end; ++i) {
+            const PartPartners& part = *parts[static_cast<std::size_t>(i)];
+            const std::int32_t* item = part.items.data();
+            for (std::int64_t k = part.begin; k < part.end; ++k) {
+                const std::int32_t a = pointAt_[k];
+                const std::int64_t ga = given(a);
+                std::int64_t* to = out + 2 * offset[a];
+                for (std::int32_t m = 0; m < partners[a]; ++m) {
+                    *to++ = ga;
+                    *to++ = given(*item++);
+                }
+            }
+        }
+    });
+    return count;
+}
+
+// The pairs where repeats were merged: each point's partners found from it,
+// and all pairs sorted at the end (a group's members do not ascend with the
+// point numbers).
+std::int64_t BallSearch::mergedPairs(double threshold, double p, int threads,
+                                     const std::function<std::int64_t*(std::int64_t)>& allocate) const
+{
+    const SearchPoints& points = index_.points();
     std::vector<std::unique_ptr<PartLists>> parts;
     std::mutex partsLock;
     runInParts(points.n, threads, queriesPerThread, [&](std::int64_t begin, std::int64_t end) {
@@ -385,16 +472,15 @@ std::vector<std::int64_t> BallSearch::pairs(double r, double p, int threads) con
     std::vector<std::int64_t> all;
     all.reserve(total);
     for (const auto& part : parts) all.insert(all.end(), part->items.begin(), part->items.end());
-    if (points.groupStart != nullptr) {
-        // Points as given in their groups' order are not ascending: sort the pairs.
+    {
         std::vector<std::pair<std::int64_t, std::int64_t>> sortedPairs(all.size() / 2);
         for (std::size_t k = 0; k < sortedPairs.size(); ++k) sortedPairs[k] = {all[2 * k], all[2 * k + 1]};
         std::sort(sortedPairs.begin(), sortedPairs.end());
         for (std::size_t k = 0; k < sortedPairs.size(); ++k) std::tie(all[2 * k], all[2 * k + 1]) = sortedPairs[k];
     }
-    // Without merged repeats, local numbers ascend with the numbers as
-    // given, and parts, points and each point's list went in ascending order.
-    return all;
+    const auto count = static_cast<std::int64_t>(all.size() / 2);
+    std::copy(all.begin(), all.end(), allocate(count));
+    return count;
 }
 
 std::vector<std::int64_t> BallSearch::countPairs(const double* qx, const double* qy, std::int64_t count,

@@ -41,6 +41,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "triangulation_index.hpp"
@@ -71,8 +72,10 @@ public:
                      int threads, std::int64_t* counts) const;
 
     // The pairs (i, j), i < j, of points as given within r of each other,
-    // ascending: 2 entries per pair.
-    std::vector<std::int64_t> pairs(double r, double p, int threads) const;
+    // ascending: allocate(m) is called once with their number m and gives
+    // room for 2 m entries, filled with i, j of each pair in turn. Returns m.
+    std::int64_t pairs(double r, double p, int threads,
+                       const std::function<std::int64_t*(std::int64_t)>& allocate) const;
 
     // For each of the radii: the number of pairs (query, point as given) at
     // most that far apart, over all queries.
@@ -83,7 +86,9 @@ private:
     struct Scratch;
     template <class Visit>
     void visitBall(double qx, double qy, double threshold, double p, std::int32_t& hint, Scratch& scratch,
-                   const Visit& visit) const;
+                   const Visit& visit, bool hintIsQuery = false) const;
+    std::int64_t mergedPairs(double threshold, double p, int threads,
+                             const std::function<std::int64_t*(std::int64_t)>& allocate) const;
     std::int64_t groupSize(std::int32_t point) const;
     template <class Emit>
     void forEachGiven(std::int32_t point, const Emit& emit) const;
