@@ -136,6 +136,15 @@ public:
             if (!slot) slot = newInt(g);
             return slot.ptr();
         };
+        // The tuples hold only ints and make no cycles: the collector is
+        // kept from scanning the growing set over and over while it is built.
+        struct CollectorPause {
+            int wasOn = PyGC_Disable();
+            ~CollectorPause()
+            {
+                if (wasOn) PyGC_Enable();
+            }
+        } pause;
         py::set out;
         for (std::size_t k = 0; k + 1 < found.size(); k += 2) {
             PyObject* pair = PyTuple_Pack(2, intOf(found[k]), intOf(found[k + 1]));

@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "distance_order.hpp"
+#include "grid_pairs.hpp"
 #include "spatial_order.hpp"
 #include "worker_threads.hpp"
 
@@ -46,15 +47,6 @@ struct HypotKeys {
     }
     static double band(double key) { return key * (1 + 0x1p-40); }
 };
-
-// The norm of the differences as cKDTree computes it, compared there with
-// ballThreshold.
-double normValue(double dx, double dy, double p)
-{
-    if (p == 2) return dx * dx + dy * dy;
-    if (p == 1) return std::fabs(dx) + std::fabs(dy);
-    return std::fmax(std::fabs(dx), std::fabs(dy));
-}
 
 }  // namespace
 
@@ -160,7 +152,7 @@ void BallSearch::visitBall(double qx, double qy, double threshold, double p, std
     // Norms are never negative nor NaN; a NaN threshold admits none.
     if (!(threshold >= 0)) return;
     const auto norm = [&](std::int32_t k) {
-        return normValue(xy_[2 * static_cast<std::size_t>(k)] - qx, xy_[2 * static_cast<std::size_t>(k) + 1] - qy, p);
+        return ballNorm(xy_[2 * static_cast<std::size_t>(k)] - qx, xy_[2 * static_cast<std::size_t>(k) + 1] - qy, p);
     };
     if (threshold == infinity) {  // every norm, an overflowing one too, is at most inf
         for (std::int32_t k = 0; k < n_; ++k) visit(k, norm(k));
@@ -351,16 +343,9 @@ void BallSearch::countWithin(const double* qx, const double* qy, const double* r
                });
 }
 
-namespace {
-
-// What one thread found for its run of places: each place's partners with
-// larger numbers, ascending, one place after another.
-struct PartPartners {
-    std::vector<std::int32_t> items;
-    std::int64_t begin = 0, end = 0;
-};
-
-}  // namespace
+// Grids checking more pairs than this per point cost more than the search
+// over the graph.
+constexpr std::int64_t gridChecksPerPoint = 48;
 
 std::int64_t BallSearch::pairs(double r, double p, int threads,
                                const std::function<std::int64_t*(std::int64_t)>& allocate) const
@@ -368,54 +353,58 @@ std::int64_t BallSearch::pairs(double r, double p, int threads,
     const SearchPoints& points = index_.points();
     const double threshold = ballThreshold(r, p);
     if (points.groupStart != nullptr) return mergedPairs(threshold, p, threads, allocate);
-    // Each pair is kept from its point with the smaller number. The balls
-    // are searched in the spatial order, so that consecutive balls share
-    // their memory, and each point's pairs are then written where they go in
-    // ascending order (numbers as given ascend with the points' numbers).
-    std::vector<std::int32_t> partners(static_cast<std::size_t>(n_), 0);  // per point
-    std::vector<std::unique_ptr<PartPartners>> parts;
-    std::mutex partsLock;
-    runInParts(n_, threads, queriesPerThread, [&](std::int64_t begin, std::int64_t end) {
-        auto part = std::make_unique<PartPartners>();
-        part->begin = begin;
-        part->end = end;
-        part->items.reserve(static_cast<std::size_t>(end - begin) * 8);
-        Scratch scratch(n_);
-        std::vector<std::int32_t>& items = part->items;
-        for (auto k = static_cast<std::int32_t>(begin); k < end; ++k) {
-            const std::int32_t a = pointAt_[k];
-            const std::size_t first = items.size();
-            std::int32_t hint = k;
-            visitBall(
-                xy_[2 * static_cast<std::size_t>(k)], xy_[2 * static_cast<std::size_t>(k) + 1], threshold, p, hint,
-                scratch,
-                [&](std::int32_t place, double) {
-                    if (pointAt_[place] > a) items.push_back(pointAt_[place]);
-                },
-                true);
-            std::sort(items.begin() + static_cast<std::ptrdiff_t>(first), items.end());
-            partners[static_cast<std::size_t>(a)] = static_cast<std::int32_t>(items.size() - first);
-        }
-        const std::lock_guard<std::mutex> lock(partsLock);
-        parts.push_back(std::move(part));
-    });
-    std::vector<std::int64_t> offset(static_cast<std::size_t>(n_) + 1);
-    offset[0] = 0;
-    for (std::int32_t a = 0; a < n_; ++a) offset[a + 1] = offset[a] + partners[a];
+    if (!(threshold >= 0)) return allocate(0), 0;
+    // Each pair is kept from its point with the smaller number: found with a
+    // grid where the points are spread evenly enough, otherwise from each
+    // point's ball over the graph, the balls searched in the spatial order
+    // so that consecutive ones share their memory. Each point's pairs are
+    // then written where they go in ascending order (numbers as given
+    // ascend with the points' numbers).
+    std::vector<PointPartners> parts;
+    if (!gridPartners(xy_.data(), pointAt_.data(), n_, threshold, p, threads, gridChecksPerPoint, parts)) {
+        std::mutex partsLock;
+        runInParts(n_, threads, queriesPerThread, [&](std::int64_t begin, std::int64_t end) {
+            PointPartners part;
+            part.points.reserve(static_cast<std::size_t>(end - begin));
+            part.counts.reserve(static_cast<std::size_t>(end - begin));
+            Scratch scratch(n_);
+            std::vector<std::int32_t>& items = part.items;
+            for (auto k = static_cast<std::int32_t>(begin); k < end; ++k) {
+                const std::int32_t a = pointAt_[k];
+                const std::size_t first = items.size();
+                std::int32_t hint = k;
+                visitBall(
+                    xy_[2 * static_cast<std::size_t>(k)], xy_[2 * static_cast<std::size_t>(k) + 1], threshold, p,
+                    hint, scratch,
+                    [&](std::int32_t place, double) {
+                        if (pointAt_[place] > a) items.push_back(pointAt_[place]);
+                    },
+                    true);
+                std::sort(items.begin() + static_cast<std::ptrdiff_t>(first), items.end());
+                part.points.push_back(a);
+                part.counts.push_back(static_cast<std::int32_t>(items.size() - first));
+            }
+            const std::lock_guard<std::mutex> lock(partsLock);
+            parts.push_back(std::move(part));
+        });
+    }
+    std::vector<std::int64_t> offset(static_cast<std::size_t>(n_) + 1, 0);
+    for (const PointPartners& part : parts)
+        for (std::size_t i = 0; i < part.points.size(); ++i) offset[part.points[i] + 1] = part.counts[i];
+    for (std::int32_t a = 0; a < n_; ++a) offset[a + 1] += offset[a];
     const std::int64_t count = offset[n_];
     std::int64_t* const out = allocate(count);
     const std::int64_t* const original = points.original;
     const auto given = [original](std::int32_t a) { return original ? original[a] : static_cast<std::int64_t>(a); };
     runInParts(static_cast<std::int64_t>(parts.size()), threads, 1, [&](std::int64_t begin, std::int64_t end) {
         for (std::int64_t i = begin; i < end; ++i) {
-            const PartPartners& part = *parts[static_cast<std::size_t>(i)];
+            const PointPartners& part = parts[static_cast<std::size_t>(i)];
             const std::int32_t* item = part.items.data();
-            for (std::int64_t k = part.begin; k < part.end; ++k) {
-                const std::int32_t a = pointAt_[k];
-                const std::int64_t ga = given(a);
-                std::int64_t* to = out + 2 * offset[a];
-                for (std::int32_t m = 0; m < partners[a]; ++m) {
-                    *to++ = ga;
+            for (std::size_t k = 0; k < part.points.size(); ++k) {
+                const std::int64_t from = given(part.points[k]);
+                std::int64_t* to = out + 2 * offset[part.points[k]];
+                for (std::int32_t m = 0; m < part.counts[k]; ++m) {
+                    *to++ = from;
                     *to++ = given(*item++);
                 }
             }

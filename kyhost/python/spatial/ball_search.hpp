@@ -40,6 +40,7 @@
 // inf: in the disk of radius sqrt(2) r.)
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <functional>
 #include <vector>
@@ -109,5 +110,14 @@ private:
 
 // The threshold cKDTree compares a norm with: r*r for p = 2, r otherwise.
 inline double ballThreshold(double r, double p) { return p == 2 ? r * r : r; }
+
+// The norm of the differences as cKDTree computes it, compared there with
+// ballThreshold.
+inline double ballNorm(double dx, double dy, double p)
+{
+    if (p == 2) return dx * dx + dy * dy;
+    if (p == 1) return std::fabs(dx) + std::fabs(dy);
+    return std::fmax(std::fabs(dx), std::fabs(dy));
+}
 
 }  // namespace kyhost_spatial

@@ -143,3 +143,60 @@ def test_magnitudes_far_from_one():
     points = np.r_[rng.random((200, 2)), [[1e150, 1e150], [-1e150, 5.0], [1e-300, 0.0]]]
     tri, tree = kyhost.Triangulation(points), scipy.spatial.cKDTree(points)
     _same_lists(tri.query_ball_point(points[:50], 0.2), tree.query_ball_point(points[:50], 0.2))
+
+
+def _same_pairs(tri, tree, r, p=2, eps=0):
+    expected = tree.query_pairs(r, p=p)
+    assert tri.query_pairs(r, p=p, eps=eps) == expected
+    array = tri.query_pairs(r, p=p, eps=eps, output_type="ndarray")
+    assert array.dtype == np.intp and array.shape == (len(expected), 2)
+    assert set(map(tuple, array.tolist())) == expected
+    assert (np.lexsort(array.T[::-1]) == np.arange(array.shape[0])).all()
+
+
+@pytest.mark.parametrize("p", [1, 2, np.inf])
+def test_pairs_at_the_radius_on_a_lattice(p):
+    # Lattice points in a shuffled order: many pairs exactly at the radius
+    # (3-4-5 triangles), and as many an ulp outside it.
+    rng = np.random.default_rng(5)
+    lattice = np.array([(i, j) for i in range(25) for j in range(25)], float)[rng.permutation(625)]
+    tri, tree = kyhost.Triangulation(lattice), scipy.spatial.cKDTree(lattice)
+    for r in (1.0, 5.0, np.nextafter(5.0, 0), np.nextafter(5.0, 9), 7.0):
+        _same_pairs(tri, tree, r, p)
+    # Coordinates that do not round exactly: the norm computed as cKDTree does decides.
+    scaled = lattice * 0.1 + 0.3
+    tri, tree = kyhost.Triangulation(scaled), scipy.spatial.cKDTree(scaled)
+    for r in (0.5, np.nextafter(0.5, 0), np.nextafter(0.5, 1), 0.1, 0.2 * np.sqrt(2)):
+        _same_pairs(tri, tree, r, p)
+    # eps > 0 lets cKDTree approximate; the pairs given stay exact.
+    assert tri.query_pairs(0.5, p=p, eps=0.5) == tree.query_pairs(0.5, p=p)
+
+
+@pytest.mark.parametrize("p", [1, 2, np.inf])
+def test_pairs_of_clustered_spread_and_few_points(p):
+    rng = np.random.default_rng(6)
+    # A dense cluster among spread points (too crowded for cells of the
+    # radius), and the same spread points alone.
+    spread = rng.random((300, 2))
+    clustered = np.r_[spread, 0.4 + 1e-3 * rng.random((400, 2)), [[0.4, 0.4005]]]
+    for points in (clustered, spread):
+        tri, tree = kyhost.Triangulation(points), scipy.spatial.cKDTree(points)
+        for r in (1e-4, 0.002, 0.05):
+            _same_pairs(tri, tree, r, p)
+        assert tri.query_pairs(0.05, p=p, output_type="ndarray", workers=2).tolist() == \
+            tri.query_pairs(0.05, p=p, output_type="ndarray").tolist()
+    # Few points and a radius holding them all; a radius beyond every span.
+    few = rng.random((30, 2)) * 3
+    tri, tree = kyhost.Triangulation(few), scipy.spatial.cKDTree(few)
+    for r in (10.0, 1e300, np.inf):
+        _same_pairs(tri, tree, r, p)
+    assert tri.query_pairs(np.nan, p=p) == set()
+    assert tri.query_pairs(-1.0, p=1) == set()
+    # Magnitudes far from one, and a span no grid of the radius covers.
+    for scale in (1e-200, 1e150):
+        points = spread * scale
+        tri, tree = kyhost.Triangulation(points), scipy.spatial.cKDTree(points)
+        _same_pairs(tri, tree, 0.05 * scale, p)
+    wide = np.r_[spread, [[1e150, 1e150], [-1e150, 5.0]]]
+    tri, tree = kyhost.Triangulation(wide), scipy.spatial.cKDTree(wide)
+    _same_pairs(tri, tree, 0.05, p)
