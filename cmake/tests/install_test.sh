@@ -37,7 +37,7 @@ for file in include/ky/ky.h include/ky/kyx.h include/ky/ky_export.h include/ky/k
   [ -e "$prefix/$file" ] || fail "not installed: $file"
 done
 for binary in "$kyhost" "$prefix"/lib/*.so "$prefix"/lib/kyhost/plugins/*.so; do
-  if readelf -d "$binary" | grep -E 'R(UN)?PATH' | grep -qF "$build"; then
+  if grep -E 'R(UN)?PATH' <<<"$(readelf -d "$binary")" | grep -F "$build" >/dev/null; then
     fail "$binary refers to the build tree"
   fi
 done
@@ -51,7 +51,10 @@ if [ "$python" = yes ] && [ -n "$site" ] && [ -d "$site/kyhost" ]; then
   expect "[3]" env PYTHONPATH="$site" /usr/bin/python3 -c \
     "import kyhost; print(kyhost.Triangulation([0, 1, 0, 1], [0, 0, 1, 1]).nearest([0.9], [0.8]).tolist())"
 fi
-"$kyhost" --help | grep -qF "$prefix/lib/kyhost/plugins/sweeptri.so" || fail "--help does not list the installed plug-ins"
+# Read whole before searching: grep -q stops at the first match, and the
+# program writing the rest into a closed pipe would fail the pipeline.
+help=$("$kyhost" --help) || fail "--help failed"
+grep -qF "$prefix/lib/kyhost/plugins/sweeptri.so" <<<"$help" || fail "--help does not list the installed plug-ins"
 
 # With the CMake package.
 cmake -S "$here/out_of_tree_plugin" -B "$work/cmake-build" -DCMAKE_C_COMPILER="$cc" \
@@ -63,7 +66,8 @@ expect "error: scaleby: F must be a scalar." \
   sh -c "KYHOST_PATH='$work/cmake-build' '$kyhost' scaleby num:1 num:1,2 2>&1; test \$? -eq 1"
 expect "100 Karvel R11 native
 101 not inlined" env KYHOST_PATH="$work/cmake-build" "$kyhost" --strings scaleby
-env KYHOST_PATH="$work/cmake-build" "$kyhost" --help | grep -q "^  scaleby " || fail "--help does not list scaleby"
+help=$(env KYHOST_PATH="$work/cmake-build" "$kyhost" --help) || fail "--help failed"
+grep -q "^  scaleby " <<<"$help" || fail "--help does not list scaleby"
 
 # With pkg-config, as the comment in ky.pc shows.
 if command -v pkg-config >/dev/null; then
@@ -75,6 +79,6 @@ if command -v pkg-config >/dev/null; then
     "$sources/plugin_strings.c" "$sources/plugin_precision.c" -Wl,--version-script="$sources/plugin_exports.map" \
     $(pkg-config --libs ky) -o "$work/pc-build/scaleby.so"
   expect "-1.5" env KYHOST_PATH="$work/pc-build" "$kyhost" scaleby num:3 num:-0.5
-  nm -D --defined-only "$work/pc-build/scaleby.so" | grep -q ' kyxFunction$' || fail "kyxFunction not exported"
+  grep -q ' kyxFunction$' <<<"$(nm -D --defined-only "$work/pc-build/scaleby.so")" || fail "kyxFunction not exported"
 fi
 echo "install test: passed ($prefix)"
