@@ -12,6 +12,8 @@ from ._shapes import point_vectors
 
 
 def _ball_norm(p, eps) -> float:
+    """The Minkowski norm p of a query (1, 2 or inf), checking eps >= 0,
+    which the exact answers always satisfy."""
     try:
         eps, p = float(eps), float(p)
     except (TypeError, ValueError):

@@ -10,7 +10,7 @@ from typing import Optional, Tuple
 import numpy as np
 
 from . import _kyhost
-from ._ball_queries import BallQueries
+from ._ball_queries import BallQueries, _ball_norm, _ball_workers
 from ._inspect import CheckResult, _result
 from ._shapes import coordinate_pair, point_vectors, query_pair
 
@@ -85,24 +85,8 @@ def _counts(k) -> Tuple[int, Optional[list]]:
     return int(ranks.max()), [int(r) - 1 for r in ranks]
 
 
-def _norm(p, eps) -> float:
-    """The Minkowski norm p of a query (1, 2 or inf), checking eps >= 0,
-    which the exact answers always satisfy."""
-    try:
-        eps, p = float(eps), float(p)
-    except (TypeError, ValueError):
-        raise ValueError(f"p must be 1, 2 or inf and eps a non-negative number; got p={p!r}, eps={eps!r}") from None
-    if not eps >= 0:
-        raise ValueError(f"eps must be a non-negative number; got {eps!r}")
-    if p not in (1.0, 2.0, np.inf):
-        raise ValueError(f"p must be 1, 2 or inf; got {p!r}")
-    return p
-
-
-def _workers(workers) -> int:
-    if not isinstance(workers, numbers.Integral) or isinstance(workers, bool) or workers == 0 or workers < -1:
-        raise ValueError(f"workers must be a positive number of threads, or -1 for all processors; got {workers!r}")
-    return int(workers)
+# The norm and thread-count checks are the radius queries' own.
+_norm, _workers = _ball_norm, _ball_workers
 
 
 # sweeptri warns of collinear points when its sweep met a degenerate case
