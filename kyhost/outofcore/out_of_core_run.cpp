@@ -51,7 +51,7 @@ void hashBytes(std::uint64_t& hash, const void* data, std::size_t size)
 }
 
 // What makes a scratch folder belong to a run: the points' count, the
-// points of the plan's sample (all of them up to 2^22 points), the plan, the
+// points of the plan's sample (all of them up to 2^20 points), the plan, the
 // tile size and the rows' format (the rows files hold encoded rows).
 std::string runFingerprint(const double* x, const double* y, std::int64_t n, std::int64_t tilePoints, const tiling::TilePlan& plan,
                            const Options& options)
@@ -59,7 +59,7 @@ std::string runFingerprint(const double* x, const double* y, std::int64_t n, std
     std::uint64_t hash = 1469598103934665603ull;
     hashBytes(hash, plan.cells.data(), plan.cells.size() * sizeof(tiling::Cell));
     std::uint64_t sample = 1469598103934665603ull;
-    const std::int64_t step = std::max<std::int64_t>(1, (n + (std::int64_t{1} << 22) - 1) >> 22);
+    const std::int64_t step = tiling::planSampleStride(n);
     for (std::int64_t i = 0; i < n; i += step) {
         hashBytes(sample, x + i, 8);
         hashBytes(sample, y + i, 8);
@@ -111,7 +111,7 @@ std::string pointText(const double* x, const double* y, std::int64_t i)
 // all is named (the bucketing pass checks the rest).
 void refuseNonFiniteSample(const double* x, const double* y, std::int64_t n, int base)
 {
-    const std::int64_t step = std::max<std::int64_t>(1, (n + (std::int64_t{1} << 22) - 1) >> 22);
+    const std::int64_t step = tiling::planSampleStride(n);
     for (std::int64_t i = 0; i < n; i += step) {
         if (std::isfinite(x[i]) && std::isfinite(y[i])) continue;
         std::int64_t first = i;

@@ -9,8 +9,8 @@ namespace outofcore {
 
 std::uint64_t planBytes(std::int64_t n)
 {
-    // planTiles copies its sample (at most 2^22 points) and sorts it.
-    return static_cast<std::uint64_t>(std::min<std::int64_t>(n, std::int64_t{1} << 22)) * 40;
+    // planTiles copies its sample (at most 2^20 points) and sorts it.
+    return static_cast<std::uint64_t>(std::min<std::int64_t>(n, std::int64_t{1} << 20)) * 40;
 }
 
 std::uint64_t bucketBufferBytes(std::uint64_t memoryLimit) { return std::min<std::uint64_t>(memoryLimit / 8, 64ull << 20); }

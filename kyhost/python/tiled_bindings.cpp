@@ -46,10 +46,14 @@ py::tuple triangulateTiled(const Doubles& x, const Doubles& y, int workers, std:
         py::gil_scoped_release released;
         result = tiling::triangulateTiled(x.data(), y.data(), n, workers, &triangulateTile, tilePoints);
     }
-    const auto rows = static_cast<py::ssize_t>(result.rows.size() / 3);
+    const auto rows = static_cast<py::ssize_t>(result.cornerCount() / 3);
     py::array_t<std::int32_t> out({rows, py::ssize_t{3}});
-    std::int32_t* to = out.mutable_data();
-    for (std::size_t k = 0; k < result.rows.size(); ++k) to[k] = static_cast<std::int32_t>(result.rows[k]);
+    {
+        std::int32_t* to = out.mutable_data();
+        py::gil_scoped_release released;
+        result.copyCorners(to);
+        result.pieces = {};
+    }
     py::dict info;
     info["tiles"] = result.tileCount;
     info["seam_points"] = result.seamPointCount;

@@ -36,6 +36,7 @@
 #include <CGAL/FPU.h>
 
 #include <algorithm>
+#include <cmath>
 #include <stdexcept>
 #include <vector>
 
@@ -102,6 +103,7 @@ TileResult finishInOrder(const Cell& cell, const double* x, const double* y, con
     };
     std::vector<Candidate> candidates;
     std::int32_t from[3], to[3];
+    result.finalRows.reserve(3 * static_cast<std::size_t>(std::count(final.begin(), final.end(), 1)));
     for (std::size_t t = 0; t < triangles; ++t) {
         const std::int32_t* r = &rows[3 * t];
         if (!final[t]) continue;
@@ -137,41 +139,96 @@ TileResult finishInOrder(const Cell& cell, const double* x, const double* y, con
     return result;
 }
 
+// Positions 0..m-1 in the order of a grid over the points' bounding box
+// with about eight points per cell: rows of cells by y, the cells of a row by
+// x, the points of a cell by position. A counting sort, so linear in m; the
+// grid depends on the coordinates alone.
+template <class Coordinates>
+std::vector<std::int32_t> gridOrder(const Coordinates& at, std::int32_t m)
+{
+    double xlo = at.x(0), xhi = xlo, ylo = at.y(0), yhi = ylo;
+    for (std::int32_t i = 1; i < m; ++i) {
+        xlo = std::min(xlo, at.x(i)), xhi = std::max(xhi, at.x(i));
+        ylo = std::min(ylo, at.y(i)), yhi = std::max(yhi, at.y(i));
+    }
+    const auto side = static_cast<std::int32_t>(std::ceil(std::sqrt(static_cast<double>(m) / 8.0)));
+    // Halves, so that spans near the largest doubles do not overflow.
+    const auto cellOf = [side](double v, double lo, double hi) {
+        const double span = hi / 2 - lo / 2;
+        if (!(span > 0)) return std::int32_t{0};
+        const double t = (v / 2 - lo / 2) / span;
+        return std::clamp(static_cast<std::int32_t>(t * side), std::int32_t{0}, side - 1);
+    };
+    std::vector<std::int32_t> cell(static_cast<std::size_t>(m));
+    std::vector<std::int32_t> start(static_cast<std::size_t>(side) * static_cast<std::size_t>(side) + 1, 0);
+    for (std::int32_t i = 0; i < m; ++i) {
+        const std::int32_t c = cellOf(at.y(i), ylo, yhi) * side + cellOf(at.x(i), xlo, xhi);
+        cell[static_cast<std::size_t>(i)] = c;
+        ++start[static_cast<std::size_t>(c) + 1];
+    }
+    for (std::size_t c = 1; c < start.size(); ++c) start[c] += start[c - 1];
+    std::vector<std::int32_t> order(static_cast<std::size_t>(m));
+    for (std::int32_t i = 0; i < m; ++i) order[static_cast<std::size_t>(start[static_cast<std::size_t>(cell[static_cast<std::size_t>(i)])]++)] = i;
+    return order;
+}
+
+// The tile's points are handed to the sweep in the order of a grid over
+// them, so that the rows it returns name points that lie near each other in
+// memory: in the order of their ids they lie anywhere, and reading the
+// corners of each row would miss the cache for nearly every corner. The
+// order is fixed by the coordinates alone, and the sweep's rows do not
+// depend on the order its points come in beyond their names, so the result
+// is the same.
+template <class Coordinates>
+TileResult finishGathered(const Cell& cell, const Coordinates& at, const std::int64_t* ids, std::int32_t m,
+                          const TileTriangulator& triangulate)
+{
+    const std::vector<std::int32_t> order = m < 1024 ? std::vector<std::int32_t>{} : gridOrder(at, m);
+    const auto position = [&order](std::int32_t k) { return order.empty() ? k : order[static_cast<std::size_t>(k)]; };
+    std::vector<double> sx(static_cast<std::size_t>(m)), sy(static_cast<std::size_t>(m));
+    std::vector<std::int64_t> sid(static_cast<std::size_t>(m));
+    for (std::int32_t k = 0; k < m; ++k) {
+        const std::int32_t i = position(k);
+        sx[static_cast<std::size_t>(k)] = at.x(i);
+        sy[static_cast<std::size_t>(k)] = at.y(i);
+        sid[static_cast<std::size_t>(k)] = ids[i];
+    }
+    TileResult result = finishInOrder(cell, sx.data(), sy.data(), sid.data(), m, triangulate);
+    if (!order.empty()) std::sort(result.seamPoints.begin(), result.seamPoints.end());
+    return result;
+}
+
+// The tile's own coordinates: point i at (x[i], y[i]).
+struct OwnCoordinates {
+    const double* xs;
+    const double* ys;
+    double x(std::int32_t i) const { return xs[i]; }
+    double y(std::int32_t i) const { return ys[i]; }
+};
+
+// Coordinates of all points, the tile's i-th at position ids[i].
+struct SharedCoordinates {
+    const double* xs;
+    const double* ys;
+    const std::int64_t* ids;
+    double x(std::int32_t i) const { return xs[ids[i]]; }
+    double y(std::int32_t i) const { return ys[ids[i]]; }
+};
+
 }  // namespace
 
-// The tile's points are handed to the sweep in its own order (y, then x), so
-// that the rows it returns name points that lie near each other in memory:
-// in the order of their ids they lie anywhere, and reading the corners of
-// each row would miss the cache for nearly every corner. The order is fixed
-// by the coordinates alone, and the sweep's rows do not depend on the order
-// its points come in beyond their names, so the result is the same.
 TileResult finishTile(const Cell& cell, const double* x, const double* y, const std::int64_t* ids,
                       std::int32_t m, const TileTriangulator& triangulate)
 {
-    if (m < 1024) return finishInOrder(cell, x, y, ids, m, triangulate);
-    // Sorted as (y, x, position) records, not through an index array: the
-    // comparisons then read records next to each other instead of
-    // coordinates anywhere in the tile.
-    struct Key {
-        double y, x;
-        std::int32_t at;
-    };
-    std::vector<Key> keys(static_cast<std::size_t>(m));
-    for (std::int32_t i = 0; i < m; ++i) keys[static_cast<std::size_t>(i)] = {y[i], x[i], i};
-    std::sort(keys.begin(), keys.end(), [](const Key& a, const Key& b) {
-        return a.y != b.y ? a.y < b.y : a.x != b.x ? a.x < b.x : a.at < b.at;
-    });
-    std::vector<double> sx(keys.size()), sy(keys.size());
-    std::vector<std::int64_t> sid(keys.size());
-    for (std::size_t k = 0; k < keys.size(); ++k) {
-        sx[k] = keys[k].x;
-        sy[k] = keys[k].y;
-        sid[k] = ids[keys[k].at];
-    }
-    keys = {};
-    TileResult result = finishInOrder(cell, sx.data(), sy.data(), sid.data(), m, triangulate);
-    std::sort(result.seamPoints.begin(), result.seamPoints.end());
-    return result;
+    if (m <= 0) return {};
+    return finishGathered(cell, OwnCoordinates{x, y}, ids, m, triangulate);
+}
+
+TileResult finishTileOf(const Cell& cell, const double* x, const double* y, const std::int64_t* ids,
+                        std::int32_t m, const TileTriangulator& triangulate)
+{
+    if (m <= 0) return {};
+    return finishGathered(cell, SharedCoordinates{x, y, ids}, ids, m, triangulate);
 }
 
 }  // namespace tiling

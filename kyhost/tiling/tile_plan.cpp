@@ -13,7 +13,7 @@ namespace tiling {
 
 namespace {
 
-constexpr std::int64_t sampleLimit = std::int64_t{1} << 22;
+constexpr std::int64_t sampleLimit = std::int64_t{1} << 20;
 
 struct SamplePoint {
     double x, y;
@@ -108,6 +108,8 @@ std::int32_t TilePlan::tileOf(double x, double y) const
     }
 }
 
+std::int64_t planSampleStride(std::int64_t n) { return std::max<std::int64_t>(1, (n + sampleLimit - 1) / sampleLimit); }
+
 TilePlan planTiles(const double* x, const double* y, std::int64_t n, std::int64_t tilePoints)
 {
     if (n < 0) throw std::invalid_argument("tiling: a negative number of points");
@@ -115,7 +117,7 @@ TilePlan planTiles(const double* x, const double* y, std::int64_t n, std::int64_
     const double inf = std::numeric_limits<double>::infinity();
     Planner planner;
     planner.tilePoints = tilePoints;
-    const std::int64_t stride = std::max<std::int64_t>(1, (n + sampleLimit - 1) / sampleLimit);
+    const std::int64_t stride = planSampleStride(n);
     for (std::int64_t i = 0; i < n; i += stride) planner.samples.push_back({x[i], y[i]});
     planner.pointsPerSample =
         planner.samples.empty() ? 0.0 : static_cast<double>(n) / static_cast<double>(planner.samples.size());

@@ -46,10 +46,12 @@ struct TilePlan {
     std::vector<Split> splits;  // empty when there is one tile
 };
 
-// Splits chosen from a deterministic sample (every ceil(n / 2^22)-th point by
+// Splits chosen from a deterministic sample (every ceil(n / 2^20)-th point by
 // position), until tiles hold about `tilePoints` points. Depends only on the
 // points and tilePoints: never on the number of workers or the memory limit.
 TilePlan planTiles(const double* x, const double* y, std::int64_t n, std::int64_t tilePoints = 1 << 19);
+// The sample's stride: planTiles reads points 0, s, 2s, ... of n.
+std::int64_t planSampleStride(std::int64_t n);
 
 struct TileResult {
     std::vector<std::int64_t> finalRows;      // 3 per final triangle, global ids, in sweep row order
@@ -64,6 +66,10 @@ struct TileResult {
 // id order. x[i], y[i] are the tile's own coordinates (m of them).
 TileResult finishTile(const Cell& cell, const double* x, const double* y, const std::int64_t* ids,
                       std::int32_t m, const TileTriangulator& triangulate);
+// The same, with x and y the coordinates of all points: the tile's i-th
+// point is (x[ids[i]], y[ids[i]]).
+TileResult finishTileOf(const Cell& cell, const double* x, const double* y, const std::int64_t* ids,
+                        std::int32_t m, const TileTriangulator& triangulate);
 
 // The rows of DT(P) not final in any tile, from DT(U) and the tiles'
 // boundary edges. ux, uy, uids: U's points and their global ids (any order;
@@ -74,13 +80,21 @@ std::vector<std::int64_t> seamRows(const double* ux, const double* uy, const std
 
 // In memory: plan, tiles on `workers` threads (-1 all cores), seams, fallback
 // to one sweep. Row order: tile 0's final rows, tile 1's, ..., then the seam
-// rows; identical for every workers.
+// rows; identical for every workers. The rows stay in those pieces until
+// the caller copies them out, so that they are never held twice.
 struct TiledResult {
-    std::vector<std::int64_t> rows;
-    bool collinearWarned;          // the single sweep warned (fallback), or some tile's sweep did
-    bool fellBack;                 // one sweep of all points made the rows
-    std::int64_t seamPointCount;   // |U| (all points when there was one tile or too few points)
-    std::int32_t tileCount;
+    std::vector<std::vector<std::int64_t>> pieces;  // the rows, piece after piece
+    bool collinearWarned = false;  // the single sweep warned (fallback), or some tile's sweep did
+    bool fellBack = false;         // one sweep of all points made the rows
+    std::int64_t seamPointCount = 0;  // |U| (all points when there was one tile or too few points)
+    std::int32_t tileCount = 0;
+    int threads = 1;               // the threads the tiles ran on, for the copy
+
+    std::int64_t cornerCount() const;
+    // Every corner in row order, as 0-based int32 (the in-memory path has
+    // fewer than 2^31 points), copied piece by piece on the tiles' threads.
+    void copyCorners(std::int32_t* to) const;
+    std::vector<std::int64_t> rows() const;
 };
 TiledResult triangulateTiled(const double* x, const double* y, std::int64_t n, int workers,
                              const TileTriangulator& triangulate, std::int64_t tilePoints = 1 << 19);

@@ -82,12 +82,13 @@ void parallelFor(std::int64_t count, int threads, const Job& job)
 }
 
 TiledResult singleSweep(const double* x, const double* y, std::int64_t n, const TileTriangulator& triangulate,
-                        std::int32_t tileCount)
+                        std::int32_t tileCount, int threads)
 {
-    TiledResult result{{}, false, true, n, tileCount};
+    TiledResult result;
+    result.fellBack = true, result.seamPointCount = n, result.tileCount = tileCount, result.threads = threads;
     if (n == 0) return result;
     sweeptri::threaded::SweepRows sweep = triangulate(x, y, static_cast<std::int32_t>(n));
-    result.rows.assign(sweep.corners.begin(), sweep.corners.end());
+    result.pieces.emplace_back(sweep.corners.begin(), sweep.corners.end());
     result.collinearWarned = sweep.collinearWarned;
     return result;
 }
@@ -100,10 +101,10 @@ TiledResult triangulateTiled(const double* x, const double* y, std::int64_t n, i
     const int threads = threadCount(workers);
     if (n < 0 || n > std::numeric_limits<std::int32_t>::max())
         throw std::invalid_argument("tiling: the in-memory triangulation takes 0 to 2^31-1 points");
-    if (n < smallestTiled) return singleSweep(x, y, n, triangulate, 1);
+    if (n < smallestTiled) return singleSweep(x, y, n, triangulate, 1, threads);
     const TilePlan plan = planTiles(x, y, n, tilePoints);
     const auto tiles = static_cast<std::int32_t>(plan.cells.size());
-    if (tiles == 1) return singleSweep(x, y, n, triangulate, 1);
+    if (tiles == 1) return singleSweep(x, y, n, triangulate, 1, threads);
 
     // Each point's tile, then the tiles' members in ascending id order.
     std::vector<std::int32_t> tileOf(static_cast<std::size_t>(n));
@@ -123,16 +124,13 @@ TiledResult triangulateTiled(const double* x, const double* y, std::int64_t n, i
     tileOf = {};
     for (std::int32_t t = 0; t < tiles; ++t)
         if (start[static_cast<std::size_t>(t) + 1] - start[static_cast<std::size_t>(t)] > std::numeric_limits<std::int32_t>::max())
-            return singleSweep(x, y, n, triangulate, tiles);  // cannot happen below 2^31 points; kept for safety
+            return singleSweep(x, y, n, triangulate, tiles, threads);  // cannot happen below 2^31 points; kept for safety
 
     std::vector<TileResult> finished(static_cast<std::size_t>(tiles));
     parallelFor(tiles, threads, [&](std::int64_t t) {
         const std::int64_t* ids = members.data() + start[static_cast<std::size_t>(t)];
         const auto m = static_cast<std::int32_t>(start[static_cast<std::size_t>(t) + 1] - start[static_cast<std::size_t>(t)]);
-        std::vector<double> tx(static_cast<std::size_t>(m)), ty(static_cast<std::size_t>(m));
-        for (std::int32_t i = 0; i < m; ++i) tx[static_cast<std::size_t>(i)] = x[ids[i]], ty[static_cast<std::size_t>(i)] = y[ids[i]];
-        finished[static_cast<std::size_t>(t)] =
-            finishTile(plan.cells[static_cast<std::size_t>(t)], tx.data(), ty.data(), ids, m, triangulate);
+        finished[static_cast<std::size_t>(t)] = finishTileOf(plan.cells[static_cast<std::size_t>(t)], x, y, ids, m, triangulate);
     });
     members = {};
 
@@ -140,22 +138,23 @@ TiledResult triangulateTiled(const double* x, const double* y, std::int64_t n, i
     for (const TileResult& tile : finished) seamCount += static_cast<std::int64_t>(tile.seamPoints.size());
     if (static_cast<double>(seamCount) > largestSeamShare * static_cast<double>(n)) {
         finished = {};
-        TiledResult fallback = singleSweep(x, y, n, triangulate, tiles);
+        TiledResult fallback = singleSweep(x, y, n, triangulate, tiles, threads);
         fallback.seamPointCount = seamCount;
         return fallback;
     }
 
-    TiledResult result{{}, false, false, seamCount, tiles};
+    TiledResult result;
+    result.seamPointCount = seamCount, result.tileCount = tiles, result.threads = threads;
     std::vector<double> ux, uy;
     std::vector<std::int64_t> uids, boundary;
     ux.reserve(static_cast<std::size_t>(seamCount)), uy.reserve(static_cast<std::size_t>(seamCount));
     uids.reserve(static_cast<std::size_t>(seamCount));
-    std::size_t rowCount = 0, boundaryCount = 0;
-    for (const TileResult& tile : finished) rowCount += tile.finalRows.size(), boundaryCount += tile.boundaryEdges.size();
-    result.rows.reserve(rowCount + 6 * static_cast<std::size_t>(seamCount));
+    std::size_t boundaryCount = 0;
+    for (const TileResult& tile : finished) boundaryCount += tile.boundaryEdges.size();
     boundary.reserve(boundaryCount);
+    result.pieces.reserve(finished.size() + 1);
     for (TileResult& tile : finished) {
-        result.rows.insert(result.rows.end(), tile.finalRows.begin(), tile.finalRows.end());
+        result.pieces.push_back(std::move(tile.finalRows));
         boundary.insert(boundary.end(), tile.boundaryEdges.begin(), tile.boundaryEdges.end());
         for (const std::int64_t id : tile.seamPoints) {
             ux.push_back(x[id]), uy.push_back(y[id]), uids.push_back(id);
@@ -163,9 +162,41 @@ TiledResult triangulateTiled(const double* x, const double* y, std::int64_t n, i
         result.collinearWarned = result.collinearWarned || tile.collinearWarned;
         tile = TileResult{};
     }
-    const std::vector<std::int64_t> seams = seamRows(ux.data(), uy.data(), uids.data(), seamCount, boundary, triangulate);
-    result.rows.insert(result.rows.end(), seams.begin(), seams.end());
+    result.pieces.push_back(seamRows(ux.data(), uy.data(), uids.data(), seamCount, boundary, triangulate));
     return result;
+}
+
+std::int64_t TiledResult::cornerCount() const
+{
+    std::int64_t count = 0;
+    for (const std::vector<std::int64_t>& piece : pieces) count += static_cast<std::int64_t>(piece.size());
+    return count;
+}
+
+void TiledResult::copyCorners(std::int32_t* to) const
+{
+    std::vector<std::int64_t> offset(pieces.size() + 1, 0);
+    for (std::size_t p = 0; p < pieces.size(); ++p) offset[p + 1] = offset[p] + static_cast<std::int64_t>(pieces[p].size());
+    // Large pieces in slices, so that one thread does not copy alone.
+    constexpr std::int64_t slice = std::int64_t{1} << 20;
+    std::vector<std::pair<std::size_t, std::int64_t>> jobs;  // (piece, first corner)
+    for (std::size_t p = 0; p < pieces.size(); ++p)
+        for (std::int64_t k = 0; k < static_cast<std::int64_t>(pieces[p].size()); k += slice) jobs.emplace_back(p, k);
+    parallelFor(static_cast<std::int64_t>(jobs.size()), threads, [&](std::int64_t j) {
+        const auto [p, first] = jobs[static_cast<std::size_t>(j)];
+        const std::vector<std::int64_t>& piece = pieces[p];
+        const std::int64_t end = std::min<std::int64_t>(first + slice, static_cast<std::int64_t>(piece.size()));
+        std::int32_t* out = to + offset[p];
+        for (std::int64_t k = first; k < end; ++k) out[k] = static_cast<std::int32_t>(piece[static_cast<std::size_t>(k)]);
+    });
+}
+
+std::vector<std::int64_t> TiledResult::rows() const
+{
+    std::vector<std::int64_t> all;
+    all.reserve(static_cast<std::size_t>(cornerCount()));
+    for (const std::vector<std::int64_t>& piece : pieces) all.insert(all.end(), piece.begin(), piece.end());
+    return all;
 }
 
 }  // namespace tiling

@@ -106,7 +106,7 @@ TEST_F(OutOfCore, WritesTheTiledRowsInTheirOrder)
     const tiling::TiledResult memory = tiling::triangulateTiled(p.x.data(), p.y.data(), p.n(), 2, tiling::cgalTriangulate, 8192);
     std::string header;
     const std::vector<std::int64_t> rows = int64Rows(o.outPath, &header);
-    EXPECT_EQ(rows, memory.rows);
+    EXPECT_EQ(rows, memory.rows());
     EXPECT_EQ(report.rows * 3, static_cast<std::int64_t>(rows.size()));
     EXPECT_NE(header.find("'descr': '<i8', 'fortran_order': False, 'shape': (" + std::to_string(report.rows) + ", 3)"), std::string::npos);
 

@@ -21,7 +21,7 @@ import numpy as np
 
 from . import _kyhost
 
-_SAMPLE_POINTS = 1 << 22
+_SAMPLE_POINTS = 1 << 20
 
 
 def _plan(sample: np.ndarray, tile_points: int):

@@ -36,8 +36,8 @@ TEST(TiledSweep, UniformPointsOnFourThreads)
     const tiling::TiledResult four = tiled(x, y, 4, 2000);
     EXPECT_FALSE(four.fellBack);
     EXPECT_EQ(four.tileCount, 16);
-    EXPECT_EQ(four.rows, tiled(x, y, 1, 2000).rows);
-    EXPECT_EQ(canonical(four.rows), canonical(sweepRows(x, y)));
+    EXPECT_EQ(four.rows(), tiled(x, y, 1, 2000).rows());
+    EXPECT_EQ(canonical(four.rows()), canonical(sweepRows(x, y)));
 }
 
 TEST(TiledSweep, GridsAreDelaunayAndCirclesFallBackToTheSweepsRows)
@@ -47,14 +47,14 @@ TEST(TiledSweep, GridsAreDelaunayAndCirclesFallBackToTheSweepsRows)
         for (int j = 0; j < 50; ++j) x.push_back(0.25 * i), y.push_back(0.5 * j);
     const tiling::TiledResult grid = tiled(x, y, 3, 500);
     EXPECT_FALSE(grid.fellBack);
-    EXPECT_EQ(delaunayFault(x, y, grid.rows), "");
+    EXPECT_EQ(delaunayFault(x, y, grid.rows()), "");
     // Points on one circle (not exactly: the sweep's own certified answer
     // is the reference).
     std::vector<double> cx, cy;
     for (int k = 0; k < 400; ++k) cx.push_back(std::cos(k * 0.0157)), cy.push_back(std::sin(k * 0.0157));
     const tiling::TiledResult circle = tiled(cx, cy, 2, 20);
     EXPECT_TRUE(circle.fellBack);
-    EXPECT_EQ(circle.rows, sweepRows(cx, cy));
+    EXPECT_EQ(circle.rows(), sweepRows(cx, cy));
 }
 
 }  // namespace

@@ -186,11 +186,11 @@ TEST(TiledDelaunay, ThreadsGiveTheSameRowsAndFallBackOnACircle)
     EXPECT_EQ(one.tileCount, 32);
     EXPECT_GT(one.seamPointCount, 0);
     EXPECT_LT(one.seamPointCount, p.size() / 4);
-    EXPECT_EQ(one.rows, tiledWithoutFallback(p, 1000));
-    EXPECT_EQ(canonical(one.rows), canonical(cgalRows(p)));
+    EXPECT_EQ(one.rows(), tiledWithoutFallback(p, 1000));
+    EXPECT_EQ(canonical(one.rows()), canonical(cgalRows(p)));
     for (const int workers : {2, 4, -1}) {
         const auto other = tiling::triangulateTiled(p.x.data(), p.y.data(), p.size(), workers, &tiling::cgalTriangulate, 1000);
-        EXPECT_EQ(other.rows, one.rows) << workers;
+        EXPECT_EQ(other.rows(), one.rows()) << workers;
     }
     // All 180 integer points of the circle of radius 5525: no triangle can
     // finish in a tile, so one sweep triangulates them.
@@ -207,7 +207,7 @@ TEST(TiledDelaunay, ThreadsGiveTheSameRowsAndFallBackOnACircle)
     const auto round = tiling::triangulateTiled(circle.x.data(), circle.y.data(), circle.size(), 2, &tiling::cgalTriangulate, 16);
     EXPECT_TRUE(round.fellBack);
     EXPECT_EQ(round.seamPointCount, 180);
-    EXPECT_EQ(delaunayFault(circle.x, circle.y, round.rows), "");
+    EXPECT_EQ(delaunayFault(circle.x, circle.y, round.rows()), "");
     // Repeated points reach the triangulator's own refusal; bad workers are refused.
     Points twice = uniform(500, 31);
     twice.add(twice.x[7], twice.y[7]);
