@@ -122,9 +122,9 @@ class CMakeBuild(build_ext):
                      env=dict(os.environ, CCACHE_DEPEND=os.environ.get("CCACHE_DEPEND", "1")))
         progress.stage("installing them into the package")
         progress.run(["cmake", "--install", str(build_dir), "--component", "python_wheel", "--prefix", str(prefix)])
-        built = sorted(package_dir.glob("_kyhost*.so"))
+        built = sorted(package_dir.glob("_kyhost.*.so"))
         if not built:
-            raise RuntimeError(f"the CMake build made no kyhost/_kyhost*.so in {package_dir}")
+            raise RuntimeError(f"the CMake build made no kyhost/_kyhost.*.so in {package_dir}")
         if not (package_dir / "bin" / "kyhost").is_file():
             raise RuntimeError(f"the CMake build made no kyhost/bin/kyhost in {package_dir}")
         target = pathlib.Path(self.get_ext_fullpath(ext.name))

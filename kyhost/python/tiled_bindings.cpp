@@ -8,7 +8,7 @@
 
 #include "tiled_delaunay.hpp"
 #ifdef KY_TILED_WITH_SWEEP
-#include "threaded_sweep.hpp"
+#include "sweep_choice.hpp"
 #else
 #include "cgal_triangulator.hpp"
 #endif
@@ -26,7 +26,7 @@ using Doubles = py::array_t<double, py::array::c_style | py::array::forcecast>;
 sweeptri::threaded::SweepRows triangulateTile(const double* x, const double* y, std::int32_t n)
 {
 #ifdef KY_TILED_WITH_SWEEP
-    return sweeptri::threaded::triangulate(x, y, n);
+    return sweepChoice().triangulate(x, y, n);
 #else
     return tiling::cgalTriangulate(x, y, n);
 #endif
@@ -44,6 +44,9 @@ py::tuple triangulateTiled(const Doubles& x, const Doubles& y, int workers, std:
     tiling::TiledResult result;
     {
         py::gil_scoped_release released;
+#ifdef KY_TILED_WITH_SWEEP
+        tiling::setTileThreadStart(sweepChoice().keepMemoryOnThisThread);
+#endif
         result = tiling::triangulateTiled(x.data(), y.data(), n, workers, &triangulateTile, tilePoints);
     }
     const auto rows = static_cast<py::ssize_t>(result.cornerCount() / 3);
@@ -61,6 +64,7 @@ py::tuple triangulateTiled(const Doubles& x, const Doubles& y, int workers, std:
     info["collinear_warned"] = result.collinearWarned;
 #ifdef KY_TILED_WITH_SWEEP
     info["triangulator"] = "sweep";
+    info["sweep_build"] = sweepChoice().build;
 #else
     info["triangulator"] = "cgal";
 #endif

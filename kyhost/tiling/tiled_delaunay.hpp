@@ -96,6 +96,12 @@ struct TiledResult {
     void copyCorners(std::int32_t* to) const;
     std::vector<std::int64_t> rows() const;
 };
+// What every thread the tiles run on does first. By default, where the
+// thread-safe sweep is linked in, it keeps the sweep's memory from one tile
+// for the next; a caller whose tiles run another build of the sweep names
+// that build's own. Null: nothing.
+void setTileThreadStart(void (*start)());
+
 TiledResult triangulateTiled(const double* x, const double* y, std::int64_t n, int workers,
                              const TileTriangulator& triangulate, std::int64_t tilePoints = 1 << 19);
 

@@ -22,6 +22,12 @@ namespace tiling {
 
 namespace {
 
+#ifdef TILING_KEEPS_SWEEP_MEMORY
+std::atomic<void (*)()> tileThreadStart{&sweeptri::threaded::keepMemoryOnThisThread};
+#else
+std::atomic<void (*)()> tileThreadStart{nullptr};
+#endif
+
 // Below this many points a single sweep is always used.
 constexpr std::int64_t smallestTiled = 64;
 
@@ -67,9 +73,7 @@ void parallelFor(std::int64_t count, int threads, const Job& job)
     try {
         for (int k = 0; k < workers; ++k)
             pool.emplace_back([&] {
-#ifdef TILING_KEEPS_SWEEP_MEMORY
-                sweeptri::threaded::keepMemoryOnThisThread();
-#endif
+                if (void (*start)() = tileThreadStart.load()) start();
                 run();
             });
     } catch (...) {
@@ -94,6 +98,8 @@ TiledResult singleSweep(const double* x, const double* y, std::int64_t n, const 
 }
 
 }  // namespace
+
+void setTileThreadStart(void (*start)()) { tileThreadStart = start; }
 
 TiledResult triangulateTiled(const double* x, const double* y, std::int64_t n, int workers,
                              const TileTriangulator& triangulate, std::int64_t tilePoints)

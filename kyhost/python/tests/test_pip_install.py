@@ -22,6 +22,9 @@ SMOKE_TEST = (
     "t = kyhost.Triangulation([[0, 0], [1, 0], [0, 1], [1, 1]])\n"
     "assert t.nearest([0.9], [0.8]).tolist() == [3]\n"
     "assert kyhost.check(*t.points.T, t.simplices, base=0).valid\n"
+    "p = np.random.default_rng(1).random((3000, 2))\n"
+    "_, info = kyhost._kyhost._triangulate_tiled(p[:, 0].copy(), p[:, 1].copy(), 2, 500)\n"
+    "assert info['sweep_build'] == 'static-tls', info\n"
     "print(kyhost.__version__)\n")
 
 

@@ -199,3 +199,34 @@ def test_voronoi_of_a_tiled_grid_is_the_single_sweeps(monkeypatch):
         assert ridges == expected
         for i in range(len(points)):
             assert corners(v, v.regions[i]) == corners(single, single.regions[i])
+
+
+def test_both_builds_of_the_sweep_give_the_same_rows(tmp_path):
+    """The tiles run the sweep built for static TLS where it loads and the one
+    linked into the package where it does not (KY_STATIC_TLS_SWEEP=0 makes
+    it not): the rows are the same, errors too."""
+    import os
+    import subprocess
+    import sys
+    points = uniform(6000, 17)
+    np.save(tmp_path / "points.npy", points)
+    script = (
+        "import sys, numpy as np, kyhost\n"
+        "p = np.load(sys.argv[1])\n"
+        "rows, info = kyhost._kyhost._triangulate_tiled(p[:, 0].copy(), p[:, 1].copy(), 2, 500)\n"
+        "np.save(sys.argv[2], rows)\n"
+        "q = np.vstack([p, p[:1]])\n"
+        "try:\n"
+        "    kyhost._kyhost._triangulate_tiled(q[:, 0].copy(), q[:, 1].copy(), 2, 500)\n"
+        "except ValueError as error:\n"
+        "    print(info['sweep_build'], error)\n")
+    said = {}
+    for setting in ("1", "0"):
+        env = dict(os.environ, KY_STATIC_TLS_SWEEP=setting)
+        out = tmp_path / f"rows{setting}.npy"
+        run = subprocess.run([sys.executable, "-c", script, str(tmp_path / "points.npy"), str(out)],
+                             env=env, capture_output=True, text=True, check=True)
+        said[setting] = run.stdout.strip()
+    assert said["1"] == "static-tls x-y data must be unique", said
+    assert said["0"] == "dynamic-tls x-y data must be unique", said
+    assert np.array_equal(np.load(tmp_path / "rows1.npy"), np.load(tmp_path / "rows0.npy"))
