@@ -49,7 +49,7 @@ namespace tiling {
 namespace {
 
 TileResult finishInOrder(const Cell& cell, const double* x, const double* y, const std::int64_t* ids, std::int32_t m,
-                         const TileTriangulator& triangulate)
+                         const TileTriangulator& triangulate, bool narrow)
 {
     TileResult result;
     if (m <= 0) return result;
@@ -103,11 +103,15 @@ TileResult finishInOrder(const Cell& cell, const double* x, const double* y, con
     };
     std::vector<Candidate> candidates;
     std::int32_t from[3], to[3];
-    result.finalRows.reserve(3 * static_cast<std::size_t>(std::count(final.begin(), final.end(), 1)));
+    const std::size_t finalCorners = 3 * static_cast<std::size_t>(std::count(final.begin(), final.end(), 1));
+    (narrow ? result.narrowRows.reserve(finalCorners) : result.finalRows.reserve(finalCorners));
     for (std::size_t t = 0; t < triangles; ++t) {
         const std::int32_t* r = &rows[3 * t];
         if (!final[t]) continue;
-        for (int k = 0; k < 3; ++k) result.finalRows.push_back(ids[r[k]]);
+        if (narrow)
+            for (int k = 0; k < 3; ++k) result.narrowRows.push_back(static_cast<std::int32_t>(ids[r[k]]));
+        else
+            for (int k = 0; k < 3; ++k) result.finalRows.push_back(ids[r[k]]);
         if (!inU[static_cast<std::size_t>(r[0])] && !inU[static_cast<std::size_t>(r[1])] && !inU[static_cast<std::size_t>(r[2])]) continue;
         leftEdges(r, from, to);
         for (int e = 0; e < 3; ++e) {
@@ -181,7 +185,7 @@ std::vector<std::int32_t> gridOrder(const Coordinates& at, std::int32_t m)
 // is the same.
 template <class Coordinates>
 TileResult finishGathered(const Cell& cell, const Coordinates& at, const std::int64_t* ids, std::int32_t m,
-                          const TileTriangulator& triangulate)
+                          const TileTriangulator& triangulate, bool narrow)
 {
     const std::vector<std::int32_t> order = m < 1024 ? std::vector<std::int32_t>{} : gridOrder(at, m);
     const auto position = [&order](std::int32_t k) { return order.empty() ? k : order[static_cast<std::size_t>(k)]; };
@@ -193,7 +197,7 @@ TileResult finishGathered(const Cell& cell, const Coordinates& at, const std::in
         sy[static_cast<std::size_t>(k)] = at.y(i);
         sid[static_cast<std::size_t>(k)] = ids[i];
     }
-    TileResult result = finishInOrder(cell, sx.data(), sy.data(), sid.data(), m, triangulate);
+    TileResult result = finishInOrder(cell, sx.data(), sy.data(), sid.data(), m, triangulate, narrow);
     if (!order.empty()) std::sort(result.seamPoints.begin(), result.seamPoints.end());
     return result;
 }
@@ -206,29 +210,24 @@ struct OwnCoordinates {
     double y(std::int32_t i) const { return ys[i]; }
 };
 
-// Coordinates of all points, the tile's i-th at position ids[i].
-struct SharedCoordinates {
-    const double* xs;
-    const double* ys;
-    const std::int64_t* ids;
-    double x(std::int32_t i) const { return xs[ids[i]]; }
-    double y(std::int32_t i) const { return ys[ids[i]]; }
-};
-
 }  // namespace
 
 TileResult finishTile(const Cell& cell, const double* x, const double* y, const std::int64_t* ids,
                       std::int32_t m, const TileTriangulator& triangulate)
 {
     if (m <= 0) return {};
-    return finishGathered(cell, OwnCoordinates{x, y}, ids, m, triangulate);
+    return finishGathered(cell, OwnCoordinates{x, y}, ids, m, triangulate, false);
 }
 
 TileResult finishTileOf(const Cell& cell, const double* x, const double* y, const std::int64_t* ids,
                         std::int32_t m, const TileTriangulator& triangulate)
 {
     if (m <= 0) return {};
-    return finishGathered(cell, SharedCoordinates{x, y, ids}, ids, m, triangulate);
+    // Gathered once: the ids are spread over all points, and the grid
+    // order reads the coordinates three times.
+    std::vector<double> tx(static_cast<std::size_t>(m)), ty(static_cast<std::size_t>(m));
+    for (std::int32_t i = 0; i < m; ++i) tx[static_cast<std::size_t>(i)] = x[ids[i]], ty[static_cast<std::size_t>(i)] = y[ids[i]];
+    return finishGathered(cell, OwnCoordinates{tx.data(), ty.data()}, ids, m, triangulate, true);
 }
 
 }  // namespace tiling

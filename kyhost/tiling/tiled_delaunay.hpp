@@ -55,6 +55,7 @@ std::int64_t planSampleStride(std::int64_t n);
 
 struct TileResult {
     std::vector<std::int64_t> finalRows;      // 3 per final triangle, global ids, in sweep row order
+    std::vector<std::int32_t> narrowRows;     // the same as int32, instead, from finishTileOf
     std::vector<std::int64_t> seamPoints;     // U's members from this tile: global ids, ascending
     std::vector<std::int64_t> boundaryEdges;  // pairs (a, b): edges of final triangles not shared by
                                               // two final triangles, directed so that the final
@@ -66,8 +67,9 @@ struct TileResult {
 // id order. x[i], y[i] are the tile's own coordinates (m of them).
 TileResult finishTile(const Cell& cell, const double* x, const double* y, const std::int64_t* ids,
                       std::int32_t m, const TileTriangulator& triangulate);
-// The same, with x and y the coordinates of all points: the tile's i-th
-// point is (x[ids[i]], y[ids[i]]).
+// The same, with x and y the coordinates of all points (fewer than 2^31):
+// the tile's i-th point is (x[ids[i]], y[ids[i]]). The final rows come in
+// narrowRows, half the memory of finalRows.
 TileResult finishTileOf(const Cell& cell, const double* x, const double* y, const std::int64_t* ids,
                         std::int32_t m, const TileTriangulator& triangulate);
 
@@ -83,7 +85,7 @@ std::vector<std::int64_t> seamRows(const double* ux, const double* uy, const std
 // rows; identical for every workers. The rows stay in those pieces until
 // the caller copies them out, so that they are never held twice.
 struct TiledResult {
-    std::vector<std::vector<std::int64_t>> pieces;  // the rows, piece after piece
+    std::vector<std::vector<std::int32_t>> pieces;  // the rows, piece after piece
     bool collinearWarned = false;  // the single sweep warned (fallback), or some tile's sweep did
     bool fellBack = false;         // one sweep of all points made the rows
     std::int64_t seamPointCount = 0;  // |U| (all points when there was one tile or too few points)

@@ -92,7 +92,7 @@ TiledResult singleSweep(const double* x, const double* y, std::int64_t n, const 
     result.fellBack = true, result.seamPointCount = n, result.tileCount = tileCount, result.threads = threads;
     if (n == 0) return result;
     sweeptri::threaded::SweepRows sweep = triangulate(x, y, static_cast<std::int32_t>(n));
-    result.pieces.emplace_back(sweep.corners.begin(), sweep.corners.end());
+    result.pieces.push_back(std::move(sweep.corners));
     result.collinearWarned = sweep.collinearWarned;
     return result;
 }
@@ -160,7 +160,7 @@ TiledResult triangulateTiled(const double* x, const double* y, std::int64_t n, i
     boundary.reserve(boundaryCount);
     result.pieces.reserve(finished.size() + 1);
     for (TileResult& tile : finished) {
-        result.pieces.push_back(std::move(tile.finalRows));
+        result.pieces.push_back(std::move(tile.narrowRows));
         boundary.insert(boundary.end(), tile.boundaryEdges.begin(), tile.boundaryEdges.end());
         for (const std::int64_t id : tile.seamPoints) {
             ux.push_back(x[id]), uy.push_back(y[id]), uids.push_back(id);
@@ -168,14 +168,16 @@ TiledResult triangulateTiled(const double* x, const double* y, std::int64_t n, i
         result.collinearWarned = result.collinearWarned || tile.collinearWarned;
         tile = TileResult{};
     }
-    result.pieces.push_back(seamRows(ux.data(), uy.data(), uids.data(), seamCount, boundary, triangulate));
+    const std::vector<std::int64_t> seams = seamRows(ux.data(), uy.data(), uids.data(), seamCount, boundary, triangulate);
+    result.pieces.emplace_back(seams.size());
+    std::copy(seams.begin(), seams.end(), result.pieces.back().begin());
     return result;
 }
 
 std::int64_t TiledResult::cornerCount() const
 {
     std::int64_t count = 0;
-    for (const std::vector<std::int64_t>& piece : pieces) count += static_cast<std::int64_t>(piece.size());
+    for (const std::vector<std::int32_t>& piece : pieces) count += static_cast<std::int64_t>(piece.size());
     return count;
 }
 
@@ -190,10 +192,9 @@ void TiledResult::copyCorners(std::int32_t* to) const
         for (std::int64_t k = 0; k < static_cast<std::int64_t>(pieces[p].size()); k += slice) jobs.emplace_back(p, k);
     parallelFor(static_cast<std::int64_t>(jobs.size()), threads, [&](std::int64_t j) {
         const auto [p, first] = jobs[static_cast<std::size_t>(j)];
-        const std::vector<std::int64_t>& piece = pieces[p];
+        const std::vector<std::int32_t>& piece = pieces[p];
         const std::int64_t end = std::min<std::int64_t>(first + slice, static_cast<std::int64_t>(piece.size()));
-        std::int32_t* out = to + offset[p];
-        for (std::int64_t k = first; k < end; ++k) out[k] = static_cast<std::int32_t>(piece[static_cast<std::size_t>(k)]);
+        std::copy(piece.begin() + first, piece.begin() + end, to + offset[p] + first);
     });
 }
 
@@ -201,7 +202,7 @@ std::vector<std::int64_t> TiledResult::rows() const
 {
     std::vector<std::int64_t> all;
     all.reserve(static_cast<std::size_t>(cornerCount()));
-    for (const std::vector<std::int64_t>& piece : pieces) all.insert(all.end(), piece.begin(), piece.end());
+    for (const std::vector<std::int32_t>& piece : pieces) all.insert(all.end(), piece.begin(), piece.end());
     return all;
 }
 

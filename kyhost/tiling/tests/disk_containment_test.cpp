@@ -124,4 +124,38 @@ TEST(DiskContainment, TinyAndHugeCoordinatesAreDecidedExactly)
     EXPECT_FALSE(inside({-1e-300, -1e-300, 1e300, 1e300}, 1e300, 0, 0, 1e300, 1e299, 1e299));
 }
 
+TEST(DiskContainment, NearTangentDisksAtTheEdgesOfTheDoubleFiltersRange)
+{
+    // The near-tangent circles above scaled by powers of two (exactly) to
+    // just inside and just outside the magnitudes the plain-double filter
+    // takes, and sides a few units in the last place from the circle: the
+    // filter must leave every one it cannot decide to the exact steps.
+    std::mt19937_64 random(11);
+    std::uniform_real_distribution<double> angle(0.3, 2.8);
+    for (const int scale : {-140, -101, -99, -60, 0, 60, 99, 101, 140}) {
+        int insideCount = 0, outsideCount = 0;
+        for (int k = 0; k < 1500; ++k) {
+            const double offset = std::ldexp(1.0, 10 + k % 30), r = 1 + k % 5;
+            const double t1 = angle(random), t2 = -angle(random), t3 = angle(random) + 3.3;
+            const auto at = [&](double v) { return std::ldexp(v, scale); };
+            const double ax = at(offset + r * std::cos(t1)), ay = at(r * std::sin(t1));
+            const double bx = at(offset + r * std::cos(t2)), by = at(r * std::sin(t2));
+            const double cx = at(offset + r * std::cos(t3)), cy = at(r * std::sin(t3));
+            double side = at(offset - r);
+            for (int step = 0; step < k % 4; ++step) side = std::nextafter(side, (k & 4) ? inf : -inf);
+            const tiling::Cell cell = (k & 8) ? tiling::Cell{side, -inf, inf, inf} : tiling::Cell{-inf, side, inf, inf};
+            const bool ySide = !(k & 8);
+            // Turned a quarter for the y sides: (x, y) -> (y, x).
+            const double px = ySide ? ay : ax, py = ySide ? ax : ay, qx = ySide ? by : bx, qy = ySide ? bx : by;
+            const double sx = ySide ? cy : cx, sy = ySide ? cx : cy;
+            if (!(cell.xmin <= std::min({px, qx, sx}) && cell.ymin <= std::min({py, qy, sy}))) continue;
+            const bool expected = oracle(cell, px, py, qx, qy, sx, sy);
+            ASSERT_EQ(inside(cell, px, py, qx, qy, sx, sy), expected) << "scale " << scale << " case " << k;
+            ++(expected ? insideCount : outsideCount);
+        }
+        EXPECT_GT(insideCount, 50) << scale;
+        EXPECT_GT(outsideCount, 50) << scale;
+    }
+}
+
 }  // namespace
