@@ -61,30 +61,29 @@ TileResult finishInOrder(const Cell& cell, const double* x, const double* y, con
         if (corner < 0 || corner >= m) throw std::runtime_error("tiling: a triangulation returned a corner out of range");
     const std::size_t triangles = rows.size() / 3;
 
-    std::vector<char> final(triangles, 0);
-    {
-        const CGAL::Protect_FPU_rounding<true> upwards;  // for the interval filter
-        for (std::size_t t = 0; t < triangles; ++t) {
-            const std::int32_t* r = &rows[3 * t];
-            final[t] = diskInsideOpenCell(cell, x[r[0]], y[r[0]], x[r[1]], y[r[1]], x[r[2]], y[r[2]]);
-        }
-    }
-
     // Hull points: around an inner point its triangles close a fan, in which
     // every neighbour comes once after the point and once before it (rows
     // are clockwise); around a hull point the first and the last neighbour
     // come once only. So the sum of (next - previous) over a point's
-    // triangles is zero exactly when it is an inner point.
+    // triangles is zero exactly when it is an inner point. Summed in the
+    // same pass over the rows as the finality test, which reads the same
+    // corners.
+    std::vector<char> final(triangles, 0);
     std::vector<std::int64_t> turn(static_cast<std::size_t>(m), 0);
     std::vector<char> inU(static_cast<std::size_t>(m), 0);
     std::vector<char> covered(static_cast<std::size_t>(m), 0);
-    for (std::size_t t = 0; t < triangles; ++t) {
-        const std::int32_t* r = &rows[3 * t];
-        for (int k = 0; k < 3; ++k) {
-            const auto corner = static_cast<std::size_t>(r[k]);
-            turn[corner] += std::int64_t{r[(k + 1) % 3]} - r[(k + 2) % 3];
-            covered[corner] = 1;
-            if (!final[t]) inU[corner] = 1;
+    {
+        const CGAL::Protect_FPU_rounding<true> upwards;  // for the interval filter
+        for (std::size_t t = 0; t < triangles; ++t) {
+            const std::int32_t* r = &rows[3 * t];
+            const bool isFinal = diskInsideOpenCell(cell, x[r[0]], y[r[0]], x[r[1]], y[r[1]], x[r[2]], y[r[2]]);
+            final[t] = isFinal;
+            for (int k = 0; k < 3; ++k) {
+                const auto corner = static_cast<std::size_t>(r[k]);
+                turn[corner] += std::int64_t{r[(k + 1) % 3]} - r[(k + 2) % 3];
+                covered[corner] = 1;
+                if (!isFinal) inU[corner] = 1;
+            }
         }
     }
     for (std::int32_t i = 0; i < m; ++i)
@@ -104,14 +103,15 @@ TileResult finishInOrder(const Cell& cell, const double* x, const double* y, con
     std::vector<Candidate> candidates;
     std::int32_t from[3], to[3];
     const std::size_t finalCorners = 3 * static_cast<std::size_t>(std::count(final.begin(), final.end(), 1));
-    (narrow ? result.narrowRows.reserve(finalCorners) : result.finalRows.reserve(finalCorners));
+    (narrow ? result.narrowRows.resize(finalCorners) : result.finalRows.resize(finalCorners));
+    std::size_t written = 0;
     for (std::size_t t = 0; t < triangles; ++t) {
         const std::int32_t* r = &rows[3 * t];
         if (!final[t]) continue;
         if (narrow)
-            for (int k = 0; k < 3; ++k) result.narrowRows.push_back(static_cast<std::int32_t>(ids[r[k]]));
+            for (int k = 0; k < 3; ++k) result.narrowRows[written++] = static_cast<std::int32_t>(ids[r[k]]);
         else
-            for (int k = 0; k < 3; ++k) result.finalRows.push_back(ids[r[k]]);
+            for (int k = 0; k < 3; ++k) result.finalRows[written++] = ids[r[k]];
         if (!inU[static_cast<std::size_t>(r[0])] && !inU[static_cast<std::size_t>(r[1])] && !inU[static_cast<std::size_t>(r[2])]) continue;
         leftEdges(r, from, to);
         for (int e = 0; e < 3; ++e) {
