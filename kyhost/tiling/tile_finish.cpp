@@ -147,13 +147,12 @@ TileResult finishInOrder(const Cell& cell, const double* x, const double* y, con
 // with about eight points per cell: rows of cells by y, the cells of a row by
 // x, the points of a cell by position. A counting sort, so linear in m; the
 // grid depends on the coordinates alone.
-template <class Coordinates>
-std::vector<std::int32_t> gridOrder(const Coordinates& at, std::int32_t m)
+std::vector<std::int32_t> gridOrder(const double* x, const double* y, std::int32_t m)
 {
-    double xlo = at.x(0), xhi = xlo, ylo = at.y(0), yhi = ylo;
+    double xlo = x[0], xhi = xlo, ylo = y[0], yhi = ylo;
     for (std::int32_t i = 1; i < m; ++i) {
-        xlo = std::min(xlo, at.x(i)), xhi = std::max(xhi, at.x(i));
-        ylo = std::min(ylo, at.y(i)), yhi = std::max(yhi, at.y(i));
+        xlo = std::min(xlo, x[i]), xhi = std::max(xhi, x[i]);
+        ylo = std::min(ylo, y[i]), yhi = std::max(yhi, y[i]);
     }
     const auto side = static_cast<std::int32_t>(std::ceil(std::sqrt(static_cast<double>(m) / 8.0)));
     // Halves, so that spans near the largest doubles do not overflow.
@@ -166,7 +165,7 @@ std::vector<std::int32_t> gridOrder(const Coordinates& at, std::int32_t m)
     std::vector<std::int32_t> cell(static_cast<std::size_t>(m));
     std::vector<std::int32_t> start(static_cast<std::size_t>(side) * static_cast<std::size_t>(side) + 1, 0);
     for (std::int32_t i = 0; i < m; ++i) {
-        const std::int32_t c = cellOf(at.y(i), ylo, yhi) * side + cellOf(at.x(i), xlo, xhi);
+        const std::int32_t c = cellOf(y[i], ylo, yhi) * side + cellOf(x[i], xlo, xhi);
         cell[static_cast<std::size_t>(i)] = c;
         ++start[static_cast<std::size_t>(c) + 1];
     }
@@ -183,18 +182,17 @@ std::vector<std::int32_t> gridOrder(const Coordinates& at, std::int32_t m)
 // order is fixed by the coordinates alone, and the sweep's rows do not
 // depend on the order its points come in beyond their names, so the result
 // is the same.
-template <class Coordinates>
-TileResult finishGathered(const Cell& cell, const Coordinates& at, const std::int64_t* ids, std::int32_t m,
+TileResult finishGathered(const Cell& cell, const double* x, const double* y, const std::int64_t* ids, std::int32_t m,
                           const TileTriangulator& triangulate, bool narrow)
 {
-    const std::vector<std::int32_t> order = m < 1024 ? std::vector<std::int32_t>{} : gridOrder(at, m);
+    const std::vector<std::int32_t> order = m < 1024 ? std::vector<std::int32_t>{} : gridOrder(x, y, m);
     const auto position = [&order](std::int32_t k) { return order.empty() ? k : order[static_cast<std::size_t>(k)]; };
     std::vector<double> sx(static_cast<std::size_t>(m)), sy(static_cast<std::size_t>(m));
     std::vector<std::int64_t> sid(static_cast<std::size_t>(m));
     for (std::int32_t k = 0; k < m; ++k) {
         const std::int32_t i = position(k);
-        sx[static_cast<std::size_t>(k)] = at.x(i);
-        sy[static_cast<std::size_t>(k)] = at.y(i);
+        sx[static_cast<std::size_t>(k)] = x[i];
+        sy[static_cast<std::size_t>(k)] = y[i];
         sid[static_cast<std::size_t>(k)] = ids[i];
     }
     TileResult result = finishInOrder(cell, sx.data(), sy.data(), sid.data(), m, triangulate, narrow);
@@ -202,21 +200,13 @@ TileResult finishGathered(const Cell& cell, const Coordinates& at, const std::in
     return result;
 }
 
-// The tile's own coordinates: point i at (x[i], y[i]).
-struct OwnCoordinates {
-    const double* xs;
-    const double* ys;
-    double x(std::int32_t i) const { return xs[i]; }
-    double y(std::int32_t i) const { return ys[i]; }
-};
-
 }  // namespace
 
 TileResult finishTile(const Cell& cell, const double* x, const double* y, const std::int64_t* ids,
                       std::int32_t m, const TileTriangulator& triangulate)
 {
     if (m <= 0) return {};
-    return finishGathered(cell, OwnCoordinates{x, y}, ids, m, triangulate, false);
+    return finishGathered(cell, x, y, ids, m, triangulate, false);
 }
 
 TileResult finishTileOf(const Cell& cell, const double* x, const double* y, const std::int64_t* ids,
@@ -227,7 +217,7 @@ TileResult finishTileOf(const Cell& cell, const double* x, const double* y, cons
     // order reads the coordinates three times.
     std::vector<double> tx(static_cast<std::size_t>(m)), ty(static_cast<std::size_t>(m));
     for (std::int32_t i = 0; i < m; ++i) tx[static_cast<std::size_t>(i)] = x[ids[i]], ty[static_cast<std::size_t>(i)] = y[ids[i]];
-    return finishGathered(cell, OwnCoordinates{tx.data(), ty.data()}, ids, m, triangulate, true);
+    return finishGathered(cell, tx.data(), ty.data(), ids, m, triangulate, true);
 }
 
 }  // namespace tiling

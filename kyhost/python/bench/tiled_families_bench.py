@@ -15,10 +15,8 @@ above about 0.3 are not comparable.
 import argparse
 import os
 import pathlib
-import resource
 import statistics
 import sys
-import time
 
 import numpy as np
 
@@ -27,19 +25,11 @@ from kyhost import _triangulation
 
 sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[3] / "sweeptri" / "bench"))
 import make_inputs  # noqa: E402
+from tiled_bench import timed  # noqa: E402  (this folder is on the path when the script runs)
 
 FAMILIES = ["uniform-1e6", "clusters-1e6", "grid-1000x1000", "tilted-grid-1000x1000", "heavy-tailed-1e6",
             "far-outliers-1e6", "clipped-edge-1e6", "horizontal-line-1e6", "lognormal-1e6", "exponential-1e6",
             "one-far-x-1e6"]
-
-
-def timed(job):
-    before = resource.getrusage(resource.RUSAGE_SELF)
-    start = time.perf_counter()
-    job()
-    wall = time.perf_counter() - start
-    after = resource.getrusage(resource.RUSAGE_SELF)
-    return wall, after.ru_utime - before.ru_utime, after.ru_stime - before.ru_stime
 
 
 def main():
