@@ -550,6 +550,7 @@ private:
             ~Detach() { p.workers = nullptr; }
         } detach{progress_};
 
+        Clock::time_point lastScratchLook = Clock::now();
         for (auto t = static_cast<std::int32_t>(state.tilesAppended); t < tiles; ++t) {
             if (!workers.waitFor(t)) break;
             const std::string rowsPath = tileRowsPath(scratch_, t);
@@ -557,6 +558,11 @@ private:
             const std::optional<TileRecord> record = readTileRecord(tileDonePath(scratch_, t));
             if (!record || record->rows * 3 * entryBytes(options_.index) != rows.size())
                 throw Failure("scratch files of tile " + std::to_string(t) + " in '" + scratch_ + "' disagree");
+            // The seams' need only grows as tiles finish: once it is past
+            // the limit the run stops here rather than after the last tile.
+            seamPointsSeen_ += static_cast<std::int64_t>(record->seamIds.size());
+            seamEdgesSeen_ += static_cast<std::int64_t>(record->boundaryEdges.size() / 2);
+            refuseSeamMemory(seamPointsSeen_, seamEdgesSeen_);
             partial.write(rows.data(), rows.size());
             partial.sync();
             state.tilesAppended = static_cast<std::uint64_t>(t) + 1;
@@ -564,7 +570,14 @@ private:
             state.rows += record->rows;
             writeFileAtomically(scratch_ + "/appended", &state, sizeof state);
             removeFile(rowsPath);
-            peakScratch_ = std::max(peakScratch_, scratchBytes());
+            // Measuring the scratch reads every file's size: at most once a
+            // second, or runs of many small tiles would spend their time in
+            // it. The scratch shrinks as tiles finish (each takes its bucket
+            // away), so its peak is at the start and is measured there.
+            if (Clock::now() - lastScratchLook >= std::chrono::seconds(1)) {
+                peakScratch_ = std::max(peakScratch_, scratchBytes());
+                lastScratchLook = Clock::now();
+            }
         }
         workers.stop();
         workers.join();
@@ -589,33 +602,55 @@ private:
                       " are both at " + pointText(x_, y_, pair.later) + ": repeated points cannot be triangulated");
     }
 
+    void refuseSeamMemory(std::int64_t points, std::int64_t edges) const
+    {
+        const std::uint64_t need = seamBytes(points, edges);
+        if (need > options_.memoryLimit)
+            throw Refusal("the seams join " + std::to_string(points) + " points and " + std::to_string(edges) +
+                          " boundary edges, which need about " + memorySizeText(need) + "; the memory limit is " +
+                          memorySizeText(options_.memoryLimit) + ". The finished tiles are kept: run again with --resume and a larger --memory-limit");
+    }
+
     void appendSeam(std::int32_t tiles, AppendState& state, File& partial)
     {
-        std::vector<std::int64_t> ids, edges;
-        std::vector<double> ux, uy;
+        // Counted first, so that U is held once, at its size.
+        std::int64_t points = 0, edgeCount = 0;
+        for (std::int32_t t = 0; t < tiles; ++t) {
+            const std::optional<TileRecord> record = readTileRecord(tileDonePath(scratch_, t));
+            if (!record) throw Failure("tile " + std::to_string(t) + " has no done marker in '" + scratch_ + "'");
+            points += static_cast<std::int64_t>(record->seamIds.size());
+            edgeCount += static_cast<std::int64_t>(record->boundaryEdges.size() / 2);
+        }
+        report_.seamPoints = points;
+        progress_.seamPoints = points;
+        refuseSeamMemory(points, edgeCount);
+        tiling::SeamSet u;
+        std::vector<std::int64_t> edges;
+        u.ids.reserve(static_cast<std::size_t>(points)), u.x.reserve(static_cast<std::size_t>(points)), u.y.reserve(static_cast<std::size_t>(points));
+        edges.reserve(2 * static_cast<std::size_t>(edgeCount));
         for (std::int32_t t = 0; t < tiles; ++t) {
             const std::optional<TileRecord> record = readTileRecord(tileDonePath(scratch_, t));
             if (!record) throw Failure("tile " + std::to_string(t) + " has no done marker in '" + scratch_ + "'");
             report_.collinearWarned = report_.collinearWarned || record->collinearWarned;
-            ids.insert(ids.end(), record->seamIds.begin(), record->seamIds.end());
-            ux.insert(ux.end(), record->seamX.begin(), record->seamX.end());
-            uy.insert(uy.end(), record->seamY.begin(), record->seamY.end());
+            u.ids.insert(u.ids.end(), record->seamIds.begin(), record->seamIds.end());
+            u.x.insert(u.x.end(), record->seamX.begin(), record->seamX.end());
+            u.y.insert(u.y.end(), record->seamY.begin(), record->seamY.end());
             edges.insert(edges.end(), record->boundaryEdges.begin(), record->boundaryEdges.end());
         }
-        const auto nu = static_cast<std::int64_t>(ids.size());
-        report_.seamPoints = nu;
-        progress_.seamPoints = nu;
-        const std::uint64_t need = static_cast<std::uint64_t>(nu) * seamBytesPerPoint + edges.size() / 2 * seamBytesPerEdge;
-        if (need > options_.memoryLimit)
-            throw Refusal("the seams join " + std::to_string(nu) + " points and " + std::to_string(edges.size() / 2) +
-                          " boundary edges, which need about " + memorySizeText(need) + "; the memory limit is " +
-                          memorySizeText(options_.memoryLimit) + ". The finished tiles are kept: run again with --resume and a larger --memory-limit");
+        if (static_cast<std::int64_t>(u.ids.size()) != points || static_cast<std::int64_t>(edges.size() / 2) != edgeCount)
+            throw Failure("the tile records in '" + scratch_ + "' changed while they were read");
         progress_.phaseStart = Clock::now();
         progress_.phase = 3;
-        const std::vector<std::int64_t> rows = tiling::seamRows(ux.data(), uy.data(), ids.data(), nu, edges, triangulate_);
-        const std::vector<char> bytes = encodeRows(rows, options_.index, options_.base, options_.clockwise);
-        partial.write(bytes.data(), bytes.size());
-        state.partialBytes += bytes.size();
+        const std::vector<std::int64_t> rows = tiling::seamRows(std::move(u), std::move(edges), triangulate_);
+        // Encoded a slice at a time, so that the bytes are never held whole.
+        constexpr std::size_t slice = std::size_t{3} << 20;
+        std::vector<std::int64_t> part;
+        for (std::size_t first = 0; first < rows.size(); first += slice) {
+            part.assign(rows.begin() + static_cast<std::ptrdiff_t>(first), rows.begin() + static_cast<std::ptrdiff_t>(std::min(rows.size(), first + slice)));
+            const std::vector<char> bytes = encodeRows(part, options_.index, options_.base, options_.clockwise);
+            partial.write(bytes.data(), bytes.size());
+            state.partialBytes += bytes.size();
+        }
         state.rows += rows.size() / 3;
     }
 
@@ -628,6 +663,7 @@ private:
     Progress progress_;
     Report report_;
     std::uint64_t peakScratch_ = 0;
+    std::int64_t seamPointsSeen_ = 0, seamEdgesSeen_ = 0;  // over the tiles appended in this run
     bool createdScratch_ = false;
     bool tilesStarted_ = false;
 };

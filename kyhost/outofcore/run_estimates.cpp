@@ -17,6 +17,12 @@ std::uint64_t bucketBufferBytes(std::uint64_t memoryLimit) { return std::min<std
 
 std::uint64_t tileBytes(std::int64_t m) { return static_cast<std::uint64_t>(m) * tileBytesPerPoint; }
 
+std::uint64_t seamBytes(std::int64_t points, std::int64_t edges)
+{
+    return static_cast<std::uint64_t>(std::max<std::int64_t>(points, 0)) * seamBytesPerPoint +
+           static_cast<std::uint64_t>(std::max<std::int64_t>(edges, 0)) * seamBytesPerEdge;
+}
+
 static std::uint64_t fixedBytes(std::int64_t n, std::uint64_t memoryLimit) { return planBytes(n) + bucketBufferBytes(memoryLimit); }
 
 std::int64_t tilePointsFor(std::int64_t n, std::uint64_t memoryLimit)

@@ -79,6 +79,13 @@ TileResult finishTileOf(const Cell& cell, const double* x, const double* y, cons
 std::vector<std::int64_t> seamRows(const double* ux, const double* uy, const std::int64_t* uids,
                                    std::int64_t nu, const std::vector<std::int64_t>& boundaryEdges,
                                    const TileTriangulator& triangulate);
+// The same, taking U and the boundary edges over (their memory is given
+// back as soon as it is no longer needed): for large seams.
+struct SeamSet {
+    std::vector<double> x, y;
+    std::vector<std::int64_t> ids;
+};
+std::vector<std::int64_t> seamRows(SeamSet&& u, std::vector<std::int64_t>&& boundaryEdges, const TileTriangulator& triangulate);
 
 // In memory: plan, tiles on `workers` threads (-1 all cores), seams, fallback
 // to one sweep. Row order: tile 0's final rows, tile 1's, ..., then the seam

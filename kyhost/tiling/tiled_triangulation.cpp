@@ -151,10 +151,10 @@ TiledResult triangulateTiled(const double* x, const double* y, std::int64_t n, i
 
     TiledResult result;
     result.seamPointCount = seamCount, result.tileCount = tiles, result.threads = threads;
-    std::vector<double> ux, uy;
-    std::vector<std::int64_t> uids, boundary;
-    ux.reserve(static_cast<std::size_t>(seamCount)), uy.reserve(static_cast<std::size_t>(seamCount));
-    uids.reserve(static_cast<std::size_t>(seamCount));
+    SeamSet u;
+    std::vector<std::int64_t> boundary;
+    u.x.reserve(static_cast<std::size_t>(seamCount)), u.y.reserve(static_cast<std::size_t>(seamCount));
+    u.ids.reserve(static_cast<std::size_t>(seamCount));
     std::size_t boundaryCount = 0;
     for (const TileResult& tile : finished) boundaryCount += tile.boundaryEdges.size();
     boundary.reserve(boundaryCount);
@@ -163,12 +163,12 @@ TiledResult triangulateTiled(const double* x, const double* y, std::int64_t n, i
         result.pieces.push_back(std::move(tile.narrowRows));
         boundary.insert(boundary.end(), tile.boundaryEdges.begin(), tile.boundaryEdges.end());
         for (const std::int64_t id : tile.seamPoints) {
-            ux.push_back(x[id]), uy.push_back(y[id]), uids.push_back(id);
+            u.x.push_back(x[id]), u.y.push_back(y[id]), u.ids.push_back(id);
         }
         result.collinearWarned = result.collinearWarned || tile.collinearWarned;
         tile = TileResult{};
     }
-    const std::vector<std::int64_t> seams = seamRows(ux.data(), uy.data(), uids.data(), seamCount, boundary, triangulate);
+    const std::vector<std::int64_t> seams = seamRows(std::move(u), std::move(boundary), triangulate);
     result.pieces.emplace_back(seams.size());
     std::copy(seams.begin(), seams.end(), result.pieces.back().begin());
     return result;

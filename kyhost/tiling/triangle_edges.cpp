@@ -1,5 +1,6 @@
 #include "triangle_edges.hpp"
 
+#include <cstdint>
 #include <stdexcept>
 
 namespace tiling {
@@ -12,6 +13,7 @@ TriangleEdges::TriangleEdges(const std::vector<std::int32_t>& rows, std::int32_t
         if (corner < 0 || corner >= vertexCount)
             throw std::runtime_error("tiling: a triangulation returned a corner out of range");
     const std::int64_t triangles = static_cast<std::int64_t>(rows.size() / 3);
+    if (triangles > std::int64_t{UINT32_MAX}) throw std::runtime_error("tiling: a triangulation returned 2^32 or more triangles");
     std::int32_t from[3], to[3];
     for (std::int64_t t = 0; t < triangles; ++t) {
         leftEdges(&rows[static_cast<std::size_t>(3 * t)], from, to);
@@ -26,7 +28,7 @@ TriangleEdges::TriangleEdges(const std::vector<std::int32_t>& rows, std::int32_t
         for (int e = 0; e < 3; ++e) {
             const std::int64_t slot = next[static_cast<std::size_t>(from[e])]++;
             target_[static_cast<std::size_t>(slot)] = to[e];
-            triangle_[static_cast<std::size_t>(slot)] = t;
+            triangle_[static_cast<std::size_t>(slot)] = static_cast<std::uint32_t>(t);
         }
     }
 }
@@ -34,7 +36,7 @@ TriangleEdges::TriangleEdges(const std::vector<std::int32_t>& rows, std::int32_t
 std::int64_t TriangleEdges::triangleLeftOf(std::int32_t from, std::int32_t to) const
 {
     for (std::int64_t k = start_[static_cast<std::size_t>(from)]; k < start_[static_cast<std::size_t>(from) + 1]; ++k)
-        if (target_[static_cast<std::size_t>(k)] == to) return triangle_[static_cast<std::size_t>(k)];
+        if (target_[static_cast<std::size_t>(k)] == to) return std::int64_t{triangle_[static_cast<std::size_t>(k)]};
     return -1;
 }
 

@@ -21,7 +21,7 @@ public:
 private:
     std::vector<std::int64_t> start_;        // vertex v's edges: [start_[v], start_[v + 1])
     std::vector<std::int32_t> target_;       // the edge's end
-    std::vector<std::int64_t> triangle_;     // the triangle on its left
+    std::vector<std::uint32_t> triangle_;    // the triangle on its left (fewer than 2^32: checked)
 };
 
 // The edges of triangle t directed with it on their left, as (from, to)

@@ -187,6 +187,47 @@ TEST_F(OutOfCore, ResumesAnInterruptedRun)
     EXPECT_EQ(outofcore::triangulateToFile(p.x.data(), p.y.data(), p.n(), resumed).tilesResumed, 0);
 }
 
+// Seams too large for the limit stop the run as soon as the finished tiles
+// show it, not after the last tile; the tiles are kept, and --resume with a
+// larger limit writes what a run with that limit writes.
+TEST_F(OutOfCore, RefusesTheSeamsEarlyAndResumesWithALargerLimit)
+{
+    const Points p = uniformPoints(50000, 6);
+    outofcore::Options tight = options("tri.npy", 128);
+    tight.memoryLimit = 3 << 20;
+    tight.workers = 1;
+    std::string message;
+    try {
+        outofcore::triangulateToFile(p.x.data(), p.y.data(), p.n(), tight);
+        ADD_FAILURE() << "not refused";
+    } catch (const outofcore::Refusal& refused) {
+        message = refused.what();
+    }
+    EXPECT_NE(message.find("the seams join"), std::string::npos) << message;
+    EXPECT_NE(message.find("run again with --resume"), std::string::npos) << message;
+    EXPECT_FALSE(fs::exists(tight.outPath));
+    ASSERT_TRUE(fs::exists(tight.outPath + ".scratch"));
+
+    outofcore::Options roomy = options("tri.npy", 128);
+    roomy.memoryLimit = 64 << 20;
+    roomy.workers = 1;
+    roomy.resume = true;
+    const outofcore::Report report = outofcore::triangulateToFile(p.x.data(), p.y.data(), p.n(), roomy);
+    EXPECT_GT(report.tilesResumed, 0);
+    // Stopped at the first tile that showed it: the seam points it names
+    // are those of the tiles up to that one, well short of all of them.
+    const std::size_t at = message.find("the seams join ") + 15;
+    const std::int64_t named = std::stoll(message.substr(at));
+    EXPECT_GT(named, report.seamPoints / 2);
+    EXPECT_LT(named, report.seamPoints - report.seamPoints / 8);
+    const std::vector<char> resumed = fileBytes(roomy.outPath);
+
+    outofcore::Options fresh = options("fresh.npy", 128);
+    fresh.memoryLimit = 64 << 20;
+    outofcore::triangulateToFile(p.x.data(), p.y.data(), p.n(), fresh);
+    EXPECT_EQ(resumed, fileBytes(fresh.outPath));
+}
+
 // A scratch folder of other points or options is not resumed from.
 TEST_F(OutOfCore, RefusesToResumeAnotherRun)
 {

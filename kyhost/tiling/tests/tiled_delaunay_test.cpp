@@ -4,6 +4,7 @@
 // magnitudes side by side, and all points on one circle.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <numeric>
 #include <random>
@@ -25,7 +26,9 @@ struct Points {
 
 // The pipeline step by step, with no fallback, so that every family runs
 // through the seams however many seam points it has.
-std::vector<std::int64_t> tiledWithoutFallback(const Points& p, std::int64_t tilePoints, std::int64_t* seamCount = nullptr)
+// shuffleSeed != 0: U is handed to the seams in a shuffled order.
+std::vector<std::int64_t> tiledWithoutFallback(const Points& p, std::int64_t tilePoints, std::int64_t* seamCount = nullptr,
+                                               std::uint64_t shuffleSeed = 0)
 {
     const tiling::TilePlan plan = tiling::planTiles(p.x.data(), p.y.data(), p.size(), tilePoints);
     std::vector<std::vector<std::int64_t>> members(plan.cells.size());
@@ -43,6 +46,15 @@ std::vector<std::int64_t> tiledWithoutFallback(const Points& p, std::int64_t til
         for (const std::int64_t id : r.seamPoints) uids.push_back(id), ux.push_back(p.x[static_cast<std::size_t>(id)]), uy.push_back(p.y[static_cast<std::size_t>(id)]);
     }
     if (seamCount != nullptr) *seamCount = static_cast<std::int64_t>(uids.size());
+    if (shuffleSeed != 0) {
+        std::vector<std::size_t> order(uids.size());
+        std::iota(order.begin(), order.end(), std::size_t{0});
+        std::shuffle(order.begin(), order.end(), std::mt19937_64(shuffleSeed));
+        std::vector<std::int64_t> sids;
+        std::vector<double> sx, sy;
+        for (const std::size_t k : order) sids.push_back(uids[k]), sx.push_back(ux[k]), sy.push_back(uy[k]);
+        uids.swap(sids), ux.swap(sx), uy.swap(sy);
+    }
     const std::vector<std::int64_t> seams =
         tiling::seamRows(ux.data(), uy.data(), uids.data(), static_cast<std::int64_t>(uids.size()), boundary, &tiling::cgalTriangulate);
     rows.insert(rows.end(), seams.begin(), seams.end());
@@ -87,6 +99,15 @@ TEST(TiledDelaunay, RandomPointsGiveCgalsTrianglesForAnyTileSize)
         SCOPED_TRACE(tilePoints);
         expectSameAsCgal(p, tilePoints);
     }
+}
+
+// The seam rows depend on U's points, not on the order they are handed over in.
+TEST(TiledDelaunay, SeamRowsDoNotDependOnTheOrderOfTheSeamSet)
+{
+    const Points p = uniform(20000, 11);
+    const std::vector<std::int64_t> inOrder = tiledWithoutFallback(p, 700);
+    EXPECT_EQ(tiledWithoutFallback(p, 700, nullptr, 5), inOrder);
+    EXPECT_EQ(tiledWithoutFallback(p, 700, nullptr, 6), inOrder);
 }
 
 TEST(TiledDelaunay, ClustersWithEmptyCorridorsAlongTheSeams)
