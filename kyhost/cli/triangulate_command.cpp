@@ -93,10 +93,10 @@ int TriangulateCommand::run() const
         const outofcore::Report report = outofcore::triangulateToFile(x, y, static_cast<std::int64_t>(nx), options);
         std::fprintf(stderr,
                      "triangulate: %lld rows of %lld points in %.1f s: %d tiles of about %lld points (%d resumed) on %d threads, "
-                     "%lld seam points; output %s, peak scratch %s\n",
+                     "%lld seam points joined in %d rounds; output %s, peak scratch %s\n",
                      static_cast<long long>(report.rows), static_cast<long long>(report.points), report.seconds, report.tiles,
                      static_cast<long long>(report.tilePoints), report.tilesResumed, report.workers,
-                     static_cast<long long>(report.seamPoints), inspect::memorySizeText(report.outputBytes).c_str(),
+                     static_cast<long long>(report.seamPoints), report.seamRounds, inspect::memorySizeText(report.outputBytes).c_str(),
                      inspect::memorySizeText(report.peakScratchBytes).c_str());
         if (report.rows == 0 && report.points >= 3)
             std::fprintf(stderr, "warning: the points are all on one line: there are no triangles\n");

@@ -39,6 +39,8 @@ struct Options {
     int messageBase = 1;                   // points named in messages count from this
     // The largest index value an int32 file can hold; lowered by tests only.
     std::int64_t int32Largest = INT32_MAX;
+    // Levels of the split tree per seam round; lowered by tests only.
+    int seamRoundLevels = tiling::seamRoundLevels;
 };
 
 struct Report {
@@ -47,6 +49,7 @@ struct Report {
     std::int32_t tiles = 0;
     std::int32_t tilesResumed = 0;         // finished by an earlier run and not redone
     std::int64_t seamPoints = 0;
+    std::int32_t seamRounds = 0;           // rounds the seams were joined in
     std::int64_t tilePoints = 0;
     int workers = 0;                       // threads the tiles ran on
     std::uint64_t peakScratchBytes = 0;

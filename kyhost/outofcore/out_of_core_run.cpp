@@ -387,7 +387,7 @@ public:
 
         File partial = openPartial(state);
         appendTiles(plan, counts, threads, state, partial);
-        appendSeam(tiles, state, partial);
+        appendSeam(plan, state, partial);
 
         const std::string header = npyRowsHeader(options_.index, state.rows);
         partial.writeAt(header.data(), header.size(), 0);
@@ -551,6 +551,8 @@ private:
         } detach{progress_};
 
         Clock::time_point lastScratchLook = Clock::now();
+        const std::vector<std::int32_t> firstRound = tiling::firstRoundOf(plan, options_.seamRoundLevels);
+        std::vector<std::int64_t> groupPoints(plan.splits.size() + 1, 0), groupEdges(plan.splits.size() + 1, 0);
         for (auto t = static_cast<std::int32_t>(state.tilesAppended); t < tiles; ++t) {
             if (!workers.waitFor(t)) break;
             const std::string rowsPath = tileRowsPath(scratch_, t);
@@ -558,11 +560,15 @@ private:
             const std::optional<TileRecord> record = readTileRecord(tileDonePath(scratch_, t));
             if (!record || record->rows * 3 * entryBytes(options_.index) != rows.size())
                 throw Failure("scratch files of tile " + std::to_string(t) + " in '" + scratch_ + "' disagree");
-            // The seams' need only grows as tiles finish: once it is past
-            // the limit the run stops here rather than after the last tile.
-            seamPointsSeen_ += static_cast<std::int64_t>(record->seamIds.size());
-            seamEdgesSeen_ += static_cast<std::int64_t>(record->boundaryEdges.size() / 2);
-            refuseSeamMemory(seamPointsSeen_, seamEdgesSeen_);
+            // A first seam round joins the seams of its tiles: once those
+            // are past the limit the run stops here rather than after the
+            // last tile.
+            {
+                const auto group = static_cast<std::size_t>(firstRound[static_cast<std::size_t>(t)]);
+                groupPoints[group] += static_cast<std::int64_t>(record->seamIds.size());
+                groupEdges[group] += static_cast<std::int64_t>(record->boundaryEdges.size() / 2);
+                refuseSeamMemory(groupPoints[group], groupEdges[group]);
+            }
             partial.write(rows.data(), rows.size());
             partial.sync();
             state.tilesAppended = static_cast<std::uint64_t>(t) + 1;
@@ -611,47 +617,51 @@ private:
                           memorySizeText(options_.memoryLimit) + ". The finished tiles are kept: run again with --resume and a larger --memory-limit");
     }
 
-    void appendSeam(std::int32_t tiles, AppendState& state, File& partial)
+    // The seams in rounds up the split tree, each round's rows written as
+    // it finishes.
+    void appendSeam(const tiling::TilePlan& plan, AppendState& state, File& partial)
     {
-        // Counted first, so that U is held once, at its size.
-        std::int64_t points = 0, edgeCount = 0;
-        for (std::int32_t t = 0; t < tiles; ++t) {
-            const std::optional<TileRecord> record = readTileRecord(tileDonePath(scratch_, t));
-            if (!record) throw Failure("tile " + std::to_string(t) + " has no done marker in '" + scratch_ + "'");
-            points += static_cast<std::int64_t>(record->seamIds.size());
-            edgeCount += static_cast<std::int64_t>(record->boundaryEdges.size() / 2);
-        }
-        report_.seamPoints = points;
-        progress_.seamPoints = points;
-        refuseSeamMemory(points, edgeCount);
-        tiling::SeamSet u;
-        std::vector<std::int64_t> edges;
-        u.ids.reserve(static_cast<std::size_t>(points)), u.x.reserve(static_cast<std::size_t>(points)), u.y.reserve(static_cast<std::size_t>(points));
-        edges.reserve(2 * static_cast<std::size_t>(edgeCount));
+        const auto tiles = static_cast<std::int32_t>(plan.cells.size());
+        std::int64_t points = 0;
         for (std::int32_t t = 0; t < tiles; ++t) {
             const std::optional<TileRecord> record = readTileRecord(tileDonePath(scratch_, t));
             if (!record) throw Failure("tile " + std::to_string(t) + " has no done marker in '" + scratch_ + "'");
             report_.collinearWarned = report_.collinearWarned || record->collinearWarned;
-            u.ids.insert(u.ids.end(), record->seamIds.begin(), record->seamIds.end());
-            u.x.insert(u.x.end(), record->seamX.begin(), record->seamX.end());
-            u.y.insert(u.y.end(), record->seamY.begin(), record->seamY.end());
-            edges.insert(edges.end(), record->boundaryEdges.begin(), record->boundaryEdges.end());
+            points += static_cast<std::int64_t>(record->seamIds.size());
         }
-        if (static_cast<std::int64_t>(u.ids.size()) != points || static_cast<std::int64_t>(edges.size() / 2) != edgeCount)
-            throw Failure("the tile records in '" + scratch_ + "' changed while they were read");
+        report_.seamPoints = points;
+        progress_.seamPoints = points;
         progress_.phaseStart = Clock::now();
         progress_.phase = 3;
-        const std::vector<std::int64_t> rows = tiling::seamRows(std::move(u), std::move(edges), triangulate_);
-        // Encoded a slice at a time, so that the bytes are never held whole.
-        constexpr std::size_t slice = std::size_t{3} << 20;
-        std::vector<std::int64_t> part;
-        for (std::size_t first = 0; first < rows.size(); first += slice) {
-            part.assign(rows.begin() + static_cast<std::ptrdiff_t>(first), rows.begin() + static_cast<std::ptrdiff_t>(std::min(rows.size(), first + slice)));
-            const std::vector<char> bytes = encodeRows(part, options_.index, options_.base, options_.clockwise);
-            partial.write(bytes.data(), bytes.size());
-            state.partialBytes += bytes.size();
-        }
-        state.rows += rows.size() / 3;
+        const auto tilePart = [&](std::int32_t t) {
+            std::optional<TileRecord> record = readTileRecord(tileDonePath(scratch_, t));
+            if (!record) throw Failure("tile " + std::to_string(t) + " has no done marker in '" + scratch_ + "'");
+            tiling::SeamPart part;
+            part.u.ids = std::move(record->seamIds);
+            part.u.x = std::move(record->seamX);
+            part.u.y = std::move(record->seamY);
+            part.boundaryEdges = std::move(record->boundaryEdges);
+            return part;
+        };
+        const auto emit = [&](std::vector<std::int64_t>&& rows) {
+            // Encoded a slice at a time, so that the bytes are never held whole.
+            constexpr std::size_t slice = std::size_t{3} << 20;
+            std::vector<std::int64_t> part;
+            for (std::size_t first = 0; first < rows.size(); first += slice) {
+                part.assign(rows.begin() + static_cast<std::ptrdiff_t>(first), rows.begin() + static_cast<std::ptrdiff_t>(std::min(rows.size(), first + slice)));
+                const std::vector<char> bytes = encodeRows(part, options_.index, options_.base, options_.clockwise);
+                partial.write(bytes.data(), bytes.size());
+                state.partialBytes += bytes.size();
+            }
+            state.rows += rows.size() / 3;
+            std::vector<std::int64_t>().swap(rows);
+        };
+        const auto beforeRound = [this](std::int64_t p, std::int64_t e) {
+            refuseSeamMemory(p, e);
+            ++report_.seamRounds;
+        };
+        tiling::joinSeamsInRounds(plan, tilePart, beforeRound, emit,
+                                  triangulate_, options_.seamRoundLevels);
     }
 
     const double* x_;
@@ -663,7 +673,6 @@ private:
     Progress progress_;
     Report report_;
     std::uint64_t peakScratch_ = 0;
-    std::int64_t seamPointsSeen_ = 0, seamEdgesSeen_ = 0;  // over the tiles appended in this run
     bool createdScratch_ = false;
     bool tilesStarted_ = false;
 };

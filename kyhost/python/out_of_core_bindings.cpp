@@ -55,6 +55,7 @@ py::dict triangulateToFile(const Doubles& x, const Doubles& y, const std::string
     result["tiles_resumed"] = report.tilesResumed;
     result["tile_points"] = report.tilePoints;
     result["seam_points"] = report.seamPoints;
+    result["seam_rounds"] = report.seamRounds;
     result["workers"] = report.workers;
     result["output_bytes"] = report.outputBytes;
     result["peak_scratch_bytes"] = report.peakScratchBytes;

@@ -22,6 +22,25 @@
 // for a second one. (The caller falls back to one sweep of all points when
 // U is too large for the tiles to have helped.)
 //
+// A round inside a cell C. The same holds with P replaced by the points P_C
+// of a cell C made of several tiles (or of cells finished in an earlier
+// round), U by the seam points of its parts and the final region by theirs:
+// their final triangles have their disks inside their own open cells, so
+// they are Delaunay in P_C, they share no corner across parts, and every
+// point outside U has all its triangles final (see tile_finish.cpp; the
+// parts pass up their hull points as seam points, so P_C's hull is U's).
+// So the kept triangles are the Delaunay triangles of P_C outside the final
+// region. Of those, the ones whose closed disk lies inside C's open cell
+// are Delaunay in P (no point outside C reaches them) and final; cocircular
+// faces share one disk, so they are final whole or not at all. The rest,
+// and P_C's hull edges, are what C leaves to the next round: U' = their
+// corners and P_C's hull points, and the boundary edges of C's final region
+// (its triangles: the dropped ones and the newly final ones) are its edges
+// against a kept non-final triangle or the hull, final side on the left.
+// These are edges of P's Delaunay subdivision (they bound whole final
+// faces) with both ends in U', exactly what the next round needs. The last
+// round takes the whole plane: every kept triangle is final there.
+//
 // Memory. At scale U holds millions of points, so it is kept lean: U is
 // ordered in place, the boundary edges become sorted 8-byte keys, the
 // coordinates go once the sweep has them, and the edge lookup stores 32-bit
@@ -32,6 +51,9 @@
 #include <numeric>
 #include <stdexcept>
 
+#include <CGAL/FPU.h>
+
+#include "disk_containment.hpp"
 #include "tiled_delaunay.hpp"
 #include "triangle_edges.hpp"
 
@@ -93,7 +115,7 @@ std::vector<std::int64_t> seamRows(const double* ux, const double* uy, const std
     return seamRows(std::move(u), std::vector<std::int64_t>(boundaryEdges), triangulate);
 }
 
-std::vector<std::int64_t> seamRows(SeamSet&& u, std::vector<std::int64_t>&& boundaryEdges, const TileTriangulator& triangulate)
+SeamJoin joinSeams(const Cell* cell, SeamSet&& u, std::vector<std::int64_t>&& boundaryEdges, const TileTriangulator& triangulate)
 {
     if (u.x.size() != u.ids.size() || u.y.size() != u.ids.size())
         throw std::invalid_argument("tiling: the seam set's coordinates and ids differ in length");
@@ -120,9 +142,11 @@ std::vector<std::int64_t> seamRows(SeamSet&& u, std::vector<std::int64_t>&& boun
     };
 
     std::vector<std::int32_t> rows = m == 0 ? std::vector<std::int32_t>{} : triangulate(u.x.data(), u.y.data(), m).corners;
-    release(u.x), release(u.y);
+    if (cell == nullptr) release(u.x), release(u.y);
     const std::size_t triangles = rows.size() / 3;
-    std::vector<char> dropped(triangles, 0);
+    enum : char { kept = 0, dropped = 1, finalHere = 2 };
+    std::vector<char> state(triangles, kept);
+    SeamJoin join;
     {
         const TriangleEdges edges(rows, m);
         std::vector<std::int64_t> stack;
@@ -130,8 +154,8 @@ std::vector<std::int64_t> seamRows(SeamSet&& u, std::vector<std::int64_t>&& boun
             const auto a = static_cast<std::int32_t>(key >> 32), b = static_cast<std::int32_t>(key & 0xffffffffu);
             const std::int64_t t = edges.triangleLeftOf(a, b);  // the final side of a -> b
             if (t < 0) throw std::runtime_error("tiling: a boundary edge of the finished tiles is not a seam edge");
-            if (dropped[static_cast<std::size_t>(t)]) continue;
-            dropped[static_cast<std::size_t>(t)] = 1;
+            if (state[static_cast<std::size_t>(t)] == dropped) continue;
+            state[static_cast<std::size_t>(t)] = dropped;
             stack.push_back(t);
             while (!stack.empty()) {
                 const std::int64_t s = stack.back();
@@ -141,22 +165,67 @@ std::vector<std::int64_t> seamRows(SeamSet&& u, std::vector<std::int64_t>&& boun
                 for (int e = 0; e < 3; ++e) {
                     if (isBoundary(from[e], to[e])) continue;
                     const std::int64_t beyond = edges.triangleLeftOf(to[e], from[e]);
-                    if (beyond < 0 || dropped[static_cast<std::size_t>(beyond)]) continue;
-                    dropped[static_cast<std::size_t>(beyond)] = 1;
+                    if (beyond < 0 || state[static_cast<std::size_t>(beyond)] == dropped) continue;
+                    state[static_cast<std::size_t>(beyond)] = dropped;
                     stack.push_back(beyond);
                 }
             }
         }
+        release(boundary);
+        if (cell != nullptr) {
+            {
+                const CGAL::Protect_FPU_rounding<true> upwards;  // for the interval filter
+                for (std::size_t t = 0; t < triangles; ++t) {
+                    if (state[t] != kept) continue;
+                    const std::int32_t* r = &rows[3 * t];
+                    if (diskInsideOpenCell(*cell, u.x[static_cast<std::size_t>(r[0])], u.y[static_cast<std::size_t>(r[0])],
+                                           u.x[static_cast<std::size_t>(r[1])], u.y[static_cast<std::size_t>(r[1])],
+                                           u.x[static_cast<std::size_t>(r[2])], u.y[static_cast<std::size_t>(r[2])]))
+                        state[t] = finalHere;
+                }
+            }
+            // What the next round needs: the corners of the kept triangles
+            // not final here, P_C's hull points (and points in no triangle),
+            // and the edges where the final region now ends.
+            std::vector<char> up(static_cast<std::size_t>(m), 1);
+            for (std::size_t t = 0; t < triangles; ++t)
+                for (int k = 0; k < 3; ++k) up[static_cast<std::size_t>(rows[3 * t + static_cast<std::size_t>(k)])] = 0;
+            for (std::size_t t = 0; t < triangles; ++t) {
+                const std::int32_t* r = &rows[3 * t];
+                std::int32_t from[3], to[3];
+                leftEdges(r, from, to);
+                for (int e = 0; e < 3; ++e) {
+                    const std::int64_t beyond = edges.triangleLeftOf(to[e], from[e]);
+                    if (state[t] == kept) up[static_cast<std::size_t>(from[e])] = 1;
+                    if (beyond < 0) up[static_cast<std::size_t>(from[e])] = up[static_cast<std::size_t>(to[e])] = 1;
+                    if (state[t] != kept && (beyond < 0 || state[static_cast<std::size_t>(beyond)] == kept)) {
+                        join.boundaryEdges.push_back(sid[static_cast<std::size_t>(from[e])]);
+                        join.boundaryEdges.push_back(sid[static_cast<std::size_t>(to[e])]);
+                    }
+                }
+            }
+            for (std::int32_t i = 0; i < m; ++i)
+                if (up[static_cast<std::size_t>(i)]) {
+                    join.up.x.push_back(u.x[static_cast<std::size_t>(i)]);
+                    join.up.y.push_back(u.y[static_cast<std::size_t>(i)]);
+                    join.up.ids.push_back(sid[static_cast<std::size_t>(i)]);
+                }
+            release(u.x), release(u.y);
+        }
     }
-    release(boundary);
-    std::size_t keptCount = 0;
-    for (std::size_t t = 0; t < triangles; ++t) keptCount += dropped[t] ? 0 : 1;
-    std::vector<std::int64_t> kept;
-    kept.reserve(3 * keptCount);
+    const char finished = cell == nullptr ? kept : finalHere;
+    std::size_t finalCount = 0;
+    for (std::size_t t = 0; t < triangles; ++t) finalCount += state[t] == finished ? 1 : 0;
+    join.rows.reserve(3 * finalCount);
     for (std::size_t t = 0; t < triangles; ++t)
-        if (!dropped[t])
-            for (int k = 0; k < 3; ++k) kept.push_back(sid[static_cast<std::size_t>(rows[3 * t + static_cast<std::size_t>(k)])]);
-    return kept;
+        if (state[t] == finished)
+            for (int k = 0; k < 3; ++k) join.rows.push_back(sid[static_cast<std::size_t>(rows[3 * t + static_cast<std::size_t>(k)])]);
+    return join;
+}
+
+std::vector<std::int64_t> seamRows(SeamSet&& u, std::vector<std::int64_t>&& boundaryEdges, const TileTriangulator& triangulate)
+{
+    return joinSeams(nullptr, std::move(u), std::move(boundaryEdges), triangulate).rows;
 }
 
 }  // namespace tiling

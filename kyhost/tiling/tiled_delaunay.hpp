@@ -1,8 +1,8 @@
 // Delaunay triangulation in tiles: the plane is cut into cells by a k-d split
 // of the points, each cell's points are triangulated on their own, the
 // triangles that no point outside the cell can disturb are kept as they are,
-// and the rest (the seams) are completed from one triangulation of the
-// points of the unfinished triangles. The result is the Delaunay
+// and the rest (the seams) are completed from triangulations of the points
+// of the unfinished triangles, in rounds over ever larger cells. The result is the Delaunay
 // triangulation of all points; its rows depend only on the points.
 //
 // Indices are int64 global positions 0..n-1. Rows are clockwise (the
@@ -87,9 +87,40 @@ struct SeamSet {
 };
 std::vector<std::int64_t> seamRows(SeamSet&& u, std::vector<std::int64_t>&& boundaryEdges, const TileTriangulator& triangulate);
 
+// One round of the seams inside cell (nullptr: the whole plane, the last
+// round): the Delaunay triangles of the cell's points that no earlier round
+// finished and whose closed disk lies inside the cell's open region, and
+// what the cell leaves to the next round. Row order fixed by U alone.
+struct SeamJoin {
+    std::vector<std::int64_t> rows;           // 3 per triangle final here, global ids, clockwise
+    SeamSet up;                               // the cell's seam points for the next round, ids ascending
+    std::vector<std::int64_t> boundaryEdges;  // where the cell's final region ends, final side on the left
+};
+SeamJoin joinSeams(const Cell* cell, SeamSet&& u, std::vector<std::int64_t>&& boundaryEdges, const TileTriangulator& triangulate);
+
+// The seams in rounds up the plan's split tree: a round at every node whose
+// height (in splits above its lowest tile) is a multiple of levelsPerRound,
+// and the last at the root; between rounds the parts' seam points are only
+// gathered. tilePart(t) hands over tile t's seam points and boundary edges;
+// beforeRound(points, edges) sees each round's size before it runs (and may
+// throw to refuse it); emit receives each round's rows, in the post-order
+// of the tree. The rows depend on the points alone.
+struct SeamPart {
+    SeamSet u;
+    std::vector<std::int64_t> boundaryEdges;
+};
+constexpr int seamRoundLevels = 8;  // a first round joins up to 256 tiles
+void joinSeamsInRounds(const TilePlan& plan, const std::function<SeamPart(std::int32_t tile)>& tilePart,
+                       const std::function<void(std::int64_t points, std::int64_t edges)>& beforeRound,
+                       const std::function<void(std::vector<std::int64_t>&& rows)>& emit,
+                       const TileTriangulator& triangulate, int levelsPerRound = seamRoundLevels);
+// For each tile, the node of its first round (the root is node 0): the
+// tiles of one first round are joined together.
+std::vector<std::int32_t> firstRoundOf(const TilePlan& plan, int levelsPerRound = seamRoundLevels);
+
 // In memory: plan, tiles on `workers` threads (-1 all cores), seams, fallback
-// to one sweep. Row order: tile 0's final rows, tile 1's, ..., then the seam
-// rows; identical for every workers. The rows stay in those pieces until
+// to one sweep. Row order: tile 0's final rows, tile 1's, ..., then each seam
+// round's rows (joinSeamsInRounds); identical for every workers. The rows stay in those pieces until
 // the caller copies them out, so that they are never held twice.
 struct TiledResult {
     std::vector<std::vector<std::int32_t>> pieces;  // the rows, piece after piece
@@ -112,6 +143,7 @@ struct TiledResult {
 void setTileThreadStart(void (*start)());
 
 TiledResult triangulateTiled(const double* x, const double* y, std::int64_t n, int workers,
-                             const TileTriangulator& triangulate, std::int64_t tilePoints = 1 << 19);
+                             const TileTriangulator& triangulate, std::int64_t tilePoints = 1 << 19,
+                             int levelsPerRound = seamRoundLevels);
 
 }  // namespace tiling

@@ -102,7 +102,7 @@ TiledResult singleSweep(const double* x, const double* y, std::int64_t n, const 
 void setTileThreadStart(void (*start)()) { tileThreadStart = start; }
 
 TiledResult triangulateTiled(const double* x, const double* y, std::int64_t n, int workers,
-                             const TileTriangulator& triangulate, std::int64_t tilePoints)
+                             const TileTriangulator& triangulate, std::int64_t tilePoints, int levelsPerRound)
 {
     const int threads = threadCount(workers);
     if (n < 0 || n > std::numeric_limits<std::int32_t>::max())
@@ -151,26 +151,27 @@ TiledResult triangulateTiled(const double* x, const double* y, std::int64_t n, i
 
     TiledResult result;
     result.seamPointCount = seamCount, result.tileCount = tiles, result.threads = threads;
-    SeamSet u;
-    std::vector<std::int64_t> boundary;
-    u.x.reserve(static_cast<std::size_t>(seamCount)), u.y.reserve(static_cast<std::size_t>(seamCount));
-    u.ids.reserve(static_cast<std::size_t>(seamCount));
-    std::size_t boundaryCount = 0;
-    for (const TileResult& tile : finished) boundaryCount += tile.boundaryEdges.size();
-    boundary.reserve(boundaryCount);
     result.pieces.reserve(finished.size() + 1);
     for (TileResult& tile : finished) {
         result.pieces.push_back(std::move(tile.narrowRows));
-        boundary.insert(boundary.end(), tile.boundaryEdges.begin(), tile.boundaryEdges.end());
-        for (const std::int64_t id : tile.seamPoints) {
-            u.x.push_back(x[id]), u.y.push_back(y[id]), u.ids.push_back(id);
-        }
         result.collinearWarned = result.collinearWarned || tile.collinearWarned;
-        tile = TileResult{};
     }
-    const std::vector<std::int64_t> seams = seamRows(std::move(u), std::move(boundary), triangulate);
-    result.pieces.emplace_back(seams.size());
-    std::copy(seams.begin(), seams.end(), result.pieces.back().begin());
+    const auto tilePart = [&](std::int32_t t) {
+        TileResult& tile = finished[static_cast<std::size_t>(t)];
+        SeamPart part;
+        part.u.ids = std::move(tile.seamPoints);
+        part.u.x.reserve(part.u.ids.size()), part.u.y.reserve(part.u.ids.size());
+        for (const std::int64_t id : part.u.ids) part.u.x.push_back(x[id]), part.u.y.push_back(y[id]);
+        part.boundaryEdges = std::move(tile.boundaryEdges);
+        tile = TileResult{};
+        return part;
+    };
+    const auto emit = [&](std::vector<std::int64_t>&& rows) {
+        if (rows.empty()) return;
+        result.pieces.emplace_back(rows.begin(), rows.end());
+        std::vector<std::int64_t>().swap(rows);
+    };
+    joinSeamsInRounds(plan, tilePart, nullptr, emit, triangulate, levelsPerRound);
     return result;
 }
 

@@ -121,6 +121,17 @@ TEST_F(OutOfCore, WritesTheTiledRowsInTheirOrder)
     one.memoryLimit = 2ull << 30;
     outofcore::triangulateToFile(p.x.data(), p.y.data(), p.n(), one);
     EXPECT_EQ(fileBytes(one.outPath), fileBytes(o.outPath));
+
+    // The seams in rounds of two levels of the split tree: rounds below the
+    // last, the in-memory tiler's rows with the same rounds, CGAL's row set.
+    outofcore::Options rounds = options("rounds.npy");
+    rounds.seamRoundLevels = 2;
+    const outofcore::Report inRounds = outofcore::triangulateToFile(p.x.data(), p.y.data(), p.n(), rounds);
+    EXPECT_GE(inRounds.seamRounds, 3);
+    EXPECT_EQ(report.seamRounds, 1);
+    const std::vector<std::int64_t> roundRows = int64Rows(rounds.outPath);
+    EXPECT_EQ(roundRows, tiling::triangulateTiled(p.x.data(), p.y.data(), p.n(), 2, tiling::cgalTriangulate, 8192, 2).rows());
+    EXPECT_EQ(rowSet(roundRows), rowSet(std::vector<std::int64_t>(whole.corners.begin(), whole.corners.end())));
 }
 
 // float64 from 1, counter-clockwise: the int64 rows plus one, corners 1 and 2 swapped.
@@ -189,13 +200,19 @@ TEST_F(OutOfCore, ResumesAnInterruptedRun)
 
 // Seams too large for the limit stop the run as soon as the finished tiles
 // show it, not after the last tile; the tiles are kept, and --resume with a
-// larger limit writes what a run with that limit writes.
-TEST_F(OutOfCore, RefusesTheSeamsEarlyAndResumesWithALargerLimit)
+// larger limit writes what a run with that limit writes. In rounds of a few
+// levels the same limit holds the seams.
+TEST_F(OutOfCore, RefusesTheSeamsEarlyAndJoinsThemInRounds)
 {
     const Points p = uniformPoints(50000, 6);
-    outofcore::Options tight = options("tri.npy", 128);
-    tight.memoryLimit = 3 << 20;
-    tight.workers = 1;
+    const auto tileOptions = [&](const std::string& name, std::uint64_t limit, int levels) {
+        outofcore::Options o = options(name, 128);
+        o.memoryLimit = limit;
+        o.workers = 1;
+        o.seamRoundLevels = levels;
+        return o;
+    };
+    const outofcore::Options tight = tileOptions("tri.npy", 3 << 20, 30);  // one round for all 512 tiles
     std::string message;
     try {
         outofcore::triangulateToFile(p.x.data(), p.y.data(), p.n(), tight);
@@ -208,12 +225,11 @@ TEST_F(OutOfCore, RefusesTheSeamsEarlyAndResumesWithALargerLimit)
     EXPECT_FALSE(fs::exists(tight.outPath));
     ASSERT_TRUE(fs::exists(tight.outPath + ".scratch"));
 
-    outofcore::Options roomy = options("tri.npy", 128);
-    roomy.memoryLimit = 64 << 20;
-    roomy.workers = 1;
+    outofcore::Options roomy = tileOptions("tri.npy", 64 << 20, 30);
     roomy.resume = true;
     const outofcore::Report report = outofcore::triangulateToFile(p.x.data(), p.y.data(), p.n(), roomy);
     EXPECT_GT(report.tilesResumed, 0);
+    EXPECT_EQ(report.seamRounds, 1);
     // Stopped at the first tile that showed it: the seam points it names
     // are those of the tiles up to that one, well short of all of them.
     const std::size_t at = message.find("the seams join ") + 15;
@@ -221,11 +237,16 @@ TEST_F(OutOfCore, RefusesTheSeamsEarlyAndResumesWithALargerLimit)
     EXPECT_GT(named, report.seamPoints / 2);
     EXPECT_LT(named, report.seamPoints - report.seamPoints / 8);
     const std::vector<char> resumed = fileBytes(roomy.outPath);
-
-    outofcore::Options fresh = options("fresh.npy", 128);
-    fresh.memoryLimit = 64 << 20;
+    const outofcore::Options fresh = tileOptions("fresh.npy", 64 << 20, 30);
     outofcore::triangulateToFile(p.x.data(), p.y.data(), p.n(), fresh);
     EXPECT_EQ(resumed, fileBytes(fresh.outPath));
+
+    // Rounds of three levels: 64 rounds of 8 tiles, 8 of theirs, the last.
+    const outofcore::Options rounds = tileOptions("rounds.npy", 3 << 20, 3);
+    const outofcore::Report inRounds = outofcore::triangulateToFile(p.x.data(), p.y.data(), p.n(), rounds);
+    EXPECT_EQ(inRounds.seamRounds, 64 + 8 + 1);
+    const auto whole = tiling::cgalTriangulate(p.x.data(), p.y.data(), static_cast<std::int32_t>(p.n()));
+    EXPECT_EQ(rowSet(int64Rows(rounds.outPath)), rowSet(std::vector<std::int64_t>(whole.corners.begin(), whole.corners.end())));
 }
 
 // A scratch folder of other points or options is not resumed from.

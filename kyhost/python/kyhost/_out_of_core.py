@@ -65,7 +65,7 @@ def triangulate_to_file(x, y, out: Union[str, os.PathLike], *, memory_limit="2G"
     standard error every few seconds. The GIL is released while it runs.
 
     Returns a dict: points, rows, tiles, tiles_resumed, tile_points,
-    seam_points, workers, output_bytes, peak_scratch_bytes, seconds.
+    seam_points, seam_rounds, workers, output_bytes, peak_scratch_bytes, seconds.
     """
     if orientation not in ("clockwise", "counterclockwise"):
         raise ValueError(f"orientation must be 'clockwise' or 'counterclockwise'; got {orientation!r}")

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <numeric>
 #include <random>
+#include <string>
 
 #include "cgal_triangulator.hpp"
 #include "delaunay_checks.hpp"
@@ -27,8 +28,9 @@ struct Points {
 // The pipeline step by step, with no fallback, so that every family runs
 // through the seams however many seam points it has.
 // shuffleSeed != 0: U is handed to the seams in a shuffled order.
+// levelsPerRound > 0: the seams in rounds up the split tree instead of one.
 std::vector<std::int64_t> tiledWithoutFallback(const Points& p, std::int64_t tilePoints, std::int64_t* seamCount = nullptr,
-                                               std::uint64_t shuffleSeed = 0)
+                                               std::uint64_t shuffleSeed = 0, int levelsPerRound = 0)
 {
     const tiling::TilePlan plan = tiling::planTiles(p.x.data(), p.y.data(), p.size(), tilePoints);
     std::vector<std::vector<std::int64_t>> members(plan.cells.size());
@@ -36,16 +38,28 @@ std::vector<std::int64_t> tiledWithoutFallback(const Points& p, std::int64_t til
         members[static_cast<std::size_t>(plan.tileOf(p.x[static_cast<std::size_t>(i)], p.y[static_cast<std::size_t>(i)]))].push_back(i);
     std::vector<std::int64_t> rows, boundary, uids;
     std::vector<double> ux, uy;
+    std::vector<tiling::SeamPart> parts;
     for (std::size_t t = 0; t < members.size(); ++t) {
         std::vector<double> tx, ty;
         for (const std::int64_t i : members[t]) tx.push_back(p.x[static_cast<std::size_t>(i)]), ty.push_back(p.y[static_cast<std::size_t>(i)]);
         const tiling::TileResult r = tiling::finishTile(plan.cells[t], tx.data(), ty.data(), members[t].data(),
                                                         static_cast<std::int32_t>(tx.size()), &tiling::cgalTriangulate);
         rows.insert(rows.end(), r.finalRows.begin(), r.finalRows.end());
+        tiling::SeamPart part;
+        part.u.ids = r.seamPoints, part.boundaryEdges = r.boundaryEdges;
+        for (const std::int64_t id : r.seamPoints) part.u.x.push_back(p.x[static_cast<std::size_t>(id)]), part.u.y.push_back(p.y[static_cast<std::size_t>(id)]);
+        parts.push_back(std::move(part));
         boundary.insert(boundary.end(), r.boundaryEdges.begin(), r.boundaryEdges.end());
         for (const std::int64_t id : r.seamPoints) uids.push_back(id), ux.push_back(p.x[static_cast<std::size_t>(id)]), uy.push_back(p.y[static_cast<std::size_t>(id)]);
     }
     if (seamCount != nullptr) *seamCount = static_cast<std::int64_t>(uids.size());
+    if (levelsPerRound > 0) {
+        tiling::joinSeamsInRounds(
+            plan, [&](std::int32_t t) { return std::move(parts[static_cast<std::size_t>(t)]); }, nullptr,
+            [&](std::vector<std::int64_t>&& seams) { rows.insert(rows.end(), seams.begin(), seams.end()); }, &tiling::cgalTriangulate,
+            levelsPerRound);
+        return rows;
+    }
     if (shuffleSeed != 0) {
         std::vector<std::size_t> order(uids.size());
         std::iota(order.begin(), order.end(), std::size_t{0});
@@ -68,19 +82,26 @@ std::vector<std::int64_t> cgalRows(const Points& p)
 }
 
 // Unique Delaunay triangulations: the same triangles as CGAL's.
+// Each with the seams in one round and in rounds of one and two levels.
 void expectSameAsCgal(const Points& p, std::int64_t tilePoints)
 {
-    const std::vector<std::int64_t> rows = tiledWithoutFallback(p, tilePoints);
-    EXPECT_EQ(delaunayFault(p.x, p.y, rows), "");
-    EXPECT_EQ(canonical(rows), canonical(cgalRows(p)));
+    for (const int levels : {0, 1, 2}) {
+        SCOPED_TRACE("levels per seam round " + std::to_string(levels));
+        const std::vector<std::int64_t> rows = tiledWithoutFallback(p, tilePoints, nullptr, 0, levels);
+        EXPECT_EQ(delaunayFault(p.x, p.y, rows), "");
+        EXPECT_EQ(canonical(rows), canonical(cgalRows(p)));
+    }
 }
 
 // Degenerate sets (many Delaunay triangulations): certified instead.
 void expectDelaunay(const Points& p, std::int64_t tilePoints)
 {
-    const std::vector<std::int64_t> rows = tiledWithoutFallback(p, tilePoints);
-    EXPECT_EQ(delaunayFault(p.x, p.y, rows), "");
-    EXPECT_EQ(rows.size(), cgalRows(p).size());
+    for (const int levels : {0, 1, 2}) {
+        SCOPED_TRACE("levels per seam round " + std::to_string(levels));
+        const std::vector<std::int64_t> rows = tiledWithoutFallback(p, tilePoints, nullptr, 0, levels);
+        EXPECT_EQ(delaunayFault(p.x, p.y, rows), "");
+        EXPECT_EQ(rows.size(), cgalRows(p).size());
+    }
 }
 
 Points uniform(int n, std::uint64_t seed, double scale = 1, double shift = 0)
