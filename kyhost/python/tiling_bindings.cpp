@@ -5,6 +5,7 @@
 #include <pybind11/stl.h>
 
 #include <cstring>
+#include <optional>
 #include <stdexcept>
 #include <vector>
 
@@ -125,6 +126,34 @@ py::array_t<std::int64_t> seamRows(const Doubles& ux, const Doubles& uy, const I
     return arrayOf(rows, {py::ssize_t(rows.size() / 3), 3});
 }
 
+// One seam round inside cell (None: the whole plane, the last round):
+// (rows (k, 3) final here, the seam ids, x, y and boundary edges (e, 2)
+// passed up), all over global ids.
+py::tuple joinSeams(const py::object& cell, const Doubles& ux, const Doubles& uy, const Int64s& uids, const Int64s& edges)
+{
+    const py::ssize_t nu = vectorPair(ux, uy);
+    if (uids.ndim() != 1 || uids.shape(0) != nu) throw py::value_error("ids must have one entry per point");
+    if (edges.ndim() != 2 || edges.shape(1) != 2) throw py::value_error("boundary edges must be (e, 2)");
+    std::optional<tiling::Cell> inside;
+    if (!cell.is_none()) {
+        const Doubles c = cell.cast<Doubles>();
+        if (c.ndim() != 1 || c.shape(0) != 4) throw py::value_error("a cell is xmin, ymin, xmax, ymax");
+        inside = tiling::Cell{c.data()[0], c.data()[1], c.data()[2], c.data()[3]};
+    }
+    tiling::SeamSet u;
+    u.x.assign(ux.data(), ux.data() + nu), u.y.assign(uy.data(), uy.data() + nu), u.ids.assign(uids.data(), uids.data() + nu);
+    std::vector<std::int64_t> boundary(edges.data(), edges.data() + edges.size());
+    tiling::SeamJoin join;
+    {
+        const py::gil_scoped_release released;
+        join = tiling::joinSeams(inside ? &*inside : nullptr, std::move(u), std::move(boundary), outofcore::defaultTriangulator());
+    }
+    const auto up = static_cast<py::ssize_t>(join.up.ids.size());
+    return py::make_tuple(arrayOf(join.rows, {py::ssize_t(join.rows.size() / 3), 3}), arrayOf(join.up.ids, {up}),
+                          arrayOf(join.up.x, {up}), arrayOf(join.up.y, {up}),
+                          arrayOf(join.boundaryEdges, {py::ssize_t(join.boundaryEdges.size() / 2), 2}));
+}
+
 }  // namespace
 
 void bindTiling(py::module_& module)
@@ -133,6 +162,7 @@ void bindTiling(py::module_& module)
     module.def("_tile_of", &tileOf, py::arg("cells"), py::arg("splits"), py::arg("x"), py::arg("y"));
     module.def("_finish_tile", &finishTile, py::arg("cell"), py::arg("x"), py::arg("y"), py::arg("ids"));
     module.def("_seam_rows", &seamRows, py::arg("ux"), py::arg("uy"), py::arg("uids"), py::arg("edges"));
+    module.def("_join_seams", &joinSeams, py::arg("cell"), py::arg("ux"), py::arg("uy"), py::arg("uids"), py::arg("edges"));
 }
 
 }  // namespace kyhost_python

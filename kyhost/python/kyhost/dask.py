@@ -1,13 +1,13 @@
 """kyhost.dask.triangulate: the Delaunay triangulation of a dask array of
-points, as dask tasks. Each tile is one task on one worker, and so is the
-seam; the points are never gathered on the client.
+points, as dask tasks. Each tile is one task on one worker, and so is each
+round of the seams; the points are never gathered on the client.
 
 The graph: a plan from a sample of the points (every ceil(n / 2**22)-th
 row, taken on a worker; only the plan's cells come back to the client);
 one task per chunk that sorts its rows into pieces by tile; one task per
 tile that joins its pieces and finishes the tile (its final triangles, its
-seam points and boundary edges); one seam task over the seam points of all
-tiles. Rows are those of the in-memory Triangulation wherever the Delaunay
+seam points and boundary edges); one task per seam round, joining the
+seams of the tiles (or rounds) below a node of the split tree. Rows are those of the in-memory Triangulation wherever the Delaunay
 triangulation is unique.
 """
 from __future__ import annotations
@@ -74,12 +74,47 @@ def _finish(cell: np.ndarray, *pieces):
     return rows, (seam, x[at], y[at], edges)
 
 
-def _seam(*seams):
+def _join(cell, *seams):
+    """One seam round inside cell (None: the last, over the whole plane):
+    its final rows (k, 3) clockwise, and the seam it passes up."""
     ids = np.concatenate([s[0] for s in seams])
     x = np.concatenate([s[1] for s in seams])
     y = np.concatenate([s[2] for s in seams])
     edges = np.concatenate([s[3] for s in seams]) if seams else np.empty((0, 2), np.int64)
-    return _kyhost._seam_rows(x, y, ids, np.ascontiguousarray(edges, dtype=np.int64))
+    rows, up_ids, up_x, up_y, up_edges = _kyhost._join_seams(cell, x, y, ids, np.ascontiguousarray(edges, dtype=np.int64))
+    return rows, (up_ids, up_x, up_y, up_edges)
+
+
+def _seam_rounds(splits: np.ndarray, seams: list, levels: int) -> list:
+    """The seam rounds' row blocks (delayed), in the order the package's
+    other front ends write them: a round at every node of the split tree
+    whose height is a multiple of ``levels``, the last over the whole plane;
+    each round holds only the seams of the tiles below it."""
+    import dask
+
+    blocks = []
+
+    def visit(node: int, cell: list):
+        if node < 0:
+            return [seams[-node - 1]], 0
+        by_x, at, low, high = splits[node]
+        low_cell, high_cell = list(cell), list(cell)
+        if by_x:
+            low_cell[2] = high_cell[0] = at
+        else:
+            low_cell[3] = high_cell[1] = at
+        low_parts, low_height = visit(int(low), low_cell)
+        high_parts, high_height = visit(int(high), high_cell)
+        parts, height = low_parts + high_parts, max(low_height, high_height) + 1
+        if node != 0 and height % levels == 0:
+            joined = dask.delayed(_join, pure=True, nout=2)(np.array(cell, dtype=np.float64), *parts)
+            blocks.append(joined[0])
+            return [joined[1]], height
+        return parts, height
+
+    parts = [seams[0]] if len(splits) == 0 else visit(0, [-math.inf, -math.inf, math.inf, math.inf])[0]
+    blocks.append(dask.delayed(_join, pure=True, nout=2)(None, *parts)[0])
+    return blocks
 
 
 def _counter_clockwise(rows: np.ndarray) -> np.ndarray:
@@ -96,19 +131,20 @@ def _save_part(rows: np.ndarray, path: str) -> int:
     return int(rows.shape[0])
 
 
-def triangulate(points, *, tile_points: int = 1 << 19, out=None):
+def triangulate(points, *, tile_points: int = 1 << 19, out=None, _levels_per_round: int = 8):
     """The Delaunay triangulation of ``points``, a dask array of shape (n, 2)
     chunked by rows, computed as dask tasks (on a distributed cluster when a
     ``distributed.Client`` is active).
 
     Returns a dask array of rows (int64, 0-based, counter-clockwise, as
     ``Triangulation.simplices``) with unknown chunk sizes: one block per
-    tile, then one of the seams. With ``out=FOLDER`` the blocks are written
+    tile, then one per seam round. With ``out=FOLDER`` the blocks are written
     by the workers as FOLDER/part-000000.npy, ... (FOLDER must be reachable
     from every worker), and FOLDER is returned once they are all written.
 
     Tiles hold about ``tile_points`` points each; a worker holds only the
-    tiles it finishes (and the seam task only the seam points). Repeated or
+    tiles it finishes, and a seam round the seam points of the tiles it joins
+    (up to 256 tiles, then the borders of those groups). Repeated or
     non-finite points raise ValueError when the tasks run.
     """
     import dask
@@ -139,8 +175,7 @@ def triangulate(points, *, tile_points: int = 1 << 19, out=None):
         pieces = [dask.delayed(operator.getitem, pure=True)(b, t) for b in bucketed]
         finished.append(dask.delayed(_finish, pure=True, nout=2)(cells[t], *pieces))
     tile_rows = [f[0] for f in finished]
-    seam_rows = dask.delayed(_seam, pure=True)(*[f[1] for f in finished])
-    parts = tile_rows + [seam_rows]
+    parts = tile_rows + _seam_rounds(splits, [f[1] for f in finished], int(_levels_per_round))
 
     if out is not None:
         folder = os.fspath(out)

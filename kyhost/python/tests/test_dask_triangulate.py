@@ -39,6 +39,14 @@ def test_cluster_gives_the_objects_rows(client, tmp_path):
     assert folder == str(tmp_path / "parts")
     assert row_set(np.concatenate([np.load(p) for p in parts])) == expected
 
+    # Seam rounds of one level of the split tree (16 tiles: 8 + 4 + 2 rounds
+    # and the last): the same rows.
+    folder = kyhost.dask.triangulate(points, tile_points=4096, out=tmp_path / "rounds", _levels_per_round=1)
+    parts = sorted((tmp_path / "rounds").glob("part-*.npy"))
+    tiles = len(parts) - 15
+    assert tiles == 16
+    assert row_set(np.concatenate([np.load(p) for p in parts])) == expected
+
 
 def test_one_tile_and_bad_points(client):
     x, y = random_points(3000, 41)
