@@ -41,6 +41,7 @@
 #include <vector>
 
 #include "disk_containment.hpp"
+#include "huge_pages.hpp"
 #include "tiled_delaunay.hpp"
 #include "triangle_edges.hpp"
 
@@ -49,7 +50,7 @@ namespace tiling {
 namespace {
 
 TileResult finishInOrder(const Cell& cell, const double* x, const double* y, const std::int64_t* ids, std::int32_t m,
-                         const TileTriangulator& triangulate, bool narrow)
+                         const TileTriangulator& triangulate, bool narrow, TileScratch& scratch)
 {
     TileResult result;
     if (m <= 0) return result;
@@ -68,10 +69,14 @@ TileResult finishInOrder(const Cell& cell, const double* x, const double* y, con
     // triangles is zero exactly when it is an inner point. Summed in the
     // same pass over the rows as the finality test, which reads the same
     // corners.
-    std::vector<char> final(triangles, 0);
-    std::vector<std::int64_t> turn(static_cast<std::size_t>(m), 0);
-    std::vector<char> inU(static_cast<std::size_t>(m), 0);
-    std::vector<char> covered(static_cast<std::size_t>(m), 0);
+    std::vector<char>& final = scratch.final;
+    std::vector<std::int64_t>& turn = scratch.turn;
+    std::vector<char>& inU = scratch.inU;
+    std::vector<char>& covered = scratch.covered;
+    final.assign(triangles, 0);
+    turn.assign(static_cast<std::size_t>(m), 0);
+    inU.assign(static_cast<std::size_t>(m), 0);
+    covered.assign(static_cast<std::size_t>(m), 0);
     {
         const CGAL::Protect_FPU_rounding<true> upwards;  // for the interval filter
         for (std::size_t t = 0; t < triangles; ++t) {
@@ -88,7 +93,6 @@ TileResult finishInOrder(const Cell& cell, const double* x, const double* y, con
     }
     for (std::int32_t i = 0; i < m; ++i)
         if (turn[static_cast<std::size_t>(i)] != 0 || !covered[static_cast<std::size_t>(i)]) inU[static_cast<std::size_t>(i)] = 1;
-    turn = {};
 
     // Boundary edges. An edge of a final triangle with an end p outside U is
     // an inner edge (p is not on the hull) whose two triangles both have the
@@ -103,7 +107,13 @@ TileResult finishInOrder(const Cell& cell, const double* x, const double* y, con
     std::vector<Candidate> candidates;
     std::int32_t from[3], to[3];
     const std::size_t finalCorners = 3 * static_cast<std::size_t>(std::count(final.begin(), final.end(), 1));
-    (narrow ? result.narrowRows.resize(finalCorners) : result.finalRows.resize(finalCorners));
+    if (narrow) {
+        reserveOnHugePages(result.narrowRows, finalCorners);
+        result.narrowRows.resize(finalCorners);
+    } else {
+        reserveOnHugePages(result.finalRows, finalCorners);
+        result.finalRows.resize(finalCorners);
+    }
     std::size_t written = 0;
     for (std::size_t t = 0; t < triangles; ++t) {
         const std::int32_t* r = &rows[3 * t];
@@ -147,7 +157,7 @@ TileResult finishInOrder(const Cell& cell, const double* x, const double* y, con
 // with about eight points per cell: rows of cells by y, the cells of a row by
 // x, the points of a cell by position. A counting sort, so linear in m; the
 // grid depends on the coordinates alone.
-std::vector<std::int32_t> gridOrder(const double* x, const double* y, std::int32_t m)
+void gridOrder(const double* x, const double* y, std::int32_t m, std::vector<std::int32_t>& cell, std::vector<std::int32_t>& order)
 {
     double xlo = x[0], xhi = xlo, ylo = y[0], yhi = ylo;
     for (std::int32_t i = 1; i < m; ++i) {
@@ -162,7 +172,7 @@ std::vector<std::int32_t> gridOrder(const double* x, const double* y, std::int32
         const double t = (v / 2 - lo / 2) / span;
         return std::clamp(static_cast<std::int32_t>(t * side), std::int32_t{0}, side - 1);
     };
-    std::vector<std::int32_t> cell(static_cast<std::size_t>(m));
+    cell.resize(static_cast<std::size_t>(m));
     std::vector<std::int32_t> start(static_cast<std::size_t>(side) * static_cast<std::size_t>(side) + 1, 0);
     for (std::int32_t i = 0; i < m; ++i) {
         const std::int32_t c = cellOf(y[i], ylo, yhi) * side + cellOf(x[i], xlo, xhi);
@@ -170,9 +180,8 @@ std::vector<std::int32_t> gridOrder(const double* x, const double* y, std::int32
         ++start[static_cast<std::size_t>(c) + 1];
     }
     for (std::size_t c = 1; c < start.size(); ++c) start[c] += start[c - 1];
-    std::vector<std::int32_t> order(static_cast<std::size_t>(m));
+    order.resize(static_cast<std::size_t>(m));
     for (std::int32_t i = 0; i < m; ++i) order[static_cast<std::size_t>(start[static_cast<std::size_t>(cell[static_cast<std::size_t>(i)])]++)] = i;
-    return order;
 }
 
 // The tile's points are handed to the sweep in the order of a grid over
@@ -183,19 +192,23 @@ std::vector<std::int32_t> gridOrder(const double* x, const double* y, std::int32
 // depend on the order its points come in beyond their names, so the result
 // is the same.
 TileResult finishGathered(const Cell& cell, const double* x, const double* y, const std::int64_t* ids, std::int32_t m,
-                          const TileTriangulator& triangulate, bool narrow)
+                          const TileTriangulator& triangulate, bool narrow, TileScratch& scratch)
 {
-    const std::vector<std::int32_t> order = m < 1024 ? std::vector<std::int32_t>{} : gridOrder(x, y, m);
+    std::vector<std::int32_t>& order = scratch.order;
+    order.clear();
+    if (m >= 1024) gridOrder(x, y, m, scratch.cell, order);
     const auto position = [&order](std::int32_t k) { return order.empty() ? k : order[static_cast<std::size_t>(k)]; };
-    std::vector<double> sx(static_cast<std::size_t>(m)), sy(static_cast<std::size_t>(m));
-    std::vector<std::int64_t> sid(static_cast<std::size_t>(m));
+    std::vector<double>& sx = scratch.sx;
+    std::vector<double>& sy = scratch.sy;
+    std::vector<std::int64_t>& sid = scratch.sid;
+    sx.resize(static_cast<std::size_t>(m)), sy.resize(static_cast<std::size_t>(m)), sid.resize(static_cast<std::size_t>(m));
     for (std::int32_t k = 0; k < m; ++k) {
         const std::int32_t i = position(k);
         sx[static_cast<std::size_t>(k)] = x[i];
         sy[static_cast<std::size_t>(k)] = y[i];
         sid[static_cast<std::size_t>(k)] = ids[i];
     }
-    TileResult result = finishInOrder(cell, sx.data(), sy.data(), sid.data(), m, triangulate, narrow);
+    TileResult result = finishInOrder(cell, sx.data(), sy.data(), sid.data(), m, triangulate, narrow, scratch);
     if (!order.empty()) std::sort(result.seamPoints.begin(), result.seamPoints.end());
     return result;
 }
@@ -206,18 +219,23 @@ TileResult finishTile(const Cell& cell, const double* x, const double* y, const 
                       std::int32_t m, const TileTriangulator& triangulate)
 {
     if (m <= 0) return {};
-    return finishGathered(cell, x, y, ids, m, triangulate, false);
+    TileScratch scratch;
+    return finishGathered(cell, x, y, ids, m, triangulate, false, scratch);
 }
 
 TileResult finishTileOf(const Cell& cell, const double* x, const double* y, const std::int64_t* ids,
-                        std::int32_t m, const TileTriangulator& triangulate)
+                        std::int32_t m, const TileTriangulator& triangulate, TileScratch* reused)
 {
     if (m <= 0) return {};
+    TileScratch own;
+    TileScratch& scratch = reused != nullptr ? *reused : own;
     // Gathered once: the ids are spread over all points, and the grid
     // order reads the coordinates three times.
-    std::vector<double> tx(static_cast<std::size_t>(m)), ty(static_cast<std::size_t>(m));
+    std::vector<double>& tx = scratch.tx;
+    std::vector<double>& ty = scratch.ty;
+    tx.resize(static_cast<std::size_t>(m)), ty.resize(static_cast<std::size_t>(m));
     for (std::int32_t i = 0; i < m; ++i) tx[static_cast<std::size_t>(i)] = x[ids[i]], ty[static_cast<std::size_t>(i)] = y[ids[i]];
-    return finishGathered(cell, tx.data(), ty.data(), ids, m, triangulate, true);
+    return finishGathered(cell, tx.data(), ty.data(), ids, m, triangulate, true, scratch);
 }
 
 }  // namespace tiling

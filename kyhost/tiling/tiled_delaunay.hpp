@@ -67,11 +67,20 @@ struct TileResult {
 // id order. x[i], y[i] are the tile's own coordinates (m of them).
 TileResult finishTile(const Cell& cell, const double* x, const double* y, const std::int64_t* ids,
                       std::int32_t m, const TileTriangulator& triangulate);
+// Buffers a thread can keep from one tile for the next: freed, glibc gives
+// blocks this large back to the kernel, and every tile would fault them in
+// afresh (their contents never carry over).
+struct TileScratch {
+    std::vector<double> tx, ty, sx, sy;
+    std::vector<std::int64_t> sid, turn;
+    std::vector<std::int32_t> cell, order;
+    std::vector<char> final, inU, covered;
+};
 // The same, with x and y the coordinates of all points (fewer than 2^31):
 // the tile's i-th point is (x[ids[i]], y[ids[i]]). The final rows come in
 // narrowRows, half the memory of finalRows.
 TileResult finishTileOf(const Cell& cell, const double* x, const double* y, const std::int64_t* ids,
-                        std::int32_t m, const TileTriangulator& triangulate);
+                        std::int32_t m, const TileTriangulator& triangulate, TileScratch* scratch = nullptr);
 
 // The rows of DT(P) not final in any tile, from DT(U) and the tiles'
 // boundary edges. ux, uy, uids: U's points and their global ids (any order;

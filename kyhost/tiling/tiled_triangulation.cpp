@@ -11,6 +11,7 @@
 #include <stdexcept>
 #include <thread>
 
+#include "huge_pages.hpp"
 #include "tiled_delaunay.hpp"
 
 #if __has_include("../../sweeptri/threaded/threaded_sweep.hpp")
@@ -113,7 +114,9 @@ TiledResult triangulateTiled(const double* x, const double* y, std::int64_t n, i
     if (tiles == 1) return singleSweep(x, y, n, triangulate, 1, threads);
 
     // Each point's tile, then the tiles' members in ascending id order.
-    std::vector<std::int32_t> tileOf(static_cast<std::size_t>(n));
+    std::vector<std::int32_t> tileOf;
+    reserveOnHugePages(tileOf, static_cast<std::size_t>(n));
+    tileOf.resize(static_cast<std::size_t>(n));
     constexpr std::int64_t chunk = 1 << 16;
     parallelFor((n + chunk - 1) / chunk, threads, [&](std::int64_t c) {
         for (std::int64_t i = c * chunk, end = std::min(n, (c + 1) * chunk); i < end; ++i)
@@ -122,7 +125,9 @@ TiledResult triangulateTiled(const double* x, const double* y, std::int64_t n, i
     std::vector<std::int64_t> start(static_cast<std::size_t>(tiles) + 1, 0);
     for (const std::int32_t t : tileOf) ++start[static_cast<std::size_t>(t) + 1];
     for (std::size_t t = 1; t < start.size(); ++t) start[t] += start[t - 1];
-    std::vector<std::int64_t> members(static_cast<std::size_t>(n));
+    std::vector<std::int64_t> members;
+    reserveOnHugePages(members, static_cast<std::size_t>(n));
+    members.resize(static_cast<std::size_t>(n));
     {
         std::vector<std::int64_t> next(start.begin(), start.end() - 1);
         for (std::int64_t i = 0; i < n; ++i) members[static_cast<std::size_t>(next[static_cast<std::size_t>(tileOf[static_cast<std::size_t>(i)])]++)] = i;
@@ -136,7 +141,9 @@ TiledResult triangulateTiled(const double* x, const double* y, std::int64_t n, i
     parallelFor(tiles, threads, [&](std::int64_t t) {
         const std::int64_t* ids = members.data() + start[static_cast<std::size_t>(t)];
         const auto m = static_cast<std::int32_t>(start[static_cast<std::size_t>(t) + 1] - start[static_cast<std::size_t>(t)]);
-        finished[static_cast<std::size_t>(t)] = finishTileOf(plan.cells[static_cast<std::size_t>(t)], x, y, ids, m, triangulate);
+        // The pool's threads end with the call, and their scratch with them.
+        thread_local TileScratch scratch;
+        finished[static_cast<std::size_t>(t)] = finishTileOf(plan.cells[static_cast<std::size_t>(t)], x, y, ids, m, triangulate, &scratch);
     });
     members = {};
 
