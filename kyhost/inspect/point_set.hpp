@@ -13,6 +13,7 @@ class Coordinates {
 public:
     Coordinates(const double* data = nullptr, std::size_t stride = 1) : data_(data), stride_(stride) {}
     double operator[](std::size_t i) const { return data_[i * stride_]; }
+    const double* address(std::size_t i) const { return data_ + i * stride_; }
     // The elements as one array, or null when they lie a stride apart.
     const double* contiguous() const { return stride_ == 1 ? data_ : nullptr; }
 

@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <optional>
 
 #include "boundary_cycle.hpp"
 #include "check_report.hpp"
 #include "exact_geometry.hpp"
+#include "open_edges.hpp"
 #include "shortest_text.hpp"
 
 namespace ky::inspect {
@@ -37,7 +39,8 @@ struct EdgeRecord {
     std::uint64_t row;       // bit 63: the row runs lower -> higher
     std::uint32_t opposite;  // the row's third corner
 };
-constexpr std::uint64_t forwardBit = std::uint64_t{1} << 63;
+// Rows ahead of the one being checked whose corners are asked for.
+constexpr std::size_t prefetchRows = 8;
 
 std::string counted(std::uint64_t position, int base) { return std::to_string(position + static_cast<std::uint64_t>(base)); }
 
@@ -55,15 +58,19 @@ public:
     StreamedCheck run()
     {
         checkPoints();
-        checkRows();
+        scanRows();
         if (!result_.hullHasArea) findRepeatedPoints();
         if (result_.hullHasArea) {
             for (std::uint64_t i = 0; i < p_.n; ++i)
                 if (((used_[i >> 6] >> (i & 63)) & 1u) == 0) result_.unusedPoints.add([&] { return "point " + counted(i, base()); });
             used_.clear();
             used_.shrink_to_fit();
-            checkEdges();
-            checkBoundary();
+            if (open_) {
+                classifyOpenEdges();
+            } else {
+                checkEdges();
+                checkBoundary();
+            }
         }
         return std::move(result_);
     }
@@ -105,11 +112,15 @@ private:
                 result_.repeatedPoints.add([&] { return "(" + shortestText(sorted[i].first) + ", " + shortestText(sorted[i].second) + ")"; });
     }
 
-    // Each row on its own: indices, repeated corners, flat rows and the way
-    // it runs. Marks the points used.
-    void checkRows()
+    // One pass over TRI: each row on its own (indices, repeated corners, flat
+    // rows, the way it runs), the points it uses, and its edges matched with
+    // the rows on their other sides as they come. Where the rows are too
+    // scattered for the waiting edges to fit, the edges are left to passes
+    // by ranges of points instead.
+    void scanRows()
     {
         used_.assign(static_cast<std::size_t>((p_.n + 63) / 64), 0);
+        if (result_.hullHasArea) open_.emplace(spareMemory() / 2);  // the other half: the boundary
         std::vector<std::int64_t> corners(3 * rowsPerBlock);
         std::uint64_t clockwise = 0, counterClockwise = 0;
         StreamedFaults clockwiseRows, counterClockwiseRows;
@@ -117,6 +128,8 @@ private:
             const std::size_t count = static_cast<std::size_t>(std::min<std::uint64_t>(rowsPerBlock, result_.rows - first));
             source_.read(first, count, p_.n, corners.data());
             for (std::size_t i = 0; i < count; ++i) {
+                // The corners are read at random: ask for a later row's early.
+                if (i + prefetchRows < count) prefetchCorners(&corners[3 * (i + prefetchRows)]);
                 const std::int64_t* c = &corners[3 * i];
                 const std::uint64_t row = first + i;
                 if (c[0] < 0 || c[1] < 0 || c[2] < 0) {
@@ -139,6 +152,7 @@ private:
                     ++counterClockwise;
                     counterClockwiseRows.add([&] { return rowText(row); });
                 }
+                if (open_) closeEdges(c, row, turn);
             }
         }
         RowOrientation way = result_.requested;
@@ -147,6 +161,134 @@ private:
         result_.orientation = way;
         result_.misorientedRows = way == RowOrientation::Clockwise ? counterClockwiseRows : clockwiseRows;
         clockwiseTurn_ = way == RowOrientation::Clockwise ? -1 : 1;
+    }
+
+    void prefetchCorners(const std::int64_t* c) const
+    {
+        for (int k = 0; k < 3; ++k)
+            if (c[k] >= 0) {
+                __builtin_prefetch(p_.x.address(static_cast<std::size_t>(c[k])));
+                __builtin_prefetch(p_.y.address(static_cast<std::size_t>(c[k])));
+            }
+    }
+
+    // The row's edges, each closing against the waiting edge of another row
+    // (then tested for being locally Delaunay) or waiting itself. A row is
+    // taken clockwise by its own turn here: where all rows run one way that
+    // is the rows' way, and where they do not the rows are no triangulation
+    // in any case.
+    void closeEdges(const std::int64_t* c, std::uint64_t row, int turn)
+    {
+        const auto [from, to, opposite] = directedEdges(c, turn > 0);
+        for (int k = 0; k < 3; ++k) {
+            const std::uint64_t lower = std::min(from[k], to[k]), higher = std::max(from[k], to[k]);
+            const auto o = static_cast<std::size_t>(opposite[k]);
+            const PendingEdge edge{lower << 32 | higher, row | (from[k] == lower ? runsForward : 0), p_.x[o], p_.y[o]};
+            PendingEdge partner;
+            switch (open_->offer(edge, partner)) {
+            case OpenEdges::Outcome::Closed:
+                if (insideCircle(lower, higher, o, partner))
+                    result_.nonDelaunayEdges.add([&] { return edgeText(lower, higher, partner.row & ~runsForward, row); });
+                break;
+            case OpenEdges::Outcome::Opened:
+                break;
+            case OpenEdges::Outcome::Full:
+                // The passes by ranges of points test every edge afresh.
+                open_.reset();
+                result_.nonDelaunayEdges = {};
+                return;
+            }
+        }
+    }
+
+    // Whether the opposite corner of the partner lies strictly inside the
+    // circle through the edge and this row's opposite corner (the same
+    // answer as the other way round). Exact.
+    bool insideCircle(std::size_t a, std::size_t b, std::size_t c, const PendingEdge& partner) const
+    {
+        const int turn = orientation(p_, a, b, c);
+        const int side = ky::geometry::inCircleSign(p_.x[a], p_.y[a], p_.x[b], p_.y[b], p_.x[c], p_.y[c], partner.oppositeX,
+                                                    partner.oppositeY);
+        return turn > 0 ? side > 0 : side < 0;
+    }
+
+    struct RowEdges {
+        std::uint64_t from[3], to[3], opposite[3];
+    };
+    // A row's three directed edges, with the corners swapped first when the
+    // row is to be read the other way round (so that rows read clockwise).
+    static RowEdges directedEdges(const std::int64_t* c, bool swap)
+    {
+        const auto a = static_cast<std::uint64_t>(c[0]);
+        const auto b = static_cast<std::uint64_t>(swap ? c[2] : c[1]);
+        const auto d = static_cast<std::uint64_t>(swap ? c[1] : c[2]);
+        return {{a, b, d}, {b, d, a}, {d, a, b}};
+    }
+
+    std::uint64_t spareMemory() const { return memory_ - fixedMemory - used_.size() * sizeof(std::uint64_t); }
+
+    // The edges no later row closed: the boundary, and what is wrong. Where
+    // something is, the rows' edges of those keys are gathered whole in one
+    // more pass, so that an edge in three rows is named as such and not as
+    // an edge of a boundary that is no cycle.
+    void classifyOpenEdges()
+    {
+        result_.peakWaitingEdges = open_->peak();
+        const std::vector<PendingEdge> waiting = open_->drain();
+        open_.reset();
+        // No two of them run opposite ways (they would have closed), so the
+        // opposite corners, which only such pairs need, are left out.
+        std::vector<EdgeRecord> records;
+        records.reserve(waiting.size());
+        for (const PendingEdge& e : waiting) records.push_back({e.key, e.row, 0});
+        matchEdges(records);
+        checkBoundary();
+        if (result_.repeatedEdges.empty() && result_.crowdedEdges.empty() && result_.boundaryFaults.empty()) return;
+        std::vector<std::uint64_t> keys;
+        for (const EdgeRecord& r : records)
+            if (keys.empty() || keys.back() != r.key) keys.push_back(r.key);
+        records.clear();
+        records.shrink_to_fit();
+        const std::size_t capacity = static_cast<std::size_t>(spareMemory() / 2 / sizeof(EdgeRecord));
+        if (2 * keys.size() * sizeof(std::uint64_t) > spareMemory() / 2 || 4 * keys.size() > capacity) return;
+        const KeySet chosen(keys);
+        keys = {};
+        records.reserve(capacity);
+        std::vector<std::int64_t> corners(3 * rowsPerBlock);
+        ++result_.passes;
+        for (std::uint64_t first = 0; first < result_.rows; first += rowsPerBlock) {
+            const std::size_t count = static_cast<std::size_t>(std::min<std::uint64_t>(rowsPerBlock, result_.rows - first));
+            source_.read(first, count, p_.n, corners.data());
+            for (std::size_t i = 0; i < count; ++i) {
+                const std::int64_t* c = &corners[3 * i];
+                if (c[0] < 0 || c[1] < 0 || c[2] < 0 || c[0] == c[1] || c[1] == c[2] || c[0] == c[2]) continue;
+                bool wanted = false;
+                for (int k = 0; k < 3 && !wanted; ++k) {
+                    const std::uint64_t u = static_cast<std::uint64_t>(c[k]), v = static_cast<std::uint64_t>(c[(k + 1) % 3]);
+                    wanted = chosen.contains(std::min(u, v) << 32 | std::max(u, v));
+                }
+                if (!wanted) continue;
+                const int turn = orientation(p_, static_cast<std::size_t>(c[0]), static_cast<std::size_t>(c[1]),
+                                             static_cast<std::size_t>(c[2]));
+                const auto [from, to, opposite] = directedEdges(c, turn > 0);
+                for (int k = 0; k < 3; ++k) {
+                    const std::uint64_t lower = std::min(from[k], to[k]), key = lower << 32 | std::max(from[k], to[k]);
+                    if (!chosen.contains(key)) continue;
+                    if (records.size() == capacity) return;  // the first classification stands
+                    records.push_back({key, (first + i) | (from[k] == lower ? runsForward : 0),
+                                       static_cast<std::uint32_t>(opposite[k])});
+                }
+            }
+        }
+        std::sort(records.begin(), records.end(), [](const EdgeRecord& a, const EdgeRecord& b) {
+            return a.key != b.key ? a.key < b.key : a.row < b.row;
+        });
+        result_.repeatedEdges = {};
+        result_.crowdedEdges = {};
+        result_.boundaryFaults = {};
+        boundary_.clear();
+        matchEdges(records);
+        checkBoundary();
     }
 
     // The rows' directed edges, gathered by their lower point in ranges of
@@ -196,15 +338,12 @@ private:
         if (c[0] < 0 || c[1] < 0 || c[2] < 0 || c[0] == c[1] || c[1] == c[2] || c[0] == c[2]) return true;
         // Counter-clockwise rows are taken as the clockwise rows they are
         // with two corners swapped, so the boundary always runs clockwise.
-        const std::uint64_t a = static_cast<std::uint64_t>(c[0]);
-        const std::uint64_t b = static_cast<std::uint64_t>(clockwiseTurn_ < 0 ? c[1] : c[2]);
-        const std::uint64_t d = static_cast<std::uint64_t>(clockwiseTurn_ < 0 ? c[2] : c[1]);
-        const std::uint64_t from[3] = {a, b, d}, to[3] = {b, d, a}, opposite[3] = {d, a, b};
+        const auto [from, to, opposite] = directedEdges(c, clockwiseTurn_ > 0);
         for (int k = 0; k < 3; ++k) {
             const std::uint64_t lower = std::min(from[k], to[k]);
             if (lower < low || lower >= high) continue;
             if (records.size() == capacity) return false;
-            records.push_back({lower << 32 | std::max(from[k], to[k]), row | (from[k] == lower ? forwardBit : 0),
+            records.push_back({lower << 32 | std::max(from[k], to[k]), row | (from[k] == lower ? runsForward : 0),
                                static_cast<std::uint32_t>(opposite[k])});
         }
         return true;
@@ -217,17 +356,17 @@ private:
             while (j < records.size() && records[j].key == records[i].key) ++j;
             const std::uint64_t lower = records[i].key >> 32, higher = records[i].key & 0xffffffffu;
             const EdgeRecord& e = records[i];
-            const std::uint64_t row = e.row & ~forwardBit;
+            const std::uint64_t row = e.row & ~runsForward;
             if (j - i == 1) {
-                const bool forward = (e.row & forwardBit) != 0;
+                const bool forward = (e.row & runsForward) != 0;
                 boundary_.push_back({forward ? lower : higher, forward ? higher : lower, row});
                 if (boundary_.size() > boundaryCapacity())
                     throw CheckMemoryTooSmall("more than " + std::to_string(boundaryCapacity()) +
                                               " edges lie in one row only: they do not fit in the memory limit");
             } else if (j - i == 2) {
                 const EdgeRecord& f = records[i + 1];
-                const std::uint64_t other = f.row & ~forwardBit;
-                if ((e.row & forwardBit) == (f.row & forwardBit)) {
+                const std::uint64_t other = f.row & ~runsForward;
+                if ((e.row & runsForward) == (f.row & runsForward)) {
                     result_.repeatedEdges.add([&] { return edgeText(lower, higher, row, other); });
                 } else if (strictlyInsideCircle(p_, lower, higher, e.opposite, f.opposite)) {
                     result_.nonDelaunayEdges.add([&] { return edgeText(lower, higher, row, other); });
@@ -260,6 +399,7 @@ private:
     StreamedCheck result_;
     std::vector<std::uint64_t> used_;
     std::vector<BoundaryEdge> boundary_;
+    std::optional<OpenEdges> open_;  // while the rows' edges are matched as they come
     int clockwiseTurn_ = -1;
 };
 
@@ -319,7 +459,9 @@ void writeStreamedReport(std::ostream& out, const StreamedCheck& check)
             << 2 * check.points - 2 - check.boundaryPoints << " rows";
     else if (!check.hullHasArea)
         out << ": fewer than three distinct points, or all on one line, so no triangle (0 rows is the answer)";
-    out << " (TRI read in " << check.passes + 1 << (check.passes == 0 ? " pass" : " passes") << ")\n";
+    out << " (TRI read in " << check.passes + 1 << (check.passes == 0 ? " pass" : " passes");
+    if (check.peakWaitingEdges > 0) out << ", at most " << check.peakWaitingEdges << " edges waiting for their second row";
+    out << ")\n";
     const std::string range = counted(0, check.base) + " to " + counted(check.points - 1, check.base);
     line(out, check.badIndexRows, "rows with an index that is not a whole number from " + range,
          "every index is a whole number from " + range);

@@ -1,7 +1,11 @@
 // The exact check of a triangulation too large to hold in memory: TRI is
-// read in blocks, as often as the memory limit needs, and X and Y are read
-// in place (mapped), so that neither the 2^31-1 elements of a host array
-// nor the machine's memory bound the rows.
+// read in blocks and X and Y in place (mapped), so that neither the 2^31-1
+// elements of a host array nor the machine's memory bound the rows. One
+// pass matches each edge with its second row as it comes, which holds only
+// the edges still waiting: few where rows that share edges lie near each
+// other in the file, as a sweep's and a tiler's do. Rows scattered beyond
+// the memory limit are matched instead in one more pass per range of points
+// the limit holds.
 //
 // It decides the same question as checkTriangulation, by local tests that
 // need no hull and no area sum:
@@ -73,7 +77,8 @@ struct StreamedCheck {
     RowOrientation orientation = RowOrientation::Clockwise;
     bool hullHasArea = false;
     std::uint64_t boundaryPoints = 0;  // h: points on the boundary cycle
-    std::uint64_t passes = 0;          // passes over TRI for its edges
+    std::uint64_t passes = 0;          // passes over TRI after the first, for its edges
+    std::uint64_t peakWaitingEdges = 0;  // where the edges were matched in the first pass: the most open at once
 
     StreamedFaults badIndexRows, repeatedCornerRows, misorientedRows, flatRows, unusedPoints;
     StreamedFaults repeatedPoints;  // only for points that span no area

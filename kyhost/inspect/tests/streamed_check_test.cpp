@@ -202,6 +202,58 @@ TEST(StreamedCheck, AgreesOnEveryKindOfDamage)
     }
 }
 
+// Rows in a file's own order close most edges in the one pass; rows shuffled
+// beyond the limit's table are checked by passes over ranges of points. Both
+// reach the in-memory check's verdict on the same damage.
+TEST(StreamedCheck, OnePassWhereTheRowsAreNearEachOtherAndRangesWhereNot)
+{
+    std::mt19937_64 rng(17);
+    const Points p = randomPoints(rng, 20000);
+    const Rows good = cgalRows(p);
+    const std::uint64_t least = leastStreamedCheckMemory(p.x.size());
+    const StreamedCheck roomy = streamed(p, good, RowOrientation::Clockwise);
+    EXPECT_TRUE(roomy.isDelaunay());
+    EXPECT_EQ(roomy.passes, 0u);
+    Rows shuffled = good;
+    std::shuffle(shuffled.begin(), shuffled.end(), rng);
+    const StreamedCheck scattered = streamed(p, shuffled, RowOrientation::Clockwise, least);
+    EXPECT_TRUE(scattered.isDelaunay());
+    EXPECT_GT(scattered.passes, 4u);
+    EXPECT_EQ(scattered.boundaryPoints, roomy.boundaryPoints);
+
+    for (const std::uint64_t memory : {std::uint64_t{64} << 20, least}) {
+        const std::string at = " within " + std::to_string(memory) + " bytes";
+        Rows rows = shuffled;
+        std::swap(rows[100][1], rows[100][2]);
+        EXPECT_FALSE(streamed(p, rows, RowOrientation::Clockwise, memory).isTriangulation()) << "a flipped row" << at;
+        rows = shuffled;
+        rows.push_back(rows[200]);
+        const StreamedCheck repeated = streamed(p, rows, RowOrientation::Clockwise, memory);
+        EXPECT_FALSE(repeated.isTriangulation()) << "a repeated row" << at;
+        // An edge of the repeated row lies in three rows, and is named so in
+        // either way of matching.
+        EXPECT_EQ(repeated.crowdedEdges.count, 3u) << at;
+        rows = shuffled;
+        for (std::size_t t = 0; t < rows.size(); ++t) {
+            // Another diagonal: a triangulation, not Delaunay.
+            const auto a = rows[300], b = rows[t];
+            for (int i = 0; i < 3; ++i)
+                for (int j = 0; j < 3; ++j)
+                    if (t != 300 && a[i] == b[(j + 1) % 3] && a[(i + 1) % 3] == b[j]) {
+                        const std::int64_t u = a[i], v = a[(i + 1) % 3], c = a[(i + 2) % 3], d = b[(j + 2) % 3];
+                        rows[300] = {c, u, d};
+                        rows[t] = {d, v, c};
+                        i = j = 3;
+                        t = rows.size();
+                    }
+        }
+        const CheckReport expected = inMemory(p, rows, RowOrientation::Clockwise);
+        const StreamedCheck flipped = streamed(p, rows, RowOrientation::Clockwise, memory);
+        EXPECT_EQ(flipped.isTriangulation(), expected.isTriangulation()) << "an edge flipped" << at;
+        EXPECT_FALSE(flipped.isDelaunay()) << "an edge flipped" << at;
+    }
+}
+
 TEST(StreamedCheck, TwoLayersOfRowsAndAHoleAreNoTriangulation)
 {
     std::mt19937_64 rng(9);
