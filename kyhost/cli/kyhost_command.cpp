@@ -12,6 +12,7 @@
 
 #include "argument_kinds.hpp"
 #include "call_context.hpp"
+#include "check_progress.hpp"
 #include "demo_command.hpp"
 #include "duplicate_points.hpp"
 #include "inspect_commands.hpp"
@@ -205,7 +206,8 @@ int runCommand(int argc, char** argv)
                             "random seed (default " + std::to_string(demo.seed) + ", so that every run draws the same points)");
     demoCommand->add_option("--svg", demo.svgPath, "picture file (default demo.svg)");
     demoCommand->footer("");  // its own options only, not kyhost's footer
-    const inspect::InspectCommands inspectCommands(app, parseArgument, openStreamedNpyInputs, hullCellOutlines);
+    const inspect::InspectCommands inspectCommands(app, parseArgument, openStreamedNpyInputs, hullCellOutlines,
+                                                   [](double seconds) { return checkProgressLines(stderr, seconds); });
     const VoronoiCommand voronoiCommand(app, parseArgument);
     const TriangulateCommand triangulateCommand(app);
     app.require_subcommand(0, 1);

@@ -115,8 +115,9 @@ int finishOutput()
 
 }  // namespace
 
-InspectCommands::InspectCommands(CLI::App& app, ArgumentReader reader, StreamedOpener opener, CellOutliner outliner)
-    : reader_(std::move(reader)), opener_(std::move(opener)), outliner_(std::move(outliner))
+InspectCommands::InspectCommands(CLI::App& app, ArgumentReader reader, StreamedOpener opener, CellOutliner outliner,
+                                 CheckProgressLines progress)
+    : reader_(std::move(reader)), opener_(std::move(opener)), outliner_(std::move(outliner)), progress_(std::move(progress))
 {
     check_ = app.add_subcommand("check", "check exactly that TRI is a Delaunay triangulation of X, Y");
     check_->footer(checkHelp);
@@ -128,6 +129,9 @@ InspectCommands::InspectCommands(CLI::App& app, ArgumentReader reader, StreamedO
         ->check(CLI::IsMember({0, 1}));
     check_->add_option("--memory-limit", memoryLimit_,
                        "check .npy inputs of any size in place, holding at most about SIZE (2G, 512M, ...)");
+    check_->add_option("--progress-seconds", progressSeconds_,
+                       "with --memory-limit: seconds between progress lines on standard error (default 10)")
+        ->check(CLI::Range(0.05, 3600.0));
     draw_ = app.add_subcommand("draw", "draw a triangulation, its problems and queries into an SVG or PNG");
     draw_->footer(drawHelp);
     draw_->add_option("X Y TRI [XI YI K]", drawArgs_, "points, triangles, and optionally queries and answers")
@@ -184,7 +188,8 @@ int InspectCommands::runStreamedCheck() const
     try {
         StreamedCheck result;
         // A file truncated while it is read ends the check with InputChanged.
-        runGuarded([&] { result = checkStreamed(inputs.points, *inputs.rows, orientationOption(orientation_), base_, *limit); });
+        const CheckProgressReport progress = progress_ ? progress_(progressSeconds_) : CheckProgressReport{};
+        runGuarded([&] { result = checkStreamed(inputs.points, *inputs.rows, orientationOption(orientation_), base_, *limit, progress); });
         writeStreamedReport(std::cout, result);
         if (finishOutput() != 0) return 2;
         return result.isDelaunay() ? 0 : 1;

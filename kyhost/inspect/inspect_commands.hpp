@@ -25,10 +25,13 @@ using StreamedOpener = std::function<StreamedInputs(const std::string&, const st
 // The Voronoi cells of the points clipped to their hull, from the rows of a
 // Delaunay triangulation of them (draw --voronoi).
 using CellOutliner = std::function<CellOutlines(const PointSet&, const TriangleRows&)>;
+// The streamed check's progress report, writing a line every so many seconds.
+using CheckProgressLines = std::function<CheckProgressReport(double seconds)>;
 
 class InspectCommands {
 public:
-    InspectCommands(CLI::App& app, ArgumentReader reader, StreamedOpener opener = {}, CellOutliner outliner = {});
+    InspectCommands(CLI::App& app, ArgumentReader reader, StreamedOpener opener = {}, CellOutliner outliner = {},
+                    CheckProgressLines progress = {});
     bool parsed() const { return check_->parsed() || draw_->parsed(); }
     // The exit status: check 0 valid, 1 invalid; draw 0 when the picture is
     // written; 2 for a mistake in the arguments or a failed write. Errors
@@ -43,6 +46,8 @@ private:
     ArgumentReader reader_;
     StreamedOpener opener_;
     CellOutliner outliner_;
+    CheckProgressLines progress_;  // the streamed check's progress lines
+    double progressSeconds_ = 10;
     CLI::App* check_ = nullptr;
     CLI::App* draw_ = nullptr;
     std::vector<std::string> checkArgs_, drawArgs_;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "huge_pages.hpp"
+
 namespace ky::inspect {
 
 namespace {
@@ -78,7 +80,10 @@ bool OpenEdges::grow()
 {
     const std::size_t wanted = 2 * slots_.size();
     if (wanted * sizeof(PendingEdge) > budget_) return false;
-    std::vector<PendingEdge> old(wanted);
+    // Probed at random: on huge pages a large table costs few TLB misses.
+    std::vector<PendingEdge> old;
+    tiling::reserveOnHugePages(old, wanted);
+    old.resize(wanted);
     old.swap(slots_);
     const std::size_t mask = wanted - 1;
     for (const PendingEdge& edge : old) {

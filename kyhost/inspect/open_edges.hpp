@@ -28,6 +28,13 @@ public:
     // outgrow its budget (the edge is not added).
     Outcome offer(const PendingEdge& edge, PendingEdge& partner);
 
+    // Asks for the slot an edge of this key would start its search at, for
+    // an edge that comes soon.
+    void prefetch(std::uint64_t key) const
+    {
+        if (!slots_.empty()) __builtin_prefetch(&slots_[home(key)]);
+    }
+
     std::size_t size() const { return size_; }
     std::size_t peak() const { return peak_; }
     // The edges still waiting, ordered by key and then row; empties the table.

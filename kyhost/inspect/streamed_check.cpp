@@ -40,14 +40,15 @@ struct EdgeRecord {
     std::uint32_t opposite;  // the row's third corner
 };
 // Rows ahead of the one being checked whose corners are asked for.
-constexpr std::size_t prefetchRows = 8;
+constexpr std::size_t prefetchRows = 16;
 
 std::string counted(std::uint64_t position, int base) { return std::to_string(position + static_cast<std::uint64_t>(base)); }
 
 class Checker {
 public:
-    Checker(const PointSet& points, const RowSource& source, RowOrientation orientation, int base, std::uint64_t memory)
-        : p_(points), source_(source), memory_(memory)
+    Checker(const PointSet& points, const RowSource& source, RowOrientation orientation, int base, std::uint64_t memory,
+            const CheckProgressReport& progress)
+        : p_(points), source_(source), memory_(memory), progress_(progress)
     {
         result_.points = points.n;
         result_.rows = source.rows();
@@ -77,6 +78,12 @@ public:
 
 private:
     int base() const { return result_.base; }
+
+    void readBlock(std::uint64_t first, std::size_t count, std::vector<std::int64_t>& corners) const
+    {
+        source_.read(first, count, p_.n, corners.data());
+        if (progress_) progress_({result_.passes + 1, first + count, result_.rows});
+    }
 
     std::string rowText(std::uint64_t row) const { return "row " + counted(row, base()) + " " + source_.entryText(row); }
 
@@ -126,10 +133,10 @@ private:
         StreamedFaults clockwiseRows, counterClockwiseRows;
         for (std::uint64_t first = 0; first < result_.rows; first += rowsPerBlock) {
             const std::size_t count = static_cast<std::size_t>(std::min<std::uint64_t>(rowsPerBlock, result_.rows - first));
-            source_.read(first, count, p_.n, corners.data());
+            readBlock(first, count, corners);
             for (std::size_t i = 0; i < count; ++i) {
                 // The corners are read at random: ask for a later row's early.
-                if (i + prefetchRows < count) prefetchCorners(&corners[3 * (i + prefetchRows)]);
+                if (i + prefetchRows < count) prefetchRow(&corners[3 * (i + prefetchRows)]);
                 const std::int64_t* c = &corners[3 * i];
                 const std::uint64_t row = first + i;
                 if (c[0] < 0 || c[1] < 0 || c[2] < 0) {
@@ -163,13 +170,17 @@ private:
         clockwiseTurn_ = way == RowOrientation::Clockwise ? -1 : 1;
     }
 
-    void prefetchCorners(const std::int64_t* c) const
+    // The coordinates of a later row's corners and the table slots of its
+    // edges, asked for before they are needed.
+    void prefetchRow(const std::int64_t* c) const
     {
-        for (int k = 0; k < 3; ++k)
-            if (c[k] >= 0) {
-                __builtin_prefetch(p_.x.address(static_cast<std::size_t>(c[k])));
-                __builtin_prefetch(p_.y.address(static_cast<std::size_t>(c[k])));
-            }
+        if (c[0] < 0 || c[1] < 0 || c[2] < 0) return;
+        for (int k = 0; k < 3; ++k) {
+            const auto u = static_cast<std::uint64_t>(c[k]), v = static_cast<std::uint64_t>(c[(k + 1) % 3]);
+            __builtin_prefetch(p_.x.address(static_cast<std::size_t>(u)));
+            __builtin_prefetch(p_.y.address(static_cast<std::size_t>(u)));
+            if (open_) open_->prefetch(std::min(u, v) << 32 | std::max(u, v));
+        }
     }
 
     // The row's edges, each closing against the waiting edge of another row
@@ -258,7 +269,7 @@ private:
         ++result_.passes;
         for (std::uint64_t first = 0; first < result_.rows; first += rowsPerBlock) {
             const std::size_t count = static_cast<std::size_t>(std::min<std::uint64_t>(rowsPerBlock, result_.rows - first));
-            source_.read(first, count, p_.n, corners.data());
+            readBlock(first, count, corners);
             for (std::size_t i = 0; i < count; ++i) {
                 const std::int64_t* c = &corners[3 * i];
                 if (c[0] < 0 || c[1] < 0 || c[2] < 0 || c[0] == c[1] || c[1] == c[2] || c[0] == c[2]) continue;
@@ -311,7 +322,7 @@ private:
             ++result_.passes;
             for (std::uint64_t first = 0; first < result_.rows && !overflow; first += rowsPerBlock) {
                 const std::size_t count = static_cast<std::size_t>(std::min<std::uint64_t>(rowsPerBlock, result_.rows - first));
-                source_.read(first, count, p_.n, corners.data());
+                readBlock(first, count, corners);
                 for (std::size_t i = 0; i < count && !overflow; ++i)
                     overflow = !gather(&corners[3 * i], first + i, low, high, records, capacity);
             }
@@ -396,6 +407,7 @@ private:
     const PointSet& p_;
     const RowSource& source_;
     std::uint64_t memory_;
+    const CheckProgressReport& progress_;
     StreamedCheck result_;
     std::vector<std::uint64_t> used_;
     std::vector<BoundaryEdge> boundary_;
@@ -425,7 +437,7 @@ std::uint64_t leastStreamedCheckMemory(std::uint64_t n)
 }
 
 StreamedCheck checkStreamed(const PointSet& points, const RowSource& rows, RowOrientation orientation, int base,
-                            std::uint64_t memoryBytes)
+                            std::uint64_t memoryBytes, const CheckProgressReport& progress)
 {
     if (points.n > std::numeric_limits<std::uint32_t>::max())
         throw CheckMemoryTooSmall("the check takes at most 4294967295 points, not " + std::to_string(points.n));
@@ -434,7 +446,7 @@ StreamedCheck checkStreamed(const PointSet& points, const RowSource& rows, RowOr
         throw CheckMemoryTooSmall("a check of " + std::to_string(points.n) + " points needs a memory limit of at least " +
                                   std::to_string((least + (1u << 20) - 1) >> 20) + " MiB, not " +
                                   std::to_string(memoryBytes >> 20) + " MiB");
-    return Checker(points, rows, orientation, base, memoryBytes).run();
+    return Checker(points, rows, orientation, base, memoryBytes, progress).run();
 }
 
 std::string streamedVerdictLine(const StreamedCheck& check)

@@ -95,6 +95,13 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// How far a check has come: called after every block of rows read.
+struct CheckProgress {
+    std::uint64_t pass = 1;  // 1: the first pass over TRI
+    std::uint64_t rowsRead = 0, rows = 0;  // in this pass
+};
+using CheckProgressReport = std::function<void(const CheckProgress&)>;
+
 // The least memory a check of n points can run in.
 std::uint64_t leastStreamedCheckMemory(std::uint64_t n);
 
@@ -103,7 +110,7 @@ std::uint64_t leastStreamedCheckMemory(std::uint64_t n);
 // std::invalid_argument naming the first that is not); more than 2^32 - 1
 // points, or too little memory, throw CheckMemoryTooSmall.
 StreamedCheck checkStreamed(const PointSet& points, const RowSource& rows, RowOrientation orientation, int base,
-                            std::uint64_t memoryBytes);
+                            std::uint64_t memoryBytes, const CheckProgressReport& progress = {});
 
 // The report, line by line as kyhost check writes it, ending in the verdict.
 void writeStreamedReport(std::ostream& out, const StreamedCheck& check);

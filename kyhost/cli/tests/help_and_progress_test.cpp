@@ -13,6 +13,7 @@
 #include <string_view>
 #include <thread>
 
+#include "check_progress.hpp"
 #include "progress_line.hpp"
 #include "run_process.hpp"
 
@@ -216,6 +217,26 @@ TEST(ProgressLine, ADisabledOrShortCallWritesNothing)
     { ky::ProgressLine quick("work", true, stream, std::chrono::seconds(10)); }
     EXPECT_EQ(std::ftell(stream), 0);
     std::fclose(stream);
+}
+
+TEST(CheckProgressLines, ALineOncePerIntervalWithThePassAndTheRowsLeft)
+{
+    std::FILE* stream = std::tmpfile();
+    ASSERT_NE(stream, nullptr);
+    const ky::inspect::CheckProgressReport report = ky::checkProgressLines(stream, 0.05);
+    report({1, 1000, 4000});  // before the first interval ends: nothing
+    std::this_thread::sleep_for(std::chrono::milliseconds(80));
+    report({1, 2000000, 4000000});
+    report({1, 3000000, 4000000});  // within the interval: nothing
+    std::this_thread::sleep_for(std::chrono::milliseconds(80));
+    report({2, 100, 4000000});
+    std::rewind(stream);
+    std::string text;
+    for (int c; (c = std::fgetc(stream)) != EOF;) text.push_back(static_cast<char>(c));
+    std::fclose(stream);
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 2) << text;
+    EXPECT_EQ(text.rfind("check: pass 1, 2.0 M of 4.0 M rows, ", 0), 0u) << text;
+    EXPECT_NE(text.find("\ncheck: pass 2, 100 of 4.0 M rows, "), std::string::npos) << text;
 }
 
 }  // namespace
