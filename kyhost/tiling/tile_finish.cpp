@@ -56,7 +56,7 @@ TileResult finishInOrder(const Cell& cell, const double* x, const double* y, con
     if (m <= 0) return result;
     sweeptri::threaded::SweepRows sweep = triangulate(x, y, m);
     result.collinearWarned = sweep.collinearWarned;
-    const std::vector<std::int32_t>& rows = sweep.corners;
+    std::vector<std::int32_t>& rows = sweep.corners;
     if (rows.size() % 3 != 0) throw std::runtime_error("tiling: a triangulation returned a partial row");
     for (const std::int32_t corner : rows)
         if (corner < 0 || corner >= m) throw std::runtime_error("tiling: a triangulation returned a corner out of range");
@@ -106,20 +106,21 @@ TileResult finishInOrder(const Cell& cell, const double* x, const double* y, con
     };
     std::vector<Candidate> candidates;
     std::int32_t from[3], to[3];
-    const std::size_t finalCorners = 3 * static_cast<std::size_t>(std::count(final.begin(), final.end(), 1));
-    if (narrow) {
-        reserveOnHugePages(result.narrowRows, finalCorners);
-        result.narrowRows.resize(finalCorners);
-    } else {
+    // Narrow final rows are written over the sweep's rows, in place: row t
+    // is read before anything is written at 3 t or later, and the rows
+    // before it are not read again. The sweep's buffer then becomes the
+    // tile's rows, so the tile touches no fresh memory for them.
+    if (!narrow) {
+        const std::size_t finalCorners = 3 * static_cast<std::size_t>(std::count(final.begin(), final.end(), 1));
         reserveOnHugePages(result.finalRows, finalCorners);
         result.finalRows.resize(finalCorners);
     }
     std::size_t written = 0;
     for (std::size_t t = 0; t < triangles; ++t) {
-        const std::int32_t* r = &rows[3 * t];
         if (!final[t]) continue;
+        const std::int32_t r[3] = {rows[3 * t], rows[3 * t + 1], rows[3 * t + 2]};
         if (narrow)
-            for (int k = 0; k < 3; ++k) result.narrowRows[written++] = static_cast<std::int32_t>(ids[r[k]]);
+            for (int k = 0; k < 3; ++k) rows[written++] = static_cast<std::int32_t>(ids[r[k]]);
         else
             for (int k = 0; k < 3; ++k) result.finalRows[written++] = ids[r[k]];
         if (!inU[static_cast<std::size_t>(r[0])] && !inU[static_cast<std::size_t>(r[1])] && !inU[static_cast<std::size_t>(r[2])]) continue;
@@ -145,6 +146,10 @@ TileResult finishInOrder(const Cell& cell, const double* x, const double* y, con
     for (const Candidate& c : boundary) {
         result.boundaryEdges.push_back(ids[c.from]);
         result.boundaryEdges.push_back(ids[c.to]);
+    }
+    if (narrow) {
+        rows.resize(written);
+        result.narrowRows = std::move(rows);
     }
     // Points in no triangle (fewer than three points, or all on a line) are
     // hull points of the tile, in U above.
