@@ -10,15 +10,15 @@
 #   bash kyhost/outofcore/bench/cgroup_run_and_check.sh [BUILD] [N] [LIMIT_BYTES] [DIR] [WORKERS] [CHECK_LIMIT]
 #
 # Defaults: build/release, 1000000000 points, 2 GiB, /tmp/kyhost-cgroup-run, 2,
-# 16G (the check passes over the rows once per range of points its limit
-# holds: about 40 passes at 10^9 and 16G).
+# 2G (the tiler's rows are checked in one pass; the limit bounds the edges
+# waiting for their second row, about 8 million at 10^9).
 set -euo pipefail
 build=$(realpath "${1:-build/release}")
 n=${2:-1000000000}
 limit=${3:-2147483648}
 dir=${4:-/tmp/kyhost-cgroup-run}
 workers=${5:-2}
-check_limit=${6:-16G}
+check_limit=${6:-2G}
 kyhost=$build/bin/kyhost
 mkdir -p "$dir"
 cd "$dir"
