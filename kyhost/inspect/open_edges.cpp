@@ -112,8 +112,7 @@ std::vector<PendingEdge> OpenEdges::drain()
 
 KeySet::KeySet(const std::vector<std::uint64_t>& keys)
 {
-    std::size_t size = 16;
-    while (size < 2 * keys.size()) size *= 2;
+    const std::size_t size = slotsFor(keys.size());
     slots_.assign(size, 0);
     for (const std::uint64_t key : keys) {
         std::size_t slot = static_cast<std::size_t>(mixed(key)) & (size - 1);

@@ -54,9 +54,17 @@ private:
 class KeySet {
 public:
     explicit KeySet(const std::vector<std::uint64_t>& keys);
+    static std::size_t bytesFor(std::size_t keys) { return slotsFor(keys) * sizeof(std::uint64_t); }
     bool contains(std::uint64_t key) const;
 
 private:
+    // A power of two, at least twice the keys: short probe runs.
+    static std::size_t slotsFor(std::size_t keys)
+    {
+        std::size_t size = 16;
+        while (size < 2 * keys) size *= 2;
+        return size;
+    }
     std::vector<std::uint64_t> slots_;
 };
 

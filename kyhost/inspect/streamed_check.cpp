@@ -245,13 +245,14 @@ private:
     void classifyOpenEdges()
     {
         result_.peakWaitingEdges = open_->peak();
-        const std::vector<PendingEdge> waiting = open_->drain();
+        std::vector<PendingEdge> waiting = open_->drain();
         open_.reset();
         // No two of them run opposite ways (they would have closed), so the
         // opposite corners, which only such pairs need, are left out.
         std::vector<EdgeRecord> records;
         records.reserve(waiting.size());
         for (const PendingEdge& e : waiting) records.push_back({e.key, e.row, 0});
+        waiting = {};
         matchEdges(records);
         checkBoundary();
         if (result_.repeatedEdges.empty() && result_.crowdedEdges.empty() && result_.boundaryFaults.empty()) return;
@@ -260,8 +261,10 @@ private:
             if (keys.empty() || keys.back() != r.key) keys.push_back(r.key);
         records.clear();
         records.shrink_to_fit();
-        const std::size_t capacity = static_cast<std::size_t>(spareMemory() / 2 / sizeof(EdgeRecord));
-        if (2 * keys.size() * sizeof(std::uint64_t) > spareMemory() / 2 || 4 * keys.size() > capacity) return;
+        // A quarter of the memory for the keys, a quarter for their rows'
+        // edges, the other half for the boundary among them.
+        const std::size_t capacity = static_cast<std::size_t>(spareMemory() / 4 / sizeof(EdgeRecord));
+        if (KeySet::bytesFor(keys.size()) > spareMemory() / 4 || 4 * keys.size() > capacity) return;
         const KeySet chosen(keys);
         keys = {};
         records.reserve(capacity);
