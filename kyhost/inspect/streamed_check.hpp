@@ -29,6 +29,19 @@
 // (A point on a hull edge but off the cycle would be a corner of rows that
 // cover spots just outside the polygon.) Repeated points cannot pass
 // either: two fans at one place would cover it twice.
+//
+// Matched as rows come, an edge's rows are closed in pairs that run
+// opposite ways, and only what no pair closes is left open; an edge in
+// four rows, two each way, leaves nothing open. The argument needs no
+// more: across an edge the count of covering rows changes by the rows on
+// one side minus those on the other, so closed pairs change nothing, and
+// when the open edges form the convex cycle the rows tile the hull once.
+// Then no edge lies in three or more rows (two rows on one side of it
+// would cover the spots next to it twice). So the verdict is the same
+// whichever way the edges were matched; the FAIL lines of a faulty TRI
+// may differ (a pair closed on an edge of three rows is still tested for
+// being locally Delaunay, and in the one pass each row is read by its own
+// turn, in the passes by ranges by the rows' way).
 #pragma once
 
 #include <cstdint>

@@ -109,7 +109,8 @@ TileResult finishInOrder(const Cell& cell, const double* x, const double* y, con
     // Narrow final rows are written over the sweep's rows, in place: row t
     // is read before anything is written at 3 t or later, and the rows
     // before it are not read again. The sweep's buffer then becomes the
-    // tile's rows, so the tile touches no fresh memory for them.
+    // tile's rows, so the tile touches no fresh memory for them (it keeps
+    // the room of its non-final rows, the seams', a few per cent).
     if (!narrow) {
         const std::size_t finalCorners = 3 * static_cast<std::size_t>(std::count(final.begin(), final.end(), 1));
         reserveOnHugePages(result.finalRows, finalCorners);
