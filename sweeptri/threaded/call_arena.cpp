@@ -69,6 +69,24 @@ void* mapHuge(std::size_t capacity)
     return reinterpret_cast<void*>(aligned);
 }
 
+}  // namespace
+
+void preferHugePages(const void* data, std::size_t bytes)
+{
+#ifdef MADV_HUGEPAGE
+    if (data == nullptr || bytes < hugePageSize || !hugePagesWanted()) return;
+    const auto start = reinterpret_cast<std::uintptr_t>(data);
+    const std::uintptr_t first = (start + hugePageSize - 1) / hugePageSize * hugePageSize;
+    const std::uintptr_t end = (start + bytes) / hugePageSize * hugePageSize;
+    // Only a hint: where the kernel refuses, the memory works the same.
+    if (end > first) madvise(reinterpret_cast<void*>(first), end - first, MADV_HUGEPAGE);
+#else
+    (void)data, (void)bytes;
+#endif
+}
+
+namespace {
+
 std::size_t roundToHugePages(std::size_t bytes) { return (bytes + hugePageSize - 1) / hugePageSize * hugePageSize; }
 
 // Blocks up to largestCarved bytes are carved from chunks, the rest stand

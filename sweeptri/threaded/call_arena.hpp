@@ -21,6 +21,10 @@ public:
 // Blocks of the running thread's arena not yet given back (for tests).
 std::size_t liveArenaBlocks();
 
+// A hint, given before [data, data + bytes) is first touched, that its whole
+// 2 MiB pages be huge pages (unless KY_HUGE_PAGES=0), as the arena's own.
+void preferHugePages(const void* data, std::size_t bytes);
+
 // From now on, large blocks given back on this thread keep their memory
 // for its next calls, until the thread ends.
 void keepMappingsOnThisThread();
