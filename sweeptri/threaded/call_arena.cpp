@@ -45,6 +45,18 @@ bool hugePagesWanted()
     return wanted;
 }
 
+// Asks for transparent huge pages for [start, start + bytes), both on huge
+// page boundaries, unless KY_HUGE_PAGES=0. Only a hint: without huge pages
+// the memory works the same.
+void adviseHugePages(void* start, std::size_t bytes)
+{
+#ifdef MADV_HUGEPAGE
+    if (bytes != 0 && hugePagesWanted()) madvise(start, bytes, MADV_HUGEPAGE);
+#else
+    (void)start, (void)bytes;
+#endif
+}
+
 // Fresh zero pages at a huge-page boundary, asking for transparent huge
 // pages as the host's large blocks do (unless KY_HUGE_PAGES=0): the sweep's
 // records spread over tens of megabytes, and ordinary pages would cost a
@@ -62,10 +74,7 @@ void* mapHuge(std::size_t capacity)
     const std::size_t tail = span - head - capacity;
     if (head != 0) munmap(raw, head);
     if (tail != 0) munmap(reinterpret_cast<void*>(aligned + capacity), tail);
-#ifdef MADV_HUGEPAGE
-    // Only a hint: without huge pages the block works the same.
-    if (hugePagesWanted()) madvise(reinterpret_cast<void*>(aligned), capacity, MADV_HUGEPAGE);
-#endif
+    adviseHugePages(reinterpret_cast<void*>(aligned), capacity);
     return reinterpret_cast<void*>(aligned);
 }
 
@@ -73,16 +82,11 @@ void* mapHuge(std::size_t capacity)
 
 void preferHugePages(const void* data, std::size_t bytes)
 {
-#ifdef MADV_HUGEPAGE
-    if (data == nullptr || bytes < hugePageSize || !hugePagesWanted()) return;
+    // The whole huge pages inside the range: its start rounded up, its end down.
     const auto start = reinterpret_cast<std::uintptr_t>(data);
     const std::uintptr_t first = (start + hugePageSize - 1) / hugePageSize * hugePageSize;
     const std::uintptr_t end = (start + bytes) / hugePageSize * hugePageSize;
-    // Only a hint: where the kernel refuses, the memory works the same.
-    if (end > first) madvise(reinterpret_cast<void*>(first), end - first, MADV_HUGEPAGE);
-#else
-    (void)data, (void)bytes;
-#endif
+    if (data != nullptr && end > first) adviseHugePages(reinterpret_cast<void*>(first), end - first);
 }
 
 namespace {
